@@ -1,0 +1,46 @@
+import QtQuick
+
+// Indeterminate progress: a bar of 40 % of the track slides from beyond the left end to beyond
+// the right end, over and over, never reversing. Users pass both colours and the height.
+Item {
+    id: root
+    required property color barColor
+    required property color trackColor
+    required property real barHeight
+    property bool isAnimating: false
+
+    implicitHeight: barHeight
+    height: barHeight
+    clip: true
+
+    Rectangle {
+        id: track
+        anchors.fill: parent
+        radius: Math.min(height / 2, 100)
+        color: root.trackColor
+        visible: root.width > 0
+    }
+
+    Item {
+        anchors.fill: parent
+        Rectangle {
+            id: bar
+            width: root.width * 0.4
+            height: root.barHeight
+            radius: height / 2
+            color: root.barColor
+            visible: root.width > 0
+            x: -width
+            NumberAnimation on x {
+                running: root.isAnimating && root.width > 0
+                loops: Animation.Infinite
+                from: -root.width * 0.4
+                to: root.width
+                duration: 1000
+                easing.type: Easing.InOutQuad
+            }
+        }
+    }
+
+    Component.onCompleted: isAnimating = true
+}

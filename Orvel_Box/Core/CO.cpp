@@ -1,0 +1,80 @@
+#include "CO.h"
+
+#include "BuildConfig.h"
+#include "Log.h"
+
+CO::CO(QObject* parent)
+    : CO(QString::fromUtf8(BuildConfig::apiBaseUrl), std::make_shared<TokenStore>(), parent) {}
+
+CO::CO(const QString& baseUrl, std::shared_ptr<TokenStore> store, QObject* parent)
+    : QObject(parent), m_store(std::move(store)) {
+    const auto access = m_store->read(QString::fromLatin1(TokenStore::accessKey));
+    const auto refresh = m_store->read(QString::fromLatin1(TokenStore::refreshKey));
+    // The callbacks write synchronously: we are already on the interface thread, and a write
+    // that is never deferred cannot be lost to an early exit.
+    std::weak_ptr<TokenStore> weakStore = m_store;
+    auto onTokenUpdate = [weakStore](const QString& a, const std::optional<QString>& r) {
+        if (auto s = weakStore.lock()) {
+            s->write(QString::fromLatin1(TokenStore::accessKey), a);
+            if (r)
+                s->write(QString::fromLatin1(TokenStore::refreshKey), *r);
+        }
+    };
+    auto onLogout = [weakStore] {
+        if (auto s = weakStore.lock()) {
+            s->remove(QString::fromLatin1(TokenStore::accessKey));
+            s->remove(QString::fromLatin1(TokenStore::refreshKey));
+        }
+    };
+    m_api = new OrvelApi(baseUrl, access, refresh, onTokenUpdate, onLogout, this);
+    checkAuth();
+}
+
+void CO::setAppState(appStates s) {
+    if (m_state == s)
+        return;
+    m_state = s;
+    emit appStateChanged();
+}
+
+QString CO::stateName() const {
+    switch (m_state) {
+    case appStates::loading:
+        return QStringLiteral("loading");
+    case appStates::login:
+        return QStringLiteral("login");
+    case appStates::home:
+        return QStringLiteral("home");
+    case appStates::offline:
+        return QStringLiteral("offline");
+    }
+    return {};
+}
+
+QCoro::Task<void> CO::checkAuth() {
+    QPointer<CO> self(this);
+    const ApiResult r = co_await m_api->request(QStringLiteral("/api/users/me"), QStringLiteral("GET"),
+                                                std::nullopt, QStringLiteral("application/json"), false);
+    if (!self)
+        co_return;
+    if (r.ok()) {
+        setAppState(appStates::home);
+        co_return;
+    }
+    const QString description = r.error().description();
+    Log::line(QStringLiteral("Ошибка при проверке авторизации: %1;").arg(description));
+    setAppState(description.contains(QStringLiteral("offline")) ? appStates::offline : appStates::login);
+}
+
+QCoro::Task<void> CO::logout() {
+    QPointer<CO> self(this);
+    // The client's logout swallows every failure, so there is nothing to log here.
+    co_await m_api->logout();
+    if (!self)
+        co_return;
+    setAppState(appStates::login);
+}
+
+void CO::startLogout() {
+    logout();
+}

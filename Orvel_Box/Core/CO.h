@@ -1,0 +1,45 @@
+#pragma once
+#include "OrvelApi.h"
+#include "TokenStore.h"
+
+#include <QObject>
+#include <QtQml/qqmlregistration.h>
+#include <memory>
+
+// The application coordinator: owns the application state and the one service client, keeps
+// the stored token pair in step with the client, and decides at start-up whether the user is
+// still signed in.
+class CO : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created by the root view model")
+    Q_PROPERTY(appStates appState READ appState WRITE setAppState NOTIFY appStateChanged)
+    Q_PROPERTY(QString stateName READ stateName NOTIFY appStateChanged)
+public:
+    enum class appStates { loading, login, home, offline };
+    Q_ENUM(appStates)
+
+    // Production: the configured service and the user's token file.
+    explicit CO(QObject* parent = nullptr);
+    // Tests: any service and token file.
+    CO(const QString& baseUrl, std::shared_ptr<TokenStore> store, QObject* parent = nullptr);
+
+    appStates appState() const { return m_state; }
+    void setAppState(appStates s);
+    // QML selects screens by name: lower-case enumerators are not reachable from QML.
+    QString stateName() const;
+    OrvelApi* api() const { return m_api; }
+    TokenStore& tokenStore() { return *m_store; }
+
+    QCoro::Task<void> logout();
+    Q_INVOKABLE void startLogout();
+
+signals:
+    void appStateChanged();
+
+private:
+    QCoro::Task<void> checkAuth();
+    std::shared_ptr<TokenStore> m_store;
+    OrvelApi* m_api = nullptr;
+    appStates m_state = appStates::loading;
+};

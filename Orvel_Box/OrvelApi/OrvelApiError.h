@@ -1,0 +1,53 @@
+#pragma once
+#include <QJsonObject>
+#include <QString>
+#include <optional>
+#include <variant>
+
+// The service client's own failure cases, in their fixed order.
+enum class OrvelApiError { httpError, apiError, invalidURL, invalidResponse, refreshFailed, invalidParams };
+
+// Any failure of a service call: one of the client's own cases, or a transport failure
+// (no connection, time-out, TLS) carried with the transport's description.
+struct ApiError {
+    std::optional<OrvelApiError> kind; // absent: a transport failure
+    int status = -1;                   // httpError / apiError (-1: absent code)
+    QString message;                   // apiError message, or the transport description
+    int transportCode = 0;             // QNetworkReply::NetworkError of a transport failure
+
+    static ApiError of(OrvelApiError k) { return ApiError{k, -1, {}, 0}; }
+    static ApiError http(int status) { return ApiError{OrvelApiError::httpError, status, {}, 0}; }
+    static ApiError api(const QString& message, int status) {
+        return ApiError{OrvelApiError::apiError, status, message, 0};
+    }
+    static ApiError transport(int code, const QString& description) {
+        return ApiError{std::nullopt, -1, description, code};
+    }
+
+    bool isTransport() const { return !kind.has_value(); }
+    bool is(OrvelApiError k) const { return kind == k; }
+    // The user-facing description ("HTTP Error: 500", "Token refresh failed", …).
+    QString description() const;
+    // The default text form used in some log lines ("httpError(500)", …).
+    QString textForm() const;
+    bool operator==(const ApiError&) const = default;
+};
+
+// Either a value or an ApiError. Errors travel as values: coroutines never throw here.
+template <class T> class Result {
+public:
+    Result(T value) : m_v(std::move(value)) {}
+    Result(ApiError error) : m_v(std::move(error)) {}
+    bool ok() const { return m_v.index() == 0; }
+    explicit operator bool() const { return ok(); }
+    const T& value() const { return std::get<0>(m_v); }
+    T& value() { return std::get<0>(m_v); }
+    const ApiError& error() const { return std::get<1>(m_v); }
+
+private:
+    std::variant<T, ApiError> m_v;
+};
+
+struct Done {};
+using ApiResult = Result<QJsonObject>;
+using VoidResult = Result<Done>;

@@ -1,0 +1,8 @@
+#pragma once
+#include <QNetworkAccessManager>
+
+// The process-wide HTTP session of the service client. It keeps no cookies and no cache, so
+// nothing but what the client sets explicitly travels with a request.
+namespace Transport {
+QNetworkAccessManager* shared();
+} // namespace Transport
