@@ -1,0 +1,116 @@
+// Start-up decision and sign-out of the coordinator, with the token file on disk.
+#include "CO.h"
+#include "StandinServer.h"
+#include "TestSupport.h"
+
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+class TestCoordinator : public QObject {
+    Q_OBJECT
+    std::unique_ptr<standin::Server> server;
+    QTemporaryDir dir;
+    std::shared_ptr<TokenStore> store;
+
+    static bool settles(CO& co) {
+        return detail::spinUntil([&] { return co.appState() != CO::appStates::loading; }, 10000);
+    }
+    std::optional<QString> stored(const char* key) const { return store->read(QString::fromLatin1(key)); }
+
+private slots:
+    void init() {
+        server = std::make_unique<standin::Server>();
+        QVERIFY(server->listen());
+        store = std::make_shared<TokenStore>(dir.filePath(QStringLiteral("tokens-%1.ini").arg(QTest::currentTestFunction())));
+        QFile::remove(store->filePath());
+    }
+    void cleanup() { server.reset(); }
+
+    void emptyStoreGoesToLoginAndWritesNothing() {
+        LogCapture log;
+        CO co(server->baseUrl(), store);
+        QCOMPARE(co.appState(), CO::appStates::loading);
+        QVERIFY(settles(co));
+        QCOMPARE(co.appState(), CO::appStates::login);
+        QCOMPARE(co.stateName(), QStringLiteral("login"));
+        QVERIFY(!QFileInfo::exists(store->filePath()));
+        QVERIFY(!server->requests().value(0).headers.contains("authorization"));
+        QVERIFY(log.contains(QStringLiteral("Ошибка при проверке авторизации: API Error: ")));
+        QVERIFY(log.lines.last().endsWith(u';'));
+    }
+
+    void validTokensGoHome() {
+        QString refresh;
+        store->write(QStringLiteral("access_token"), server->issueTokens(QStringLiteral("student"), &refresh));
+        store->write(QStringLiteral("refresh_token"), refresh);
+        CO co(server->baseUrl(), store);
+        QVERIFY(settles(co));
+        QCOMPARE(co.appState(), CO::appStates::home);
+        QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh")), 0);
+    }
+
+    void expiredAccessIsRenewedAndStored() {
+        QString refresh;
+        const QString access = server->issueTokens(QStringLiteral("student"), &refresh);
+        store->write(QStringLiteral("access_token"), access);
+        store->write(QStringLiteral("refresh_token"), refresh);
+        server->expireAccessTokens();
+        CO co(server->baseUrl(), store);
+        QVERIFY(settles(co));
+        QCOMPARE(co.appState(), CO::appStates::home);
+        QCOMPARE(stored(TokenStore::accessKey), co.api()->accessToken());
+        QCOMPARE(stored(TokenStore::refreshKey), co.api()->refreshToken());
+        QVERIFY(stored(TokenStore::accessKey) != std::optional<QString>(access));
+        QVERIFY(stored(TokenStore::refreshKey) != std::optional<QString>(refresh));
+    }
+
+    void unrefreshableTokensAreErased() {
+        store->write(QStringLiteral("access_token"), QStringLiteral("stale-access"));
+        store->write(QStringLiteral("refresh_token"), QStringLiteral("revoked-refresh"));
+        LogCapture log;
+        CO co(server->baseUrl(), store);
+        QVERIFY(settles(co));
+        QCOMPARE(co.appState(), CO::appStates::login);
+        QVERIFY(!stored(TokenStore::accessKey));
+        QVERIFY(!stored(TokenStore::refreshKey));
+        QVERIFY(log.contains(QStringLiteral("Ошибка при проверке авторизации: Token refresh failed;")));
+    }
+
+    void unreachableNetworkIsOffline() {
+        CO co(QStringLiteral("http://orvel-box-test.invalid"), store);
+        QVERIFY(settles(co));
+        QCOMPARE(co.appState(), CO::appStates::offline);
+        QCOMPARE(co.stateName(), QStringLiteral("offline"));
+    }
+
+    void logoutEndsInLogin_data() {
+        QTest::addColumn<bool>("serviceDown");
+        QTest::newRow("service answers") << false;
+        QTest::newRow("service down") << true;
+    }
+    void logoutEndsInLogin() {
+        QFETCH(bool, serviceDown);
+        QString refresh;
+        store->write(QStringLiteral("access_token"), server->issueTokens(QStringLiteral("student"), &refresh));
+        store->write(QStringLiteral("refresh_token"), refresh);
+        CO co(server->baseUrl(), store);
+        QVERIFY(settles(co));
+        QCOMPARE(co.appState(), CO::appStates::home);
+        if (serviceDown)
+            server.reset();
+        else
+            server->clearLog();
+        QSignalSpy spy(&co, &CO::appStateChanged);
+        QVERIFY(awaitVoid(co.logout()));
+        QCOMPARE(co.appState(), CO::appStates::login);
+        QCOMPARE(spy.count(), 1);
+        QVERIFY(!stored(TokenStore::accessKey));
+        QVERIFY(!stored(TokenStore::refreshKey));
+        if (!serviceDown)
+            QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/auth/logout")), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCoordinator)
+#include "tst_coordinator.moc"

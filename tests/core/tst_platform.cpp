@@ -1,0 +1,150 @@
+// Platform services: the token file, typed JSON readers, device naming and the log.
+#include "DeviceInfo.h"
+#include "JsonRead.h"
+#include "Log.h"
+#include "OrvelApi.h"
+#include "TestSupport.h"
+#include "TokenStore.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void tokenFileIsOwnerOnly() {
+        QTemporaryDir dir;
+        TokenStore store(dir.filePath(QStringLiteral("sub/tokens.ini")));
+        store.write(QStringLiteral("access_token"), QStringLiteral("a1"));
+        const auto perms = QFile::permissions(store.filePath());
+        QCOMPARE(perms & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QCOMPARE(store.read(QStringLiteral("access_token")), std::optional<QString>(QStringLiteral("a1")));
+        QVERIFY(!store.read(QStringLiteral("refresh_token")));
+
+        // A file that somebody loosened is tightened again by the next write.
+        QFile::setPermissions(store.filePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                    QFileDevice::ReadOther | QFileDevice::ReadGroup);
+        store.write(QStringLiteral("refresh_token"), QStringLiteral("r1"));
+        QCOMPARE(QFile::permissions(store.filePath()) & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+        store.remove(QStringLiteral("access_token"));
+        QVERIFY(!store.read(QStringLiteral("access_token")));
+        QCOMPARE(store.read(QStringLiteral("refresh_token")), std::optional<QString>(QStringLiteral("r1")));
+    }
+
+    void tokensSurviveAReopen() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("tokens.ini"));
+        TokenStore(path).write(QStringLiteral("access_token"), QStringLiteral("with=equals&;\"quotes\""));
+        QCOMPARE(TokenStore(path).read(QStringLiteral("access_token")),
+                 std::optional<QString>(QStringLiteral("with=equals&;\"quotes\"")));
+    }
+
+    void jsonReaders_data() {
+        QTest::addColumn<QByteArray>("json"); // {"v": ...}
+        QTest::addColumn<QString>("asText");  // "-" when absent
+        QTest::addColumn<QString>("asInt");
+        QTest::addColumn<QString>("asBool");
+        QTest::newRow("text") << QByteArray(R"({"v":"1"})") << "1" << "-" << "-";
+        QTest::newRow("true") << QByteArray(R"({"v":true})") << "-" << "1" << "true";
+        QTest::newRow("false") << QByteArray(R"({"v":false})") << "-" << "0" << "false";
+        QTest::newRow("one") << QByteArray(R"({"v":1})") << "-" << "1" << "true";
+        QTest::newRow("zero") << QByteArray(R"({"v":0})") << "-" << "0" << "false";
+        QTest::newRow("two") << QByteArray(R"({"v":2})") << "-" << "2" << "-";
+        QTest::newRow("fraction") << QByteArray(R"({"v":1.5})") << "-" << "-" << "-";
+        QTest::newRow("negative") << QByteArray(R"({"v":-7})") << "-" << "-7" << "-";
+        QTest::newRow("huge") << QByteArray(R"({"v":1e300})") << "-" << "-" << "-";
+        QTest::newRow("null") << QByteArray(R"({"v":null})") << "-" << "-" << "-";
+        QTest::newRow("absent") << QByteArray(R"({})") << "-" << "-" << "-";
+        QTest::newRow("array") << QByteArray(R"({"v":[1]})") << "-" << "-" << "-";
+    }
+    void jsonReaders() {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, asText);
+        QFETCH(QString, asInt);
+        QFETCH(QString, asBool);
+        const QJsonValue v = QJsonDocument::fromJson(json).object().value(QStringLiteral("v"));
+        const auto t = Json::text(v);
+        const auto i = Json::integer(v);
+        const auto b = Json::boolean(v);
+        QCOMPARE(t ? *t : QStringLiteral("-"), asText);
+        QCOMPARE(i ? QString::number(*i) : QStringLiteral("-"), asInt);
+        QCOMPARE(b ? (*b ? QStringLiteral("true") : QStringLiteral("false")) : QStringLiteral("-"), asBool);
+    }
+
+    void deviceNames_data() {
+        QTest::addColumn<QString>("identifier");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("mac") << "Mac16,8" << "MacBook Pro (14-inch, M4 Pro/Max, 2024)";
+        QTest::newRow("shared name") << "iPad13,7" << "iPad Pro 11-inch (3rd gen)";
+        QTest::newRow("phone") << "iPhone18,5" << "iPhone 17e";
+        QTest::newRow("wrong case") << "mac14,2" << "mac14,2";
+        QTest::newRow("unknown") << "Unknown Mac" << "Unknown Mac";
+        QTest::newRow("pc") << "ThinkPad X1 Carbon" << "ThinkPad X1 Carbon";
+    }
+    void deviceNames() {
+        QFETCH(QString, identifier);
+        QFETCH(QString, name);
+        QCOMPARE(DeviceInfo::deviceMarketingName(identifier), name);
+        QCOMPARE(DeviceInfo::modelTableSize(), 123);
+    }
+
+    void modelIdentifierFromDmi_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("trailing newline") << QByteArray("Mac14,2\n") << "Mac14,2";
+        QTest::newRow("nul and spaces") << QByteArray(" OptiPlex 7090\0", 15) << "OptiPlex 7090";
+        QTest::newRow("empty") << QByteArray() << "Unknown Mac";
+        QTest::newRow("not utf-8") << QByteArray("\xff\xfe\xfd") << "Unknown Mac";
+    }
+    void modelIdentifierFromDmi() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        QFile f(dir.filePath(QStringLiteral("product_name")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        f.close();
+        QCOMPARE(DeviceInfo::modelIdentifierFromFile(f.fileName()), expected);
+        QCOMPARE(DeviceInfo::modelIdentifierFromFile(dir.filePath(QStringLiteral("missing"))),
+                 QStringLiteral("Unknown Mac"));
+    }
+
+    void logScrubsSecrets() {
+        LogCapture log;
+        OrvelApi api(QStringLiteral("http://127.0.0.1:1"), QStringLiteral("eyJhbGciOi.secret"),
+                     QStringLiteral("refresh-secret-value"));
+        Log::line(QStringLiteral("token eyJhbGciOi.secret and refresh-secret-value leaked"));
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY(!log.lines.first().contains(QStringLiteral("secret")));
+        QVERIFY(log.lines.first().contains(QStringLiteral("***")));
+    }
+
+    void errorTexts_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("http") << 0 << "HTTP Error: 502";
+        QTest::newRow("api") << 1 << "API Error: Нет доступа (Code: 403)";
+        QTest::newRow("api without code") << 2 << "API Error: x (Code: -1)";
+        QTest::newRow("url") << 3 << "Invalid URL";
+        QTest::newRow("response") << 4 << "Invalid Response";
+        QTest::newRow("refresh") << 5 << "Token refresh failed";
+        QTest::newRow("params") << 6 << "Invalid parameters";
+    }
+    void errorTexts() {
+        QFETCH(int, kind);
+        QFETCH(QString, description);
+        const ApiError errors[] = {ApiError::http(502),
+                                   ApiError::api(QStringLiteral("Нет доступа"), 403),
+                                   ApiError::api(QStringLiteral("x"), -1),
+                                   ApiError::of(OrvelApiError::invalidURL),
+                                   ApiError::of(OrvelApiError::invalidResponse),
+                                   ApiError::of(OrvelApiError::refreshFailed),
+                                   ApiError::of(OrvelApiError::invalidParams)};
+        QCOMPARE(errors[kind].description(), description);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "tst_platform.moc"

@@ -1,0 +1,251 @@
+// Token renewal under concurrency: one refresh for many 401s, shared outcome, no loops.
+#include "OrvelApi.h"
+#include "StandinServer.h"
+#include "TestSupport.h"
+
+using standin::Fault;
+
+namespace {
+struct Recorder {
+    QList<QPair<QString, std::optional<QString>>> updates;
+    int logouts = 0;
+};
+
+QCoro::Task<ApiResult> me(OrvelApi* api) {
+    return api->request(QStringLiteral("/api/users/me"), QStringLiteral("GET"), std::nullopt,
+                        QStringLiteral("application/json"), false);
+}
+
+// Starts n requests together and waits for all of them.
+QList<ApiResult> concurrently(OrvelApi* api, int n) {
+    auto results = std::make_shared<QList<std::optional<ApiResult>>>();
+    for (int i = 0; i < n; ++i)
+        results->append(std::nullopt);
+    for (int i = 0; i < n; ++i) {
+        [](OrvelApi* a, int idx, std::shared_ptr<QList<std::optional<ApiResult>>> out) -> QCoro::Task<void> {
+            (*out)[idx] = co_await me(a);
+        }(api, i, results);
+    }
+    detail::spinUntil([&] {
+        for (const auto& r : *results)
+            if (!r)
+                return false;
+        return true;
+    }, 10000);
+    QList<ApiResult> out;
+    for (const auto& r : *results)
+        out.append(r ? *r : ApiResult(ApiError::transport(-1, QStringLiteral("no answer"))));
+    return out;
+}
+} // namespace
+
+class TestRefresh : public QObject {
+    Q_OBJECT
+    std::unique_ptr<standin::Server> server;
+    Recorder rec;
+    std::unique_ptr<OrvelApi> api;
+    QString access, refresh;
+
+    int refreshCount() const { return server->count(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh")); }
+    int meCount() const { return server->count(QStringLiteral("GET"), QStringLiteral("/api/users/me")); }
+    void scriptRefresh(int status, const QByteArray& body) {
+        Fault f;
+        f.status = status;
+        f.body = body;
+        server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"), f);
+    }
+
+private slots:
+    void init() {
+        server = std::make_unique<standin::Server>();
+        QVERIFY(server->listen());
+        access = server->issueTokens(QStringLiteral("student"), &refresh);
+        rec = {};
+        api = std::make_unique<OrvelApi>(
+            server->baseUrl(), access, refresh,
+            [this](const QString& a, const std::optional<QString>& r) { rec.updates.append({a, r}); },
+            [this] { ++rec.logouts; });
+        server->expireAccessTokens();
+        server->clearLog();
+    }
+    void cleanup() {
+        api.reset();
+        server.reset();
+    }
+
+    void fiveConcurrent401sShareOneRefresh() {
+        const auto results = concurrently(api.get(), 5);
+        for (const auto& r : results)
+            QVERIFY2(r.ok(), qPrintable(r.ok() ? QString() : r.error().description()));
+        QCOMPARE(refreshCount(), 1);
+        QCOMPARE(meCount(), 10);
+        // The refresh request itself carries no bearer token and the refresh token in its body.
+        for (const auto& req : server->requests()) {
+            if (req.path == u"/api/auth/refresh") {
+                QVERIFY(!req.headers.contains("authorization"));
+                QVERIFY(req.body.contains(refresh.toUtf8()));
+            }
+        }
+        // Each request is repeated exactly once, with the new token.
+        const QByteArray newBearer = "Bearer " + api->accessToken().value().toUtf8();
+        int withNew = 0;
+        for (const auto& req : server->requests())
+            if (req.path == u"/api/users/me" && req.headers.value("authorization") == newBearer)
+                ++withNew;
+        QCOMPARE(withNew, 5);
+        QCOMPARE(rec.updates.size(), 1);
+        QCOMPARE(rec.updates.first().first, api->accessToken().value());
+        QVERIFY(api->refreshToken() != std::optional<QString>(refresh)); // rotated
+        QCOMPARE(rec.logouts, 0);
+        QVERIFY(!api->refreshCoordinator().isRefreshing);
+        QCOMPARE(api->refreshCoordinator().waiting(), 0);
+    }
+
+    void failingRefreshFailsEveryone() {
+        scriptRefresh(401, R"({"error":"invalid refresh token"})");
+        const auto results = concurrently(api.get(), 5);
+        QCOMPARE(refreshCount(), 1);
+        for (const auto& r : results) {
+            QVERIFY(!r.ok());
+            QVERIFY(r.error().is(OrvelApiError::refreshFailed));
+            QCOMPARE(r.error().description(), QStringLiteral("Token refresh failed"));
+        }
+        QVERIFY(!api->accessToken());
+        QVERIFY(!api->refreshToken());
+        QVERIFY(rec.logouts >= 1);
+        QCOMPARE(rec.updates.size(), 0);
+        QCOMPARE(meCount(), 5); // nobody repeated
+    }
+
+    void transportFailureOfRefreshIsPassedOn() {
+        Fault f;
+        f.drop = true;
+        server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"), f);
+        const auto results = concurrently(api.get(), 3);
+        for (const auto& r : results) {
+            QVERIFY(!r.ok());
+            QVERIFY(r.error().isTransport());
+        }
+        QCOMPARE(refreshCount(), 1);
+        QVERIFY(!api->accessToken());
+    }
+
+    void refreshAnswerShapes_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("succeeds");
+        QTest::addColumn<QString>("newRefresh"); // empty: the old one is kept
+        QTest::newRow("no refresh_token keeps old") << 200 << QByteArray(R"({"access_token":"A2"})") << true << "";
+        QTest::newRow("numeric refresh_token keeps old") << 200 << QByteArray(R"({"access_token":"A2","refresh_token":7})") << true << "";
+        QTest::newRow("403 with access_token is success") << 403 << QByteArray(R"({"access_token":"A2","refresh_token":"R2"})") << true << "R2";
+        QTest::newRow("200 empty object") << 200 << QByteArray("{}") << false << "";
+        QTest::newRow("numeric access_token") << 200 << QByteArray(R"({"access_token":5})") << false << "";
+        QTest::newRow("array") << 200 << QByteArray(R"([{"access_token":"A2"}])") << false << "";
+        QTest::newRow("not json") << 200 << QByteArray("access_token=A2") << false << "";
+    }
+    void refreshAnswerShapes() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, succeeds);
+        QFETCH(QString, newRefresh);
+        scriptRefresh(status, body);
+        const auto r = await(me(api.get()));
+        QVERIFY(r);
+        QCOMPARE(refreshCount(), 1);
+        if (succeeds) {
+            // "A2" is unknown to the service, so the repeat meets 401 again: an ordinary
+            // failure, never a second refresh.
+            QVERIFY(!r->ok());
+            QCOMPARE(r->error().status, 401);
+            QCOMPARE(meCount(), 2);
+            QCOMPARE(api->accessToken(), std::optional<QString>(QStringLiteral("A2")));
+            const QString expectedRefresh = newRefresh.isEmpty() ? refresh : newRefresh;
+            QCOMPARE(api->refreshToken(), std::optional<QString>(expectedRefresh));
+            QCOMPARE(rec.updates.size(), 1);
+            QCOMPARE(rec.updates.first().first, QStringLiteral("A2"));
+            QCOMPARE(rec.updates.first().second, std::optional<QString>(expectedRefresh));
+            QCOMPARE(rec.logouts, 0);
+        } else {
+            QVERIFY(!r->ok());
+            QVERIFY(r->error().is(OrvelApiError::refreshFailed));
+            QVERIFY(!api->accessToken());
+            QVERIFY(!api->refreshToken());
+            QVERIFY(rec.logouts >= 1);
+            QCOMPARE(meCount(), 1);
+        }
+    }
+
+    void laterExpiryStartsANewRefresh() {
+        QVERIFY(await(me(api.get()))->ok());
+        QCOMPARE(refreshCount(), 1);
+        server->expireAccessTokens();
+        const auto r = await(me(api.get()));
+        QVERIFY(r && r->ok());
+        QCOMPARE(refreshCount(), 2);
+        QCOMPARE(rec.updates.size(), 2);
+    }
+
+    void noRefreshWithoutRefreshTokenOrWithSkipAuth_data() {
+        QTest::addColumn<bool>("haveRefresh");
+        QTest::addColumn<bool>("skipAuth");
+        QTest::newRow("no refresh token") << false << false;
+        QTest::newRow("skipAuth") << true << true;
+    }
+    void noRefreshWithoutRefreshTokenOrWithSkipAuth() {
+        QFETCH(bool, haveRefresh);
+        QFETCH(bool, skipAuth);
+        if (!haveRefresh)
+            api->setRefreshToken(std::nullopt);
+        const auto r = await(api->request(QStringLiteral("/api/users/me"), QStringLiteral("GET"),
+                                          std::nullopt, QStringLiteral("application/json"), skipAuth));
+        QVERIFY(r && !r->ok());
+        QCOMPARE(r->error().status, 401);
+        QCOMPARE(refreshCount(), 0);
+        QCOMPARE(rec.logouts, 0);
+        QVERIFY(api->accessToken().has_value());
+    }
+
+    void bodyIsReusedForTheRepeat() {
+        const QByteArray body = R"({"key":"settings__theme","value":"dark"})";
+        const auto r = await(api->request(QStringLiteral("/api/storage/set"), QStringLiteral("POST"), body,
+                                          QStringLiteral("application/json"), false));
+        QVERIFY(r);
+        QList<QByteArray> bodies;
+        for (const auto& req : server->requests())
+            if (req.path == u"/api/storage/set")
+                bodies.append(req.body);
+        QCOMPARE(bodies, (QList<QByteArray>{body, body}));
+    }
+
+    void logoutNeverFails_data() {
+        QTest::addColumn<int>("mode"); // 0 normal, 1 server error, 2 service down, 3 401 + failing refresh
+        QTest::newRow("accepted") << 0;
+        QTest::newRow("500") << 1;
+        QTest::newRow("service down") << 2;
+        QTest::newRow("401 and refresh refused") << 3;
+    }
+    void logoutNeverFails() {
+        QFETCH(int, mode);
+        Fault f;
+        if (mode == 1) {
+            f.status = 500;
+            server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/logout"), f);
+        }
+        if (mode == 3)
+            scriptRefresh(401, R"({"error":"no"})");
+        if (mode == 2)
+            server.reset();
+        if (mode != 3 && server) {
+            // A live token so the service accepts the sign-out when nothing is scripted.
+            QVERIFY(await(me(api.get())));
+        }
+        rec.logouts = 0;
+        QVERIFY(awaitVoid(api->logout()));
+        QVERIFY(!api->accessToken());
+        QVERIFY(!api->refreshToken());
+        QVERIFY(rec.logouts >= 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRefresh)
+#include "tst_refresh.moc"

@@ -1,0 +1,237 @@
+// The request core on the wire: how requests are built and how every kind of answer is judged.
+#include "OrvelApi.h"
+#include "StandinServer.h"
+#include "TestSupport.h"
+
+#include <QJsonDocument>
+#include <QTcpServer>
+
+using standin::Fault;
+
+class TestRequestCore : public QObject {
+    Q_OBJECT
+    std::unique_ptr<standin::Server> server;
+
+    ApiResult call(OrvelApi& api, const QString& path, bool skipAuth = false,
+                   const QString& method = QStringLiteral("GET")) {
+        auto r = await(api.request(path, method, std::nullopt, QStringLiteral("application/json"), skipAuth));
+        if (!r)
+            return ApiError::transport(-1, QStringLiteral("test: no answer in time"));
+        return *r;
+    }
+
+private slots:
+    void init() {
+        server = std::make_unique<standin::Server>();
+        QVERIFY(server->listen());
+    }
+    void cleanup() { server.reset(); }
+
+    void baseUrlJoinsWithOneSlash_data() {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("bare") << "";
+        QTest::newRow("trailing slash") << "/";
+        QTest::newRow("several slashes") << "///";
+    }
+    void baseUrlJoinsWithOneSlash() {
+        QFETCH(QString, suffix);
+        OrvelApi api(server->baseUrl() + suffix, std::nullopt, std::nullopt);
+        QCOMPARE(api.baseUrl(), server->baseUrl());
+        call(api, QStringLiteral("/api/probe"));
+        const auto log = server->requests();
+        QCOMPARE(log.size(), 1);
+        QCOMPARE(log.first().path, QStringLiteral("/api/probe"));
+    }
+
+    void invalidUrlFailsBeforeSending_data() {
+        QTest::addColumn<QString>("base");
+        QTest::newRow("empty base") << "";
+        QTest::newRow("unclosed IPv6 host") << "http://[::1";
+        QTest::newRow("port out of range") << "http://127.0.0.1:99999";
+        QTest::newRow("no host") << "http://";
+    }
+    void invalidUrlFailsBeforeSending() {
+        QFETCH(QString, base);
+        OrvelApi api(base, QStringLiteral("tok"), std::nullopt);
+        const ApiResult r = call(api, QStringLiteral("/api/users/me"));
+        QVERIFY(!r.ok());
+        QVERIFY(r.error().is(OrvelApiError::invalidURL));
+        QCOMPARE(r.error().description(), QStringLiteral("Invalid URL"));
+        QCOMPARE(server->requests().size(), 0);
+    }
+
+    void otherSchemesAreNeverOpened() {
+        OrvelApi api(QStringLiteral("file:///etc"), std::nullopt, std::nullopt);
+        const ApiResult r = call(api, QStringLiteral("/passwd"));
+        QVERIFY(!r.ok());
+        QVERIFY(r.error().is(OrvelApiError::invalidResponse));
+    }
+
+    void headers_data() {
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<bool>("skipAuth");
+        QTest::addColumn<QByteArray>("expectedAuth");
+        QTest::newRow("token sent") << "abc.def" << false << QByteArray("Bearer abc.def");
+        QTest::newRow("skipAuth hides token") << "abc.def" << true << QByteArray();
+        QTest::newRow("no token, no header") << QString() << false << QByteArray();
+    }
+    void headers() {
+        QFETCH(QString, token);
+        QFETCH(bool, skipAuth);
+        QFETCH(QByteArray, expectedAuth);
+        OrvelApi api(server->baseUrl(), token.isNull() ? std::nullopt : std::optional(token), std::nullopt);
+        call(api, QStringLiteral("/api/probe"), skipAuth, QStringLiteral("POST"));
+        const auto log = server->requests();
+        QCOMPARE(log.size(), 1);
+        QCOMPARE(log.first().method, QStringLiteral("POST"));
+        QCOMPARE(log.first().headers.value("content-type"), QByteArray("application/json"));
+        QCOMPARE(log.first().headers.contains("authorization"), !expectedAuth.isEmpty());
+        QCOMPARE(log.first().headers.value("authorization"), expectedAuth);
+        QVERIFY(!log.first().headers.contains("cookie"));
+    }
+
+    void bodyIsSentAsGiven() {
+        OrvelApi api(server->baseUrl(), std::nullopt, std::nullopt);
+        const QByteArray body("{\"k\":\"значение\"}");
+        await(api.request(QStringLiteral("/api/probe"), QStringLiteral("PATCH"), body,
+                          QStringLiteral("application/json"), false));
+        QCOMPARE(server->requests().value(0).method, QStringLiteral("PATCH"));
+        QCOMPARE(server->requests().value(0).body, body);
+    }
+
+    void classification_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("expected"); // "ok" or the error description
+        QTest::newRow("200 empty object") << 200 << QByteArray("{}") << "ok";
+        QTest::newRow("201 object") << 201 << QByteArray("{\"id\":1}") << "ok";
+        QTest::newRow("200 array") << 200 << QByteArray("[1,2]") << "Invalid Response";
+        QTest::newRow("200 empty body") << 200 << QByteArray() << "Invalid Response";
+        QTest::newRow("200 bare number") << 200 << QByteArray("42") << "Invalid Response";
+        QTest::newRow("200 garbage") << 200 << QByteArray("\x01\x02garbage") << "Invalid Response";
+        QTest::newRow("200 truncated json") << 200 << QByteArray("{\"a\":") << "Invalid Response";
+        QTest::newRow("204 no content") << 204 << QByteArray() << "Invalid Response";
+        QTest::newRow("404 string error") << 404 << QByteArray("{\"error\":\"Группа не найдена\"}")
+                                          << "API Error: Группа не найдена (Code: 404)";
+        QTest::newRow("500 html") << 500 << QByteArray("<html><body>oops</body></html>") << "HTTP Error: 500";
+        QTest::newRow("400 numeric error") << 400 << QByteArray("{\"error\":5}") << "HTTP Error: 400";
+        QTest::newRow("400 empty object") << 400 << QByteArray("{}") << "HTTP Error: 400";
+        QTest::newRow("403 no error key") << 403 << QByteArray("{\"message\":\"no\"}") << "HTTP Error: 403";
+        QTest::newRow("422 error and more") << 422 << QByteArray("{\"error\":\"bad\",\"field\":\"x\"}")
+                                            << "API Error: bad (Code: 422)";
+        QTest::newRow("503 array") << 503 << QByteArray("[\"error\"]") << "HTTP Error: 503";
+        QTest::newRow("401 without refresh token") << 401 << QByteArray("{\"error\":\"Unauthorized\"}")
+                                                   << "API Error: Unauthorized (Code: 401)";
+    }
+    void classification() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, expected);
+        Fault f;
+        f.status = status;
+        f.body = body;
+        server->setFault(QStringLiteral("GET"), QStringLiteral("/api/probe"), f);
+        int logouts = 0;
+        OrvelApi api(server->baseUrl(), QStringLiteral("tok"), std::nullopt, {}, [&] { ++logouts; });
+        const ApiResult r = call(api, QStringLiteral("/api/probe"));
+        QCOMPARE(r.ok() ? QStringLiteral("ok") : r.error().description(), expected);
+        if (!r.ok() && !r.error().isTransport() && r.error().status >= 0)
+            QCOMPARE(r.error().status, status);
+        // A failure never touches the tokens unless a refresh was attempted.
+        QCOMPARE(api.accessToken(), std::optional<QString>(QStringLiteral("tok")));
+        QCOMPARE(logouts, 0);
+        QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh")), 0);
+    }
+
+    void objectIsReturnedUnchanged() {
+        Fault f;
+        f.status = 200;
+        f.body = R"({"s":"текст","n":1.5,"b":true,"z":null,"a":[1,"x"],"o":{"k":"v"}})";
+        server->setFault(QStringLiteral("GET"), QStringLiteral("/api/probe"), f);
+        OrvelApi api(server->baseUrl(), std::nullopt, std::nullopt);
+        const ApiResult r = call(api, QStringLiteral("/api/probe"));
+        QVERIFY(r.ok());
+        QCOMPARE(r.value(), QJsonDocument::fromJson(f.body).object());
+    }
+
+    void transportFaults_data() {
+        QTest::addColumn<int>("kind"); // 0 stall, 1 drop, 2 drop mid body
+        QTest::newRow("stall past the time-out") << 0;
+        QTest::newRow("connection dropped") << 1;
+        QTest::newRow("dropped mid answer") << 2;
+    }
+    void transportFaults() {
+        QFETCH(int, kind);
+        Fault f;
+        f.status = 200;
+        f.body = QByteArray("{\"long\":\"") + QByteArray(64 * 1024, 'x') + "\"}";
+        f.delayMs = kind == 0 ? 5000 : 0;
+        f.drop = kind == 1;
+        f.dropMidBody = kind == 2;
+        server->setFault(QStringLiteral("GET"), QStringLiteral("/api/probe"), f);
+        OrvelApi api(server->baseUrl(), QStringLiteral("tok"), QStringLiteral("ref"));
+        api.setTimeoutMs(300);
+        QElapsedTimer t;
+        t.start();
+        const ApiResult r = call(api, QStringLiteral("/api/probe"));
+        QVERIFY(!r.ok());
+        QVERIFY2(r.error().isTransport(), qPrintable(r.error().description()));
+        QVERIFY(!r.error().description().isEmpty());
+        QVERIFY(!r.error().description().contains(QStringLiteral("offline")));
+        QVERIFY(t.elapsed() < 4000);
+        QCOMPARE(api.accessToken(), std::optional<QString>(QStringLiteral("tok")));
+    }
+
+    void refusedConnectionIsNotOffline() {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        OrvelApi api(QStringLiteral("http://127.0.0.1:%1").arg(port), std::nullopt, std::nullopt);
+        const ApiResult r = call(api, QStringLiteral("/api/users/me"));
+        QVERIFY(!r.ok());
+        QVERIFY(r.error().isTransport());
+        QVERIFY(!r.error().description().contains(QStringLiteral("offline")));
+    }
+
+    void unknownHostIsOffline() {
+        OrvelApi api(QStringLiteral("http://orvel-box-test.invalid"), std::nullopt, std::nullopt);
+        const ApiResult r = call(api, QStringLiteral("/api/users/me"));
+        QVERIFY(!r.ok());
+        QVERIFY(r.error().isTransport());
+        QVERIFY(r.error().description().contains(QStringLiteral("offline")));
+    }
+
+    void sameOriginRedirectIsFollowed() {
+        Fault f;
+        f.redirectTo = server->baseUrl() + QStringLiteral("/api/users/me");
+        server->setFault(QStringLiteral("GET"), QStringLiteral("/api/old"), f);
+        const QString token = server->issueTokens(QStringLiteral("student"));
+        OrvelApi api(server->baseUrl(), token, std::nullopt);
+        const ApiResult r = call(api, QStringLiteral("/api/old"));
+        QVERIFY2(r.ok(), qPrintable(r.ok() ? QString() : r.error().description()));
+        QCOMPARE(server->count(QStringLiteral("GET"), QStringLiteral("/api/users/me")), 1);
+    }
+
+    void tokenNeverCrossesOrigins() {
+        standin::Server other;
+        QVERIFY(other.listen());
+        Fault f;
+        f.redirectTo = other.baseUrl() + QStringLiteral("/api/users/me");
+        server->setFault(QStringLiteral("GET"), QStringLiteral("/api/users/me"), f);
+        OrvelApi api(server->baseUrl(), QStringLiteral("secret-token"), std::nullopt);
+        const ApiResult r = call(api, QStringLiteral("/api/users/me"));
+        QVERIFY(!r.ok());
+        for (const auto& req : other.requests())
+            QVERIFY(!req.headers.value("authorization").contains("secret-token"));
+        QCOMPARE(other.requests().size(), 0);
+    }
+
+    void defaultTimeoutIsOneMinute() {
+        OrvelApi api(server->baseUrl(), std::nullopt, std::nullopt);
+        QCOMPARE(api.timeoutMs(), 60000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRequestCore)
+#include "tst_requestcore.moc"
