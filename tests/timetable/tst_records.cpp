@@ -1,0 +1,187 @@
+// Lesson and teacher records built from loosely typed service data.
+#include "Schedule.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTest>
+
+namespace {
+QJsonObject obj(const char* json) {
+    return QJsonDocument::fromJson(QByteArray(json)).object();
+}
+
+const char* fullLesson = R"json({
+  "classroom": "А-101", "combined_main_groups": ["ИВТ-21"], "combined_with": ["ИВТ-22"],
+  "date": "02.09.2026", "dateTs": 1788307200, "day": "Среда", "faculty_id": 3,
+  "faculty_name": "Факультет информатики", "group_id": 12, "group_name": "ИВТ-21",
+  "hash": "abc", "id": 77, "is_combined": true, "lessonType": "lecture", "number": 2,
+  "source": "sync", "subject": "Математика (Лек)", "teacher": "Иванов И.И.",
+  "teacher_full_name": "Иванов Иван Иванович", "teacher_photo": "/p.jpg", "time": "08:30-09:50",
+  "timeupdate": 5, "timeLESSON_start": 510, "timeLESSON_end": 590
+})json";
+} // namespace
+
+class TestRecords : public QObject {
+    Q_OBJECT
+private slots:
+    void lessonTimes_data() {
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<qint64>("start");
+        QTest::addColumn<qint64>("end");
+        QTest::newRow("usual") << "08:30-09:50" << 510ll << 590ll;
+        QTest::newRow("blanks around the dash") << "08:30 - 09:50" << 510ll << 590ll;
+        QTest::newRow("blanks everywhere") << " 08 : 30 -09:50 " << 510ll << 590ll;
+        QTest::newRow("single time") << "13:00" << 780ll << 780ll;
+        QTest::newRow("start only") << "08:30" << 510ll << 510ll;
+        QTest::newRow("hour only") << "8" << 488ll << 488ll;
+        QTest::newRow("empty") << "" << 0ll << 0ll;
+        QTest::newRow("dash only") << "-" << 0ll << 0ll;
+        QTest::newRow("short digits") << "8:5-9:7" << 485ll << 547ll;
+        QTest::newRow("plus sign") << "+08:+30-09:50" << 510ll << 590ll;
+        QTest::newRow("dash splits signs") << "-08:30--09:50" << 510ll << 590ll;
+        QTest::newRow("minus splits the piece") << "10:-5" << 610ll << 305ll; // pieces "10:" and "5"
+        QTest::newRow("letters") << "8h:30-ab:cd" << 30ll << 0ll;
+        QTest::newRow("trailing dash") << "08:30-" << 510ll << 510ll;
+        QTest::newRow("three pieces") << "08:30-09:00-09:50" << 510ll << 590ll;
+        QTest::newRow("huge hour") << "99999999999999999999:00" << 0ll << 0ll;
+        QTest::newRow("overflowing product") << "999999999999999999:00" << 0ll << 0ll;
+    }
+    void lessonTimes() {
+        QFETCH(QString, time);
+        QFETCH(qint64, start);
+        QFETCH(qint64, end);
+        const auto [s, e] = lessonSpan(time);
+        QCOMPARE(s, start);
+        QCOMPARE(e, end);
+        QJsonObject m{{QStringLiteral("time"), time}};
+        const Schedule lesson = scheduleFromMap(m, QStringLiteral("combined_with"));
+        QCOMPARE(lesson.timeLESSON_start, start);
+        QCOMPARE(lesson.timeLESSON_end, end);
+    }
+
+    void fullMapIsReadField_byField() {
+        const Schedule s = scheduleFromMap(obj(fullLesson), QStringLiteral("combined_with"));
+        QCOMPARE(s.classroom, QStringLiteral("А-101"));
+        QCOMPARE(s.combined_main_groups, QStringList{QStringLiteral("ИВТ-21")});
+        QCOMPARE(s.combined_with, QStringList{QStringLiteral("ИВТ-22")});
+        QCOMPARE(s.dateTs, 1788307200ll);
+        QCOMPARE(s.day, QStringLiteral("Среда"));
+        QCOMPARE(s.faculty_id, 3);
+        QCOMPARE(s.id, 77);
+        QCOMPARE(s.is_combined, true);
+        QCOMPARE(s.number, 2);
+        QCOMPARE(s.teacher_full_name, QStringLiteral("Иванов Иван Иванович"));
+        QCOMPARE(s.timeupdate, 5);
+        QCOMPARE(s.timeLESSON_start, 510);
+    }
+
+    void defectsFallBackToDefaults_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("listKey");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("expected");
+        const QString cw = QStringLiteral("combined_with"), cg = QStringLiteral("combined_groups");
+        QTest::newRow("empty map id") << QByteArray("{}") << cw << "id" << QVariant(0ll);
+        QTest::newRow("empty map time") << QByteArray("{}") << cw << "time" << QVariant(QString());
+        QTest::newRow("number as text") << QByteArray(R"({"number":"3"})") << cw << "number" << QVariant(0ll);
+        QTest::newRow("fractional id") << QByteArray(R"({"id":1.5})") << cw << "id" << QVariant(0ll);
+        QTest::newRow("bool as id") << QByteArray(R"({"id":true})") << cw << "id" << QVariant(1ll);
+        QTest::newRow("text as bool") << QByteArray(R"({"is_combined":"true"})") << cw << "is_combined" << QVariant(false);
+        QTest::newRow("1 as bool") << QByteArray(R"({"is_combined":1})") << cw << "is_combined" << QVariant(true);
+        QTest::newRow("0 as bool") << QByteArray(R"({"is_combined":0})") << cw << "is_combined" << QVariant(false);
+        QTest::newRow("2 as bool") << QByteArray(R"({"is_combined":2})") << cw << "is_combined" << QVariant(false);
+        QTest::newRow("number as text field") << QByteArray(R"({"subject":5})") << cw << "subject" << QVariant(QString());
+        QTest::newRow("null text") << QByteArray(R"({"teacher":null})") << cw << "teacher" << QVariant(QString());
+        QTest::newRow("list with a number") << QByteArray(R"({"combined_with":["A",1]})") << cw << "combined_with" << QVariant(QStringList());
+        QTest::newRow("string for list") << QByteArray(R"({"combined_with":"A"})") << cw << "combined_with" << QVariant(QStringList());
+        QTest::newRow("teacher week list key") << QByteArray(R"({"combined_groups":["Б-1"]})") << cg << "combined_with" << QVariant(QStringList{QStringLiteral("Б-1")});
+        QTest::newRow("teacher week ignores group key") << QByteArray(R"({"combined_with":["Б-1"]})") << cg << "combined_with" << QVariant(QStringList());
+        QTest::newRow("group week ignores teacher key") << QByteArray(R"({"combined_groups":["Б-1"]})") << cw << "combined_with" << QVariant(QStringList());
+        QTest::newRow("derived fields are not read") << QByteArray(R"({"timeLESSON_start":42})") << cw << "timeLESSON_start" << QVariant(0ll);
+    }
+    void defectsFallBackToDefaults() {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, listKey);
+        QFETCH(QString, field);
+        QFETCH(QVariant, expected);
+        const Schedule s = scheduleFromMap(QJsonDocument::fromJson(json).object(), listKey);
+        const QMetaObject& mo = Schedule::staticMetaObject;
+        QVariant actual;
+        if (field == u"number")
+            actual = s.number;
+        else if (field == u"is_combined")
+            actual = s.is_combined;
+        else
+            actual = mo.property(mo.indexOfProperty(field.toLatin1())).readOnGadget(&s);
+        QCOMPARE(actual.toString(), expected.toString());
+        QCOMPARE(actual.toStringList(), expected.toStringList());
+    }
+
+    void answerSkipsNonObjects() {
+        const auto lessons = schedulesFromAnswer(obj(R"({"schedule":[{"id":1},5,"x",null,{"id":2}]})"),
+                                                 QStringLiteral("combined_with"));
+        QCOMPARE(lessons.size(), 2);
+        QCOMPARE(lessons.at(1).id, 2);
+        QVERIFY(schedulesFromAnswer(obj(R"({"schedule":{"id":1}})"), QStringLiteral("combined_with")).isEmpty());
+        QVERIFY(schedulesFromAnswer(QJsonObject(), QStringLiteral("combined_with")).isEmpty());
+    }
+
+    void strictDecodingNamesTheMissingKey_data() {
+        QTest::addColumn<QString>("key");
+        const QJsonObject full = obj(fullLesson);
+        for (auto it = full.begin(); it != full.end(); ++it)
+            QTest::newRow(qPrintable(it.key())) << it.key();
+    }
+    void strictDecodingNamesTheMissingKey() {
+        QFETCH(QString, key);
+        QJsonObject o = obj(fullLesson);
+        QVERIFY(Schedule::decode(o).value.has_value());
+        o.remove(key);
+        const auto missing = Schedule::decode(o);
+        QVERIFY(!missing.value);
+        QCOMPARE(missing.error, key);
+        o.insert(key, QJsonObject()); // present but of the wrong kind everywhere
+        const auto mistyped = Schedule::decode(o);
+        QVERIFY(!mistyped.value);
+        QCOMPARE(mistyped.error, key);
+    }
+
+    void strictDecodingIsStrictAboutKinds() {
+        QJsonObject o = obj(fullLesson);
+        o.insert(QStringLiteral("is_combined"), 1);
+        QCOMPARE(Schedule::decode(o).error, QStringLiteral("is_combined"));
+        o = obj(fullLesson);
+        o.remove(QStringLiteral("combined_with"));
+        o.insert(QStringLiteral("combined_groups"), QJsonArray{QStringLiteral("A")});
+        QCOMPARE(Schedule::decode(o).error, QStringLiteral("combined_with"));
+    }
+
+    void teacher_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("department");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("department key") << QByteArray(R"({"department":"Кафедра","name":"Петров П.П."})") << "Кафедра" << "Петров П.П.";
+        QTest::newRow("misspelt key is not read") << QByteArray(R"({"deparment":"Кафедра"})") << "" << "";
+        QTest::newRow("mistyped") << QByteArray(R"({"department":1,"name":["x"]})") << "" << "";
+    }
+    void teacher() {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, department);
+        QFETCH(QString, name);
+        const teacherInfo t = teacherFromMap(QJsonDocument::fromJson(json).object());
+        QCOMPARE(t.deparment, department);
+        QCOMPARE(t.name, name);
+    }
+
+    void teacherStrictDecoding() {
+        QJsonObject o = obj(R"({"deparment":"d","description":"x","full_name":"f","name":"n","photo_url":"p","photo_thumb_url":"t"})");
+        QVERIFY(teacherInfo::decode(o).value);
+        QCOMPARE(teacherInfo::decode(o).value->deparment, QStringLiteral("d"));
+        o.remove(QStringLiteral("deparment"));
+        o.insert(QStringLiteral("department"), QStringLiteral("d"));
+        QCOMPARE(teacherInfo::decode(o).error, QStringLiteral("deparment"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecords)
+#include "tst_records.moc"
