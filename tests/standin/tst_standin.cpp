@@ -1,0 +1,451 @@
+#include "StandinClient.h"
+#include "StandinServer.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using standin::Fault;
+using standin::Server;
+
+Q_DECLARE_METATYPE(standin::Fault)
+
+class TestStandin : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<Server> server;
+    std::unique_ptr<StandinClient> client;
+
+    QJsonObject loginBody(const QString& user, const QString& password,
+                          const QString& device = QStringLiteral("Test PC")) {
+        return {{"username", user},
+                {"password", password},
+                {"device_name", device},
+                {"device_type", "desktop"}};
+    }
+
+    // The server must still answer normally after whatever a test threw at it.
+    void expectStillServing() {
+        const QString token = server->issueTokens("student");
+        const Answer a = client->get("/api/users/me", token);
+        QCOMPARE(a.status, 200);
+        QCOMPARE(a.json().value("login").toString(), QString("student"));
+    }
+
+  private slots:
+    void init() {
+        server = std::make_unique<Server>();
+        QVERIFY(server->listen());
+        QVERIFY(server->port() != 0);
+        QCOMPARE(server->baseUrl(), QString("http://127.0.0.1:%1").arg(server->port()));
+        client = std::make_unique<StandinClient>(server->baseUrl());
+    }
+
+    void cleanup() {
+        client.reset();
+        server.reset();
+    }
+
+    void login_data() {
+        QTest::addColumn<QJsonObject>("body");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("student") << loginBody("student", "student") << 200 << QString();
+        QTest::newRow("teacher") << loginBody("teacher", "teacher") << 200 << QString();
+        QTest::newRow("wrong password")
+            << loginBody("student", "Student") << 401 << QString("Неверный логин или пароль");
+        QTest::newRow("unknown login")
+            << loginBody("nobody", "student") << 401 << QString("Неверный логин или пароль");
+        QTest::newRow("login with blanks is not trimmed")
+            << loginBody(" student", "student") << 401 << QString("Неверный логин или пароль");
+        QTest::newRow("password as number")
+            << QJsonObject{{"username", "student"}, {"password", 1}} << 400 << QString("*");
+        QTest::newRow("missing password")
+            << QJsonObject{{"username", "student"}} << 400 << QString("*");
+        QTest::newRow("device name as object") << QJsonObject{{"username", "student"},
+                                                              {"password", "student"},
+                                                              {"device_name", QJsonObject{}}}
+                                               << 400 << QString("*");
+    }
+
+    void login() {
+        QFETCH(QJsonObject, body);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+        const Answer a = client->post("/api/auth/login", body);
+        QCOMPARE(a.status, status);
+        QVERIFY(a.contentType.startsWith("application/json"));
+        if (status == 200) {
+            const QJsonObject o = a.json();
+            QCOMPARE(o.value("success").toInt(), 1);
+            QVERIFY(!o.value("access_token").toString().isEmpty());
+            QVERIFY(!o.value("refresh_token").toString().isEmpty());
+            QCOMPARE(o.value("user").toObject().value("login"), body.value("username"));
+            const Answer me = client->get("/api/users/me", o.value("access_token").toString());
+            QCOMPARE(me.status, 200);
+            QCOMPARE(me.json().value("user").toObject().value("username"), body.value("username"));
+        } else if (error == "*") {
+            QVERIFY(!a.errorText().isEmpty());
+        } else {
+            QCOMPARE(a.errorText(), error);
+        }
+    }
+
+    void meCarriesRoleAndProfileFields() {
+        const Answer a = client->get("/api/users/me", server->issueTokens("teacher"));
+        QCOMPARE(a.status, 200);
+        const QJsonObject o = a.json();
+        QCOMPARE(o.value("role").toString(), QString("teacher"));
+        for (const char* key :
+             {"id", "login", "display_name", "firstname", "lastname", "avatar_url", "bio"})
+            QVERIFY2(o.contains(key), key);
+        const QJsonObject user = o.value("user").toObject();
+        QVERIFY(!user.value("name").toString().isEmpty());
+        QVERIFY(user.value("isAdmin").isBool());
+        QVERIFY(user.value("avatarUrl").toString().startsWith('/'));
+    }
+
+    void refreshRotatesAndRefusesUsedTokens() {
+        const Answer login = client->post("/api/auth/login", loginBody("student", "student"));
+        const QString firstRefresh = login.json().value("refresh_token").toString();
+
+        const Answer second = client->post("/api/auth/refresh", {{"refresh_token", firstRefresh}});
+        QCOMPARE(second.status, 200);
+        const QString access = second.json().value("access_token").toString();
+        const QString refresh = second.json().value("refresh_token").toString();
+        QVERIFY(!access.isEmpty());
+        QVERIFY(!refresh.isEmpty());
+        QVERIFY(refresh != firstRefresh);
+        QCOMPARE(client->get("/api/users/me", access).status, 200);
+
+        const Answer reused = client->post("/api/auth/refresh", {{"refresh_token", firstRefresh}});
+        QCOMPARE(reused.status, 401);
+        QVERIFY(!reused.errorText().isEmpty());
+        QCOMPARE(client->post("/api/auth/refresh", {{"refresh_token", refresh}}).status, 200);
+        QCOMPARE(client->post("/api/auth/refresh", {{"refresh_token", "rt_unknown"}}).status, 401);
+        QCOMPARE(client->post("/api/auth/refresh", {{"refresh_token", 5}}).status, 400);
+    }
+
+    void expiredAccessTokenAnswers401UntilRefreshed() {
+        QString refresh;
+        const QString access = server->issueTokens("student", &refresh);
+        QCOMPARE(client->get("/api/storage/keys", access).status, 200);
+
+        server->expireAccessTokens();
+        const Answer expired = client->get("/api/storage/keys", access);
+        QCOMPARE(expired.status, 401);
+        QVERIFY(!expired.errorText().isEmpty());
+
+        const Answer renewed = client->post("/api/auth/refresh", {{"refresh_token", refresh}});
+        QCOMPARE(renewed.status, 200);
+        QCOMPARE(client->get("/api/storage/keys", renewed.json().value("access_token").toString())
+                     .status,
+                 200);
+
+        // A zero lifetime makes every new access token stale at once.
+        server->setAccessTtl(0);
+        QCOMPARE(client->get("/api/users/me", server->issueTokens("student")).status, 401);
+    }
+
+    void logoutEndsTheSession() {
+        QString refresh;
+        const QString access = server->issueTokens("student", &refresh);
+        const Answer out = client->send("POST", "/api/auth/logout", {}, access);
+        QCOMPARE(out.status, 200);
+        QCOMPARE(out.json().value("success").toInt(), 1);
+        QCOMPARE(client->get("/api/users/me", access).status, 401);
+        QCOMPARE(client->post("/api/auth/refresh", {{"refresh_token", refresh}}).status, 401);
+        QCOMPARE(client->send("POST", "/api/auth/logout").status, 401);
+    }
+
+    void badInputAnswersJsonError_data() {
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("withToken");
+        QTest::addColumn<int>("status");
+        QTest::newRow("malformed json")
+            << QByteArray("POST") << "/api/storage/set" << QByteArray("{\"key\": ") << true << 400;
+        QTest::newRow("array instead of object")
+            << QByteArray("POST") << "/api/storage/set" << QByteArray("[1,2]") << true << 400;
+        QTest::newRow("empty body")
+            << QByteArray("POST") << "/api/auth/login" << QByteArray("") << false << 400;
+        QTest::newRow("invalid utf-8 in a string")
+            << QByteArray("POST") << "/api/auth/login"
+            << QByteArray("{\"username\":\"st\xff\xfe\",\"password\":\"x\"}") << false << 400;
+        QTest::newRow("key as number") << QByteArray("POST") << "/api/storage/get"
+                                       << QByteArray("{\"key\": 12}") << true << 400;
+        QTest::newRow("huge session id") << QByteArray("POST") << "/api/users/sessions/revoke"
+                                         << QByteArray("{\"session_id\": 1e400}") << true << 400;
+        QTest::newRow("fractional session id")
+            << QByteArray("POST") << "/api/users/sessions/revoke"
+            << QByteArray("{\"session_id\": 1.5}") << true << 400;
+        QTest::newRow("session id as text") << QByteArray("POST") << "/api/users/sessions/revoke"
+                                            << QByteArray("{\"session_id\": \"1\"}") << true << 400;
+        QTest::newRow("deeply nested value")
+            << QByteArray("POST") << "/api/storage/set"
+            << QByteArray("{\"key\":\"k\",\"value\":") + QByteArray(5000, '[') << true << 400;
+        QTest::newRow("body over 1 MiB")
+            << QByteArray("POST") << "/api/storage/set"
+            << QByteArray("{\"key\":\"k\",\"value\":\"") + QByteArray(1100000, 'a') + "\"}" << true
+            << 413;
+        QTest::newRow("unknown api route")
+            << QByteArray("GET") << "/api/no/such/thing" << QByteArray() << true << 404;
+        QTest::newRow("unknown site path")
+            << QByteArray("GET") << "/nothing-here" << QByteArray() << false << 404;
+        QTest::newRow("wrong method")
+            << QByteArray("DELETE") << "/api/users/me" << QByteArray() << true << 405;
+        QTest::newRow("missing token")
+            << QByteArray("GET") << "/api/users/me" << QByteArray() << false << 401;
+        QTest::newRow("catalogue route without token")
+            << QByteArray("GET") << "/api/themes/active" << QByteArray() << false << 401;
+    }
+
+    void badInputAnswersJsonError() {
+        QFETCH(QByteArray, method);
+        QFETCH(QString, path);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, withToken);
+        QFETCH(int, status);
+        const QString token = withToken ? server->issueTokens("student") : QString();
+        const Answer a = client->send(method, path, body, token);
+        QCOMPARE(a.status, status);
+        QVERIFY(a.contentType.startsWith("application/json"));
+        QVERIFY2(!a.errorText().isEmpty(), a.body.left(200).constData());
+        expectStillServing();
+    }
+
+    void garbageTokensAreRefused_data() {
+        QTest::addColumn<QByteArray>("header");
+        QTest::newRow("unknown token") << QByteArray("Bearer at_nothing");
+        QTest::newRow("empty bearer") << QByteArray("Bearer ");
+        QTest::newRow("basic scheme") << QByteArray("Basic c3R1ZGVudDpzdHVkZW50");
+        QTest::newRow("refresh token as access token") << QByteArray("Bearer rt_");
+    }
+
+    void garbageTokensAreRefused() {
+        QFETCH(QByteArray, header);
+        QNetworkAccessManager nam;
+        QNetworkRequest req(QUrl(server->baseUrl() + "/api/users/me"));
+        req.setRawHeader("Authorization", header);
+        const Answer a = StandinClient::finish(nam.get(req));
+        QCOMPARE(a.status, 401);
+        QVERIFY(!a.errorText().isEmpty());
+    }
+
+    void catalogueRoutesAnswerOk_data() {
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("vapid key") << QByteArray("GET") << "/api/push/vapid-key";
+        QTest::newRow("admin grant") << QByteArray("POST") << "/api/admin/users/7/revoke-admin";
+        QTest::newRow("teacher update")
+            << QByteArray("PATCH") << "/api/teachers/admin/Иванов%20И.И.";
+        QTest::newRow("leave chat") << QByteArray("DELETE") << "/api/messenger/chats/3/members/me";
+        QTest::newRow("editor delete") << QByteArray("DELETE") << "/api/themes/editor/12";
+    }
+
+    void catalogueRoutesAnswerOk() {
+        QFETCH(QByteArray, method);
+        QFETCH(QString, path);
+        const Answer a = client->send(method, path, "{}", server->issueTokens("student"));
+        QCOMPARE(a.status, 200);
+        QCOMPARE(a.json().value("ok").toBool(), true);
+    }
+
+    void uploadRoutesTakeLargerBodies() {
+        const QString token = server->issueTokens("student");
+        const QByteArray twoMiB(2 << 20, 'x');
+        QCOMPARE(client->send("POST", "/api/users/me/avatar", twoMiB, token).status, 200);
+        const QByteArray elevenMiB(11 << 20, 'x');
+        QCOMPARE(client->send("POST", "/api/users/me/avatar", elevenMiB, token).status, 413);
+    }
+
+    void scriptedFaults_data() {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("transportError");
+        Fault html;
+        html.status = 500;
+        html.body = "<html>oops</html>";
+        html.contentType = "text/html";
+        QTest::newRow("status with body") << "GET" << html << 500 << html.body << false;
+        Fault empty;
+        empty.status = 200;
+        QTest::newRow("empty 200") << "*" << empty << 200 << QByteArray() << false;
+        Fault odd;
+        odd.status = 299;
+        odd.body = "[]";
+        QTest::newRow("unusual status") << "GET" << odd << 299 << odd.body << false;
+        Fault drop;
+        drop.drop = true;
+        QTest::newRow("drop") << "GET" << drop << 0 << QByteArray() << true;
+        Fault cut;
+        cut.dropMidBody = true;
+        QTest::newRow("drop mid body") << "*" << cut << 200 << QByteArray() << true;
+        Fault cutScripted;
+        cutScripted.status = 200;
+        cutScripted.body = "{\"a\":\"0123456789\"}";
+        cutScripted.dropMidBody = true;
+        QTest::newRow("drop mid scripted body")
+            << "GET" << cutScripted << 200 << QByteArray() << true;
+        Fault redirect;
+        redirect.redirectTo = "http://127.0.0.2:1/elsewhere";
+        QTest::newRow("redirect") << "GET" << redirect << 302 << QByteArray() << false;
+    }
+
+    void scriptedFaults() {
+        QFETCH(QString, method);
+        QFETCH(Fault, fault);
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, transportError);
+        const QString token = server->issueTokens("student");
+        server->setFault(method, "/api/users/me", fault);
+        const Answer a = client->get("/api/users/me", token);
+        QCOMPARE(a.error != QNetworkReply::NoError && a.status < 400, transportError);
+        if (!transportError) {
+            QCOMPARE(a.status, status);
+            if (!fault.redirectTo.isEmpty())
+                QCOMPARE(a.location, fault.redirectTo.toUtf8());
+            else
+                QCOMPARE(a.body, body);
+        }
+        // Still in force until cleared, then the real handler answers again.
+        const Answer again = client->get("/api/users/me", token);
+        QCOMPARE(again.status, a.status);
+        QCOMPARE(again.error, a.error);
+        server->clearFaults();
+        QCOMPARE(client->get("/api/users/me", token).status, 200);
+        // A connection closed before any answer byte makes the client resend once.
+        if (fault.drop)
+            QVERIFY(server->count("GET", "/api/users/me") > 3);
+        else
+            QCOMPARE(server->count("GET", "/api/users/me"), 3);
+    }
+
+    void faultTimesAndMethodPrecedence() {
+        const QString token = server->issueTokens("student");
+        Fault twice;
+        twice.status = 503;
+        twice.times = 2;
+        server->setFault("GET", "/api/users/me", twice);
+        Fault any;
+        any.status = 418;
+        server->setFault("*", "/api/users/me", any);
+        QCOMPARE(client->get("/api/users/me", token).status, 503);
+        QCOMPARE(client->get("/api/users/me", token).status, 503);
+        QCOMPARE(client->get("/api/users/me", token).status, 418);
+        QCOMPARE(client->send("PATCH", "/api/users/me", "{}", token).status, 418);
+        // Faults also apply to paths the server does not know.
+        QCOMPARE(client->get("/api/unknown", token).status, 404);
+        server->setFault("GET", "/api/unknown", twice);
+        QCOMPARE(client->get("/api/unknown", token).status, 503);
+    }
+
+    void delayedAnswerDoesNotBlockOthers() {
+        const QString token = server->issueTokens("student");
+        Fault slow;
+        slow.delayMs = 1500;
+        server->setFault("GET", "/api/users/me", slow);
+        QElapsedTimer clock;
+        clock.start();
+        QNetworkReply* slowReply = client->start("GET", "/api/users/me", {}, token);
+        const Answer fast = client->get("/api/storage/keys", token);
+        QCOMPARE(fast.status, 200);
+        QVERIFY2(clock.elapsed() < 1000, "a delayed answer held up another client");
+        QVERIFY(!slowReply->isFinished());
+        const Answer late = StandinClient::finish(slowReply);
+        QCOMPARE(late.status, 200);
+        QVERIFY(clock.elapsed() >= 1400);
+        QCOMPARE(late.json().value("login").toString(), QString("student"));
+    }
+
+    void clientLeavingDuringDelayIsHarmless() {
+        const QString token = server->issueTokens("student");
+        Fault slow;
+        slow.delayMs = 300;
+        slow.status = 200;
+        slow.body = "{}";
+        server->setFault("GET", "/api/users/me", slow);
+        QNetworkReply* reply = client->start("GET", "/api/users/me", {}, token);
+        QTest::qWait(50);
+        reply->abort();
+        reply->deleteLater();
+        QTest::qWait(400); // the delayed write now finds the connection gone
+        server->clearFaults();
+        expectStillServing();
+    }
+
+    void requestLogRecordsEverything() {
+        const QString token = server->issueTokens("student");
+        Fault dropped;
+        dropped.drop = true;
+        server->setFault("POST", "/api/storage/set", dropped);
+
+        client->get("/api/schedule/week?faculty=%D0%AE%D1%80&group=A+B%26C&offset=-1", token);
+        client->post("/api/storage/set", {{"key", "k"}, {"value", 1}}, token);
+        client->get("/nothing/here");
+        client->get("/api/teachers/%D0%98%D0%B2%D0%B0%D0%BD%D0%BE%D0%B2%20%D0%98.%D0%98.", token);
+
+        // The dropped POST appears twice: the client resends once when a connection closes
+        // before any answer byte.
+        QList<standin::LoggedRequest> log = server->requests();
+        QCOMPARE(log.size(), 5);
+        QCOMPARE(log[2].body, log[1].body);
+        log.removeAt(2);
+        QCOMPARE(log[0].method, QString("GET"));
+        QCOMPARE(log[0].path, QString("/api/schedule/week"));
+        QCOMPARE(log[0].rawQuery, QString("faculty=%D0%AE%D1%80&group=A+B%26C&offset=-1"));
+        QCOMPARE(log[0].query.queryItemValue("faculty", QUrl::FullyDecoded), QString("Юр"));
+        QCOMPARE(log[0].query.queryItemValue("offset"), QString("-1"));
+        QCOMPARE(log[0].headers.value("authorization"), "Bearer " + token.toLatin1());
+        QCOMPARE(log[1].method, QString("POST"));
+        QCOMPARE(log[1].body, QByteArray("{\"key\":\"k\",\"value\":1}"));
+        QCOMPARE(log[1].headers.value("content-type"), QByteArray("application/json"));
+        QCOMPARE(log[2].path, QString("/nothing/here"));
+        QCOMPARE(log[3].path, QString("/api/teachers/Иванов И.И."));
+        QCOMPARE(server->count("*", "/api/storage/set"), 2);
+        QCOMPARE(server->count("get", "/api/storage/set"), 0);
+        server->clearLog();
+        QVERIFY(server->requests().isEmpty());
+    }
+
+    void fileDatabaseSurvivesRestart() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        standin::Options o;
+        o.dbPath = dir.filePath("standin.sqlite");
+        QString refresh;
+        QString access;
+        {
+            Server first(o);
+            QVERIFY(first.listen());
+            access = first.issueTokens("student", &refresh);
+            first.setStorage("student", "settings__theme", "dark");
+        }
+        Server second(o);
+        QVERIFY(second.listen());
+        StandinClient c(second.baseUrl());
+        QCOMPARE(c.get("/api/users/me", access).status, 200);
+        QCOMPARE(second.storage("student", "settings__theme"), QJsonValue("dark"));
+        const Answer renewed = c.post("/api/auth/refresh", {{"refresh_token", refresh}});
+        QCOMPARE(renewed.status, 200);
+        // Demo accounts are not seeded twice, and the teacher keeps its preset.
+        QCOMPARE(c.post("/api/auth/login", loginBody("teacher", "teacher")).status, 200);
+        QCOMPARE(second.storage("teacher", "work_mode"), QJsonValue("teacher"));
+    }
+
+    void unusableDatabaseFailsToListen() {
+        standin::Options o;
+        o.dbPath = "/proc/no-such-dir/standin.sqlite";
+        Server s(o);
+        QVERIFY(!s.listen());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStandin)
+#include "tst_standin.moc"
