@@ -262,6 +262,172 @@ class TestStandin : public QObject {
         QCOMPARE(client->send("POST", "/api/users/me/avatar", elevenMiB, token).status, 413);
     }
 
+    void storedValuesKeepTheirJsonType_data() {
+        QTest::addColumn<QJsonValue>("value");
+        QTest::newRow("text") << QJsonValue("dark");
+        QTest::newRow("text true") << QJsonValue("true");
+        QTest::newRow("cyrillic text") << QJsonValue("Юридический факультет");
+        QTest::newRow("boolean") << QJsonValue(false);
+        QTest::newRow("number") << QJsonValue(-12.5);
+        QTest::newRow("null") << QJsonValue(QJsonValue::Null);
+        QTest::newRow("empty text") << QJsonValue("");
+        QTest::newRow("object") << QJsonValue(QJsonObject{{"a", QJsonArray{1, "b"}}});
+    }
+
+    void storedValuesKeepTheirJsonType() {
+        QFETCH(QJsonValue, value);
+        const QString token = server->issueTokens("student");
+        const Answer set =
+            client->post("/api/storage/set", {{"key", "k"}, {"value", value}}, token);
+        QCOMPARE(set.status, 200);
+        const Answer one = client->post("/api/storage/get", {{"key", "k"}}, token);
+        QCOMPARE(one.status, 200);
+        QCOMPARE(one.json().value("value"), value);
+        const Answer many = client->post("/api/storage/get", {{"keys", QJsonArray{"k"}}}, token);
+        QCOMPARE(many.json().value("k"), value);
+        QCOMPARE(server->storage("student", "k"), value);
+    }
+
+    void storageKeysGetManyAndDelete() {
+        const QString token = server->issueTokens("student");
+        for (const char* key : {"settings__theme", "settings__current_lesson", "work_mode"})
+            client->post("/api/storage/set", {{"key", key}, {"value", "x"}}, token);
+        // Overwriting keeps a key's place in the list.
+        client->post("/api/storage/set", {{"key", "settings__theme"}, {"value", "dark"}}, token);
+
+        const QJsonArray keys =
+            client->get("/api/storage/keys", token).json().value("keys").toArray();
+        QCOMPARE(keys.size(), 3);
+        QCOMPARE(keys[0].toObject().value("key").toString(), QString("settings__theme"));
+        QCOMPARE(keys[2].toObject().value("key").toString(), QString("work_mode"));
+
+        const QJsonObject many =
+            client
+                ->post("/api/storage/get", {{"keys", QJsonArray{"settings__theme", "absent"}}},
+                       token)
+                .json();
+        QCOMPARE(many.value("settings__theme").toString(), QString("dark"));
+        QVERIFY(!many.contains("absent"));
+        QCOMPARE(client->post("/api/storage/get", {{"keys", QJsonArray{}}}, token).json(),
+                 QJsonObject());
+
+        const QJsonObject missing =
+            client->post("/api/storage/get", {{"key", "absent"}}, token).json();
+        QCOMPARE(missing.value("key").toString(), QString("absent"));
+        QVERIFY(missing.value("value").isNull());
+
+        QCOMPARE(client->post("/api/storage/delete", {{"key", "work_mode"}}, token).status, 200);
+        QVERIFY(server->storage("student", "work_mode").isUndefined());
+        QCOMPARE(client->get("/api/storage/keys", token).json().value("keys").toArray().size(), 2);
+
+        // Another account sees nothing of it.
+        const QString other = server->issueTokens("teacher");
+        const QJsonObject foreign =
+            client->post("/api/storage/get", {{"key", "settings__theme"}}, other).json();
+        QVERIFY(foreign.value("value").isNull());
+    }
+
+    void storageRejectsBadRequests_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QJsonObject>("body");
+        QTest::newRow("set without value") << "/api/storage/set" << QJsonObject{{"key", "k"}};
+        QTest::newRow("set with empty key")
+            << "/api/storage/set" << QJsonObject{{"key", ""}, {"value", 1}};
+        QTest::newRow("get with neither key nor keys") << "/api/storage/get" << QJsonObject{};
+        QTest::newRow("keys not a list") << "/api/storage/get" << QJsonObject{{"keys", "a"}};
+        QTest::newRow("keys with a number")
+            << "/api/storage/get" << QJsonObject{{"keys", QJsonArray{"a", 1}}};
+        QTest::newRow("overlong key")
+            << "/api/storage/delete" << QJsonObject{{"key", QString(300, 'k')}};
+    }
+
+    void storageRejectsBadRequests() {
+        QFETCH(QString, path);
+        QFETCH(QJsonObject, body);
+        const Answer a = client->post(path, body, server->issueTokens("student"));
+        QCOMPARE(a.status, 400);
+        QVERIFY(!a.errorText().isEmpty());
+        QVERIFY(server->storage("student", "k").isUndefined());
+    }
+
+    void sessionsListCurrentAndRevoke() {
+        const QString phone =
+            client->post("/api/auth/login", loginBody("student", "student", "iPhone 15"))
+                .json()
+                .value("access_token")
+                .toString();
+        const Answer desk =
+            client->post("/api/auth/login", loginBody("student", "student", "Mac14,2"));
+        const QString deskToken = desk.json().value("access_token").toString();
+        const QString deskRefresh = desk.json().value("refresh_token").toString();
+
+        const QJsonArray list =
+            client->get("/api/users/sessions", phone).json().value("sessions").toArray();
+        QCOMPARE(list.size(), 2);
+        qint64 deskId = 0;
+        int current = 0;
+        for (const QJsonValue& v : list) {
+            const QJsonObject s = v.toObject();
+            QVERIFY(s.value("id").isDouble());
+            QCOMPARE(s.value("device_type").toString(), QString("desktop"));
+            QCOMPARE(s.value("ip").toString(), QString("127.0.0.1"));
+            QVERIFY(s.value("created_at").toInteger() > 1600000000);
+            QVERIFY(s.value("last_used_at").toInteger() >= s.value("created_at").toInteger());
+            current += s.value("is_current").toBool();
+            if (s.value("device_name").toString() == "Mac14,2")
+                deskId = s.value("id").toInteger();
+        }
+        QCOMPARE(current, 1);
+        QVERIFY(deskId != 0);
+
+        const QJsonObject mine =
+            client->get("/api/sessions/current", deskToken).json().value("session").toObject();
+        QCOMPARE(mine.value("id").toInteger(), deskId);
+        QCOMPARE(mine.value("device_name").toString(), QString("Mac14,2"));
+
+        // Another account cannot end this session, and unknown ids are refused.
+        const QString stranger = server->issueTokens("teacher");
+        QCOMPARE(
+            client->post("/api/users/sessions/revoke", {{"session_id", deskId}}, stranger).status,
+            404);
+        QCOMPARE(client->post("/api/users/sessions/revoke", {{"session_id", 999999}}, phone).status,
+                 404);
+        QCOMPARE(client->get("/api/users/me", deskToken).status, 200);
+
+        const Answer revoked =
+            client->post("/api/users/sessions/revoke", {{"session_id", deskId}}, phone);
+        QCOMPARE(revoked.status, 200);
+        QCOMPARE(client->get("/api/users/me", deskToken).status, 401);
+        QCOMPARE(client->post("/api/auth/refresh", {{"refresh_token", deskRefresh}}).status, 401);
+        QCOMPARE(
+            client->get("/api/users/sessions", phone).json().value("sessions").toArray().size(), 1);
+    }
+
+    void revokeAllKeepsTheCallingSession() {
+        const QString keep = server->issueTokens("student");
+        const QString other1 = server->issueTokens("student");
+        const QString other2 = server->issueTokens("student");
+        const Answer a = client->send("POST", "/api/users/sessions/revoke-all", {}, keep);
+        QCOMPARE(a.status, 200);
+        QCOMPARE(a.json().value("revoked").toInt(), 2);
+        QCOMPARE(client->get("/api/users/me", keep).status, 200);
+        QCOMPARE(client->get("/api/users/me", other1).status, 401);
+        QCOMPARE(client->get("/api/users/me", other2).status, 401);
+    }
+
+    void profileUpdateChangesOnlyGivenFields() {
+        const QString token = server->issueTokens("student");
+        const QString before =
+            client->get("/api/users/me", token).json().value("display_name").toString();
+        const Answer a = client->send("PATCH", "/api/users/me", R"({"bio":"Люблю матан"})", token);
+        QCOMPARE(a.status, 200);
+        QCOMPARE(a.json().value("bio").toString(), QString("Люблю матан"));
+        QCOMPARE(a.json().value("display_name").toString(), before);
+        QCOMPARE(client->send("PATCH", "/api/users/me", R"({"bio":5})", token).status, 400);
+        QCOMPARE(client->get("/api/users/me", token).json().value("bio").toString(),
+                 QString("Люблю матан"));
+    }
+
     void scriptedFaults_data() {
         QTest::addColumn<QString>("method");
         QTest::addColumn<Fault>("fault");
