@@ -47,11 +47,10 @@ QString transportDescription(QNetworkReply* reply) {
 }
 
 // Errors below 200 are connection, proxy and TLS failures: there is no usable HTTP answer even
-// when a status line arrived before the connection broke. Protocol failures likewise.
+// when a status line arrived before the connection broke. Higher codes (400 maps to a
+// "protocol" error, for instance) come with a complete answer whose status decides.
 bool isTransportLevel(QNetworkReply::NetworkError e) {
-    return (e > QNetworkReply::NoError && e < QNetworkReply::ContentAccessDenied) ||
-           e == QNetworkReply::ProtocolFailure || e == QNetworkReply::ProtocolUnknownError ||
-           e == QNetworkReply::ProtocolInvalidOperationError;
+    return e > QNetworkReply::NoError && e < QNetworkReply::ContentAccessDenied;
 }
 } // namespace
 
@@ -84,12 +83,14 @@ QCoro::Task<OrvelApi::SendResult> OrvelApi::send(QString path, QString method,
                                                  std::optional<QByteArray> body,
                                                  std::optional<QString> contentType, bool skipAuth) {
     const QUrl url(m_baseUrl + path, QUrl::TolerantMode);
-    if (!url.isValid() || url.isRelative() || url.host().isEmpty())
+    if (!url.isValid() || url.isRelative())
         co_return ApiError::of(OrvelApiError::invalidURL);
     const QString scheme = url.scheme().toLower();
     // Only HTTP answers can be judged; other schemes (file:, data:) are never opened.
     if (scheme != u"http" && scheme != u"https")
         co_return ApiError::of(OrvelApiError::invalidResponse);
+    if (url.host().isEmpty())
+        co_return ApiError::of(OrvelApiError::invalidURL);
 
     QNetworkRequest req(url);
     req.setTransferTimeout(m_timeoutMs);

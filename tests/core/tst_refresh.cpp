@@ -52,6 +52,7 @@ class TestRefresh : public QObject {
         Fault f;
         f.status = status;
         f.body = body;
+        f.delayMs = 300;
         server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"), f);
     }
 
@@ -74,6 +75,10 @@ private slots:
     }
 
     void fiveConcurrent401sShareOneRefresh() {
+        // A slow refresh makes sure every request meets 401 while it is still in flight.
+        Fault slow;
+        slow.delayMs = 300;
+        server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"), slow);
         const auto results = concurrently(api.get(), 5);
         for (const auto& r : results)
             QVERIFY2(r.ok(), qPrintable(r.ok() ? QString() : r.error().description()));
@@ -120,13 +125,18 @@ private slots:
     void transportFailureOfRefreshIsPassedOn() {
         Fault f;
         f.drop = true;
+        f.delayMs = 300;
         server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"), f);
         const auto results = concurrently(api.get(), 3);
         for (const auto& r : results) {
             QVERIFY(!r.ok());
             QVERIFY(r.error().isTransport());
+            QCOMPARE(r.error(), results.first().error());
         }
-        QCOMPARE(refreshCount(), 1);
+        // Qt resends a request once by itself when a kept-alive connection closes before any
+        // answer, so the service may see the one refresh twice; never three times.
+        QVERIFY(refreshCount() >= 1 && refreshCount() <= 2);
+        QCOMPARE(meCount(), 3);
         QVERIFY(!api->accessToken());
     }
 

@@ -1,0 +1,160 @@
+#include "PhotoCache.h"
+
+#include "Log.h"
+
+#include <QCoreApplication>
+#include <QCoroFuture>
+#include <QCoroNetworkReply>
+#include <QCoroSignal>
+#include <QNetworkAccessManager>
+#include <QNetworkCookie>
+#include <QNetworkCookieJar>
+#include <QNetworkDiskCache>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+QFuture<QImage> decodeAsync(QByteArray data) {
+    return QtConcurrent::run([data = std::move(data)] {
+        QImage img;
+        img.loadFromData(data);
+        return img;
+    });
+}
+
+class NoCookies : public QNetworkCookieJar {
+public:
+    using QNetworkCookieJar::QNetworkCookieJar;
+    bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
+    QList<QNetworkCookie> cookiesForUrl(const QUrl&) const override { return {}; }
+};
+
+void logFailure(const QString& description) {
+    Log::line(QStringLiteral("Ошибка загрузки изображения: %1").arg(description));
+}
+} // namespace
+
+QString PhotoCache::defaultDiskPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/teacher_photos_cache");
+}
+
+PhotoCache& PhotoCache::instance() {
+    // Function-local static: created once, on first use, even with concurrent first callers.
+    static PhotoCache* cache = new PhotoCache(defaultDiskPath(), QCoreApplication::instance());
+    return *cache;
+}
+
+PhotoCache::PhotoCache(const QString& diskPath, QObject* parent)
+    : QObject(parent), m_nam(new QNetworkAccessManager(this)), m_disk(new QNetworkDiskCache(this)) {
+    m_disk->setCacheDirectory(diskPath);
+    m_disk->setMaximumCacheSize(diskCapacity);
+    m_memory.setMaxCost(memoryCapacity);
+    m_nam->setCookieJar(new NoCookies(m_nam));
+    m_nam->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+PhotoCache::~PhotoCache() = default;
+
+void PhotoCache::remember(const QUrl& url, const QImage& image) {
+    const qint64 cost = image.sizeInBytes();
+    if (cost <= memoryCapacity)
+        m_memory.insert(url.toString(), new QImage(image), cost);
+}
+
+void PhotoCache::store(const QUrl& url, const QByteArray& data,
+                       const QList<QPair<QByteArray, QByteArray>>& headers) {
+    QNetworkCacheMetaData meta;
+    meta.setUrl(url);
+    meta.setSaveToDisk(true);
+    meta.setRawHeaders(headers);
+    if (QIODevice* dev = m_disk->prepare(meta)) {
+        dev->write(data);
+        m_disk->insert(dev);
+    }
+}
+
+QCoro::Task<std::optional<QImage>> PhotoCache::load(QUrl url) {
+    const QString key = url.toString();
+    if (const QImage* hit = m_memory.object(key))
+        co_return *hit;
+
+    QPointer<PhotoCache> self(this);
+    // Somebody is already fetching this address: share that fetch's outcome.
+    if (m_inFlight.contains(key)) {
+        for (;;) {
+            const auto finished = co_await qCoro(this, &PhotoCache::fetchFinished);
+            if (!self)
+                co_return std::nullopt;
+            if (finished == url)
+                break;
+        }
+        if (const QImage* hit = m_memory.object(key))
+            co_return *hit;
+        co_return std::nullopt;
+    }
+
+    m_inFlight.insert(key);
+    std::optional<QImage> result = co_await fromDiskOrNetwork(url);
+    if (!self)
+        co_return std::nullopt;
+    m_inFlight.remove(key);
+    emit fetchFinished(url);
+    co_return result;
+}
+
+QCoro::Task<std::optional<QImage>> PhotoCache::fromDiskOrNetwork(QUrl url) {
+    QPointer<PhotoCache> self(this);
+    if (std::unique_ptr<QIODevice> cached{m_disk->data(url)}) {
+        const QImage img = co_await decodeAsync(cached->readAll());
+        if (!self)
+            co_return std::nullopt;
+        if (!img.isNull()) {
+            remember(url, img);
+            co_return img;
+        }
+        // Not a picture: fetch it again; the new answer replaces the stored one.
+    }
+    co_return co_await fetch(url);
+}
+
+QCoro::Task<std::optional<QImage>> PhotoCache::fetch(QUrl url) {
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != u"http" && scheme != u"https")) {
+        logFailure(QStringLiteral("unsupported URL"));
+        co_return std::nullopt;
+    }
+    QNetworkRequest req(url);
+    req.setTransferTimeout(10000);
+    req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    req.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    ++m_fetches;
+    QPointer<PhotoCache> self(this);
+    QNetworkReply* reply = m_nam->get(req);
+    co_await qCoro(reply).waitForFinished(std::chrono::milliseconds(-1));
+    reply->deleteLater();
+    if (!self)
+        co_return std::nullopt;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (reply->error() != QNetworkReply::NoError && status == 0) {
+        logFailure(reply->error() == QNetworkReply::OperationCanceledError ? QStringLiteral("The request timed out.")
+                                                                          : reply->errorString());
+        co_return std::nullopt;
+    }
+    if (status >= 300) {
+        logFailure(QStringLiteral("HTTP Error: %1").arg(status));
+        co_return std::nullopt;
+    }
+    const QByteArray data = reply->readAll();
+    store(url, data, reply->rawHeaderPairs());
+    const QImage img = co_await decodeAsync(data);
+    if (!self)
+        co_return std::nullopt;
+    if (img.isNull()) {
+        logFailure(QStringLiteral("the answer is not a picture"));
+        co_return std::nullopt;
+    }
+    remember(url, img);
+    co_return img;
+}

@@ -1,0 +1,142 @@
+// The picture cache: memory, disk across restarts, no tokens, failures logged.
+#include "PhotoCache.h"
+#include "StandinServer.h"
+#include "TestSupport.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+
+using standin::Fault;
+
+namespace {
+QByteArray png(QColor c, QSize size = {64, 48}) {
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(c);
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, "PNG");
+    return bytes;
+}
+} // namespace
+
+class TestPhotoCache : public QObject {
+    Q_OBJECT
+    std::unique_ptr<standin::Server> server;
+    std::unique_ptr<QTemporaryDir> dir;
+
+    void serve(const QString& path, const QByteArray& body, int status = 200) {
+        Fault f;
+        f.status = status;
+        f.body = body;
+        f.contentType = "image/png";
+        server->setFault(QStringLiteral("GET"), path, f);
+    }
+    QUrl at(const QString& path) const { return QUrl(server->baseUrl() + path); }
+    int hits(const QString& path) const { return server->count(QStringLiteral("GET"), path); }
+
+private slots:
+    void init() {
+        server = std::make_unique<standin::Server>();
+        QVERIFY(server->listen());
+        dir = std::make_unique<QTemporaryDir>();
+    }
+    void cleanup() { server.reset(); }
+
+    void secondShowComesFromTheCache() {
+        serve(QStringLiteral("/photos/a.png"), png(Qt::red));
+        {
+            PhotoCache cache(dir->path());
+            const auto first = await(cache.load(at(QStringLiteral("/photos/a.png"))));
+            QVERIFY(first && *first);
+            QCOMPARE((*first)->pixelColor(1, 1), QColor(Qt::red));
+            QCOMPARE(hits(QStringLiteral("/photos/a.png")), 1);
+            QVERIFY(await(cache.load(at(QStringLiteral("/photos/a.png")))).value().has_value());
+            QCOMPARE(hits(QStringLiteral("/photos/a.png")), 1);
+        }
+        // A new cache object on the same directory is the next start of the application.
+        PhotoCache restarted(dir->path());
+        const auto again = await(restarted.load(at(QStringLiteral("/photos/a.png"))));
+        QVERIFY(again && *again);
+        QCOMPARE((*again)->pixelColor(1, 1), QColor(Qt::red));
+        QCOMPARE(hits(QStringLiteral("/photos/a.png")), 1);
+        QCOMPARE(restarted.networkFetches(), 0);
+    }
+
+    void photoRequestsCarryNoToken() {
+        serve(QStringLiteral("/photos/b.png"), png(Qt::blue));
+        PhotoCache cache(dir->path());
+        QVERIFY(await(cache.load(at(QStringLiteral("/photos/b.png")))).value().has_value());
+        const auto log = server->requests();
+        QCOMPARE(log.size(), 1);
+        QVERIFY(!log.first().headers.contains("authorization"));
+        QVERIFY(!log.first().headers.contains("cookie"));
+    }
+
+    void brokenPictureIsLoggedAndRefetchedLater() {
+        serve(QStringLiteral("/photos/c.png"), QByteArray("<html>not a picture</html>"));
+        PhotoCache cache(dir->path());
+        {
+            LogCapture log;
+            const auto r = await(cache.load(at(QStringLiteral("/photos/c.png"))));
+            QVERIFY(r && !*r);
+            QVERIFY(log.contains(QStringLiteral("Ошибка загрузки изображения: ")));
+        }
+        // The stored answer is not a picture, so the next show fetches and replaces it.
+        serve(QStringLiteral("/photos/c.png"), png(Qt::green));
+        const auto r = await(cache.load(at(QStringLiteral("/photos/c.png"))));
+        QVERIFY(r && *r);
+        QCOMPARE(hits(QStringLiteral("/photos/c.png")), 2);
+        PhotoCache restarted(dir->path());
+        QVERIFY(await(restarted.load(at(QStringLiteral("/photos/c.png")))).value().has_value());
+        QCOMPARE(hits(QStringLiteral("/photos/c.png")), 2);
+    }
+
+    void failures_data() {
+        QTest::addColumn<QString>("url"); // relative ones are put on the server
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("expectedRequests");
+        QTest::newRow("not found") << "/photos/missing.png" << 404 << 1;
+        QTest::newRow("server error") << "/photos/err.png" << 500 << 1;
+        QTest::newRow("empty address") << "" << 0 << 0;
+        QTest::newRow("file address") << "file:///etc/hostname" << 0 << 0;
+        QTest::newRow("junk") << "::not a url::" << 0 << 0;
+    }
+    void failures() {
+        QFETCH(QString, url);
+        QFETCH(int, status);
+        QFETCH(int, expectedRequests);
+        if (status)
+            serve(url, QByteArray("{\"error\":\"no\"}"), status);
+        PhotoCache cache(dir->path());
+        LogCapture log;
+        const QUrl target = url.startsWith(u'/') ? at(url) : QUrl(url);
+        const auto r = await(cache.load(target));
+        QVERIFY(r && !*r);
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY(log.lines.first().startsWith(QStringLiteral("Ошибка загрузки изображения: ")));
+        QCOMPARE(server->requests().size(), expectedRequests);
+    }
+
+    void concurrentShowsShareOneFetch() {
+        Fault f;
+        f.status = 200;
+        f.body = png(Qt::yellow);
+        f.contentType = "image/png";
+        f.delayMs = 200;
+        server->setFault(QStringLiteral("GET"), QStringLiteral("/photos/d.png"), f);
+        PhotoCache cache(dir->path());
+        auto results = std::make_shared<QList<std::optional<QImage>>>();
+        for (int i = 0; i < 6; ++i)
+            [](PhotoCache* c, QUrl u, std::shared_ptr<QList<std::optional<QImage>>> out) -> QCoro::Task<void> {
+                out->append(co_await c->load(u));
+            }(&cache, at(QStringLiteral("/photos/d.png")), results);
+        QVERIFY(detail::spinUntil([&] { return results->size() == 6; }, 5000));
+        for (const auto& r : *results)
+            QVERIFY(r && !r->isNull());
+        QCOMPARE(hits(QStringLiteral("/photos/d.png")), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPhotoCache)
+#include "tst_photocache.moc"
