@@ -1,13 +1,17 @@
 #pragma once
+#include "Multipart.h"
 #include "OrvelApiError.h"
 #include "RefreshCoordinator.h"
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
 #include <QNetworkReply>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QCoroTask>
 
 #include <functional>
@@ -54,6 +58,47 @@ public:
     // ---- Endpoint catalogue: thin shells over request(), one source file per family ----
     // (declared below this line)
 
+    // Percent-encodes a query value or a name path segment as UTF-8, upper-case hex. Letters,
+    // digits and - . _ ~ ! $ & ' ( ) * + , ; = : @ / ? are kept, so "&", "=", "+", "?" and "/"
+    // pass through unchanged.
+    static QString queryEscape(const QString& text);
+
+    // Sign-in, profile and signed-in devices (endpoints/auth.cpp). login is the only call sent
+    // without the bearer token and the only one that stores the token pair it gets back.
+    QCoro::Task<ApiResult> login(QString username, QString password,
+                                 std::optional<QString> deviceName = std::nullopt,
+                                 std::optional<QString> deviceType = std::nullopt);
+    QCoro::Task<ApiResult> getMe();
+    // Sends exactly the members that are given; none gives {}.
+    QCoro::Task<ApiResult> updateMe(std::optional<QString> displayName = std::nullopt,
+                                    std::optional<QString> firstname = std::nullopt,
+                                    std::optional<QString> lastname = std::nullopt,
+                                    std::optional<QString> bio = std::nullopt);
+    QCoro::Task<ApiResult> deleteAvatar();
+    QCoro::Task<ApiResult> getSessions();
+    QCoro::Task<ApiResult> getCurrentSession();
+    QCoro::Task<ApiResult> revokeSession(qint64 sessionId);
+    QCoro::Task<ApiResult> revokeAllSessions();
+
+    // Per-user key/value store, lesson reminders and web push (endpoints/storage.cpp).
+    QCoro::Task<ApiResult> storageKeys();
+    QCoro::Task<ApiResult> storageGet(QString key);
+    QCoro::Task<ApiResult> storageGetMany(QStringList keys);
+    QCoro::Task<ApiResult> storageSet(QString key, QJsonValue value);
+    QCoro::Task<ApiResult> storageDelete(QString key);
+    QCoro::Task<ApiResult> subscribeNotifications(QString faculty, QString group, int minBefore);
+    QCoro::Task<ApiResult> unsubscribeNotifications(QString group);
+    QCoro::Task<ApiResult> getNotificationSettings();
+    QCoro::Task<ApiResult> getVapidKey();
+    // Both carry the refresh token held at call time; without one they fail with
+    // refreshFailed and send nothing.
+    QCoro::Task<ApiResult> registerPush(QJsonObject token);
+    QCoro::Task<ApiResult> unregisterPush();
+
+    // Uploads (endpoints/uploads.cpp). A MIME type holding CR or LF is refused with
+    // invalidParams before anything is sent.
+    QCoro::Task<ApiResult> uploadAvatar(QByteArray imageData, QString filename, QString mimeType);
+
 private:
     struct HttpAnswer {
         int status = 0;
@@ -65,6 +110,18 @@ private:
     static ApiResult judge(const HttpAnswer& answer);
     void dropTokens();
     QCoro::Task<ApiResult> jsonRequest(QString path, QString method, QJsonObject body);
+
+    // Shared by the endpoint families (endpoints/shells.cpp).
+    QCoro::Task<ApiResult> withoutBody(QString path, QString method = QStringLiteral("GET"));
+    // jsonRequest, but a body holding a value JSON cannot express (NaN, infinity, undefined)
+    // is refused with invalidParams instead of being sent silently altered.
+    QCoro::Task<ApiResult> sendJson(QString path, QString method, QJsonObject body);
+    QCoro::Task<ApiResult> sendWithRefreshToken(QString path, QJsonObject body);
+    static QCoro::Task<ApiResult> refuse(ApiError error);
+    // POST of a multipart body under a fresh boundary.
+    QCoro::Task<ApiResult> sendMultipart(QString path, MultipartFields fields,
+                                         QList<MultipartFile> files);
+    static bool serialisable(const QJsonValue& value);
 
     QString m_baseUrl;
     std::optional<QString> m_accessToken;
