@@ -159,6 +159,8 @@ void Backend::addRoutes() {
     add("POST", "/api/users/sessions/revoke", Token, &Backend::revokeSession);
     add("POST", "/api/users/sessions/revoke-all", Token, &Backend::revokeAll);
 
+    add("GET", "/media/avatars/{}", Public, &Backend::avatarPicture);
+
     add("GET", "/api/storage/keys", Token, &Backend::storageKeys);
     add("POST", "/api/storage/get", Token, &Backend::storageGet);
     add("POST", "/api/storage/set", Token, &Backend::storageSet);
@@ -169,6 +171,27 @@ void Backend::addRoutes() {
     add("GET", "/api/push/vapid-key", Token, &Backend::accepted);
     add("POST", "/api/push/register", Token, &Backend::accepted);
     add("POST", "/api/push/unregister", Token, &Backend::accepted);
+
+    add("GET", "/api/schedule/faculties", Token, &Backend::faculties);
+    add("GET", "/api/schedule/groups", Token, &Backend::groups);
+    add("GET", "/api/schedule/week", Token, &Backend::week);
+    add("GET", "/api/schedule/day", Token, &Backend::dayOfWeek);
+    add("GET", "/api/schedule/date", Token, &Backend::dayOfWeek);
+    add("GET", "/api/schedule/today", Token, &Backend::dayOfWeek);
+    add("GET", "/api/schedule/search", Token, &Backend::accepted);
+    add("GET", "/api/news", Token, &Backend::accepted);
+    add("GET", "/api/news/{}", Token, &Backend::accepted);
+    add("GET", "/api/teachers", Token, &Backend::teachers);
+    add("GET", "/api/teachers/{}", Token, &Backend::teacher);
+    add("GET", "/api/teachers/{}/schedule", Token, &Backend::teacherWeek);
+    add("GET", "/media/teachers/{}", Public, &Backend::teacherPicture);
+
+    // The public content service and the project web site need no token.
+    add("GET", "/api/collections/site_news/records", Public, &Backend::newsRecords);
+    add("GET", "/api/files/{}/{}/{}", Public, &Backend::newsFile);
+    add("GET", "/news/{}", Public, &Backend::newsPage);
+    for (const char* page : {"/", "/404", "/user-agreement", "/privacy", "/report"})
+        add("GET", page, Public, &Backend::sitePage);
 
     add("GET", "/api/addons", Token, &Backend::accepted);
     add("POST", "/api/addons/install", Token, &Backend::accepted);

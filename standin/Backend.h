@@ -5,7 +5,6 @@
 #include "StandinServer.h"
 #include "Store.h"
 
-#include <QImage>
 #include <QJsonObject>
 #include <functional>
 #include <memory>
@@ -100,7 +99,7 @@ class Backend {
     Reply sitePage(Call& c);
     Reply newsPage(Call& c);
 
-    QByteArray picture(const QString& key, const std::function<QImage()>& draw);
+    QByteArray picture(const QString& key, const std::function<QByteArray()>& draw);
 
     Options m_options;
     Store m_store;

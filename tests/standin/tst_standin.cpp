@@ -2,7 +2,9 @@
 #include "StandinServer.h"
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -24,6 +26,28 @@ class TestStandin : public QObject {
                 {"password", password},
                 {"device_name", device},
                 {"device_type", "desktop"}};
+    }
+
+    static QString enc(const QString& s) { return QString::fromLatin1(QUrl::toPercentEncoding(s)); }
+
+    QJsonArray array(const QString& path, const char* member) {
+        const Answer a = client->get(path, server->issueTokens("student"));
+        [&] { QCOMPARE(a.status, 200); }();
+        return a.json().value(member).toArray();
+    }
+
+    QJsonArray groupWeek(const QString& faculty, const QString& group, int offset = 0) {
+        return array(QString("/api/schedule/week?faculty=%1&group=%2&offset=%3")
+                         .arg(enc(faculty), enc(group))
+                         .arg(offset),
+                     "schedule");
+    }
+
+    QStringList groupNames(const QString& faculty) {
+        QStringList names;
+        for (const QJsonValue& g : array("/api/schedule/groups?faculty=" + enc(faculty), "groups"))
+            names.append(g.toObject().value("name").toString());
+        return names;
     }
 
     // The server must still answer normally after whatever a test threw at it.
@@ -426,6 +450,314 @@ class TestStandin : public QObject {
         QCOMPARE(client->send("PATCH", "/api/users/me", R"({"bio":5})", token).status, 400);
         QCOMPARE(client->get("/api/users/me", token).json().value("bio").toString(),
                  QString("Люблю матан"));
+    }
+
+    void facultiesAndGroups() {
+        const QJsonArray faculties = array("/api/schedule/faculties", "faculties");
+        QStringList names;
+        for (const QJsonValue& f : faculties) {
+            QVERIFY(f.toObject().value("id").isDouble());
+            names.append(f.toObject().value("name").toString());
+        }
+        for (const QString& name : Server::facultyNames()) {
+            QVERIFY2(names.contains(name), qPrintable(name));
+            const QStringList groups = groupNames(name);
+            QVERIFY(groups.size() >= 4);
+            QCOMPARE(QSet<QString>(groups.begin(), groups.end()).size(), groups.size());
+        }
+        QCOMPARE(Server::facultyNames().size(), 9);
+        // The site's leftover entry is listed and has no groups.
+        QCOMPARE(names.last(), QString("Расширенная настройка cookie"));
+        QVERIFY(groupNames(names.last()).isEmpty());
+
+        const QString token = server->issueTokens("student");
+        QCOMPARE(client->get("/api/schedule/groups?faculty=" + enc("Нет такого"), token).status,
+                 404);
+        QCOMPARE(client->get("/api/schedule/groups", token).status, 400);
+    }
+
+    void weekLessonsCarryEveryRecordField() {
+        const QString faculty = Server::facultyNames()[2];
+        const QString group = groupNames(faculty).first();
+        const QJsonArray week = groupWeek(faculty, group);
+        QVERIFY(week.size() >= 6);
+        static const QStringList texts{
+            "classroom",  "date",   "day",     "faculty_name", "group_name",        "hash",
+            "lessonType", "source", "subject", "teacher",      "teacher_full_name", "teacher_photo",
+            "time"};
+        static const QStringList numbers{
+            "dateTs", "faculty_id", "group_id",         "id",
+            "number", "timeupdate", "timeLESSON_start", "timeLESSON_end"};
+        static const QStringList days{"Понедельник", "Вторник", "Среда",
+                                      "Четверг",     "Пятница", "Суббота"};
+        static const QRegularExpression time("^(\\d\\d):(\\d\\d)-(\\d\\d):(\\d\\d)$");
+        QSet<qint64> ids;
+        for (const QJsonValue& v : week) {
+            const QJsonObject l = v.toObject();
+            for (const QString& k : texts)
+                QVERIFY2(l.value(k).isString(), qPrintable(k));
+            for (const QString& k : numbers)
+                QVERIFY2(l.value(k).isDouble() &&
+                             l.value(k).toDouble() == double(l.value(k).toInteger()),
+                         qPrintable(k));
+            QVERIFY(l.value("is_combined").isBool());
+            for (const char* k : {"combined_with", "combined_main_groups"})
+                for (const QJsonValue& g : l.value(k).toArray())
+                    QVERIFY(g.isString());
+            QVERIFY(!l.contains("combined_groups"));
+            QCOMPARE(l.value("group_name").toString(), group);
+            QCOMPARE(l.value("faculty_name").toString(), faculty);
+            QVERIFY(days.contains(l.value("day").toString()));
+            const QRegularExpressionMatch m = time.match(l.value("time").toString());
+            QVERIFY(m.hasMatch());
+            QCOMPARE(l.value("timeLESSON_start").toInt(),
+                     m.captured(1).toInt() * 60 + m.captured(2).toInt());
+            QCOMPARE(l.value("timeLESSON_end").toInt(),
+                     m.captured(3).toInt() * 60 + m.captured(4).toInt());
+            QVERIFY(!ids.contains(l.value("id").toInteger()));
+            ids.insert(l.value("id").toInteger());
+        }
+    }
+
+    void weekRange_data() {
+        QTest::addColumn<QString>("offset");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("lessons");
+        QTest::newRow("oldest covered week") << "-30" << 200 << true;
+        QTest::newRow("next week") << "1" << 200 << true;
+        QTest::newRow("before the range") << "-31" << 200 << false;
+        QTest::newRow("after the range") << "2" << 200 << false;
+        QTest::newRow("largest integer") << "9223372036854775807" << 200 << false;
+        QTest::newRow("smallest integer") << "-9223372036854775808" << 200 << false;
+        QTest::newRow("beyond 64 bits") << "99999999999999999999" << 400 << false;
+        QTest::newRow("not a number") << "abc" << 400 << false;
+        QTest::newRow("fraction") << "0.5" << 400 << false;
+    }
+
+    void weekRange() {
+        QFETCH(QString, offset);
+        QFETCH(int, status);
+        QFETCH(bool, lessons);
+        const QString faculty = Server::facultyNames()[8];
+        const QString group = groupNames(faculty).first();
+        const QString token = server->issueTokens("student");
+        for (const QString& path : {QString("/api/schedule/week?faculty=%1&group=%2&offset=%3")
+                                        .arg(enc(faculty), enc(group), offset),
+                                    QString("/api/teachers/%1/schedule?offset=%2")
+                                        .arg(enc(Server::demoTeacherName()), offset)}) {
+            const Answer a = client->get(path, token);
+            QCOMPARE(a.status, status);
+            if (status == 200 && path.contains("week"))
+                QCOMPARE(a.json().value("schedule").toArray().isEmpty(), !lessons);
+        }
+    }
+
+    void unknownGroupOrTeacherIs404_data() {
+        QTest::addColumn<QString>("path");
+        const QString faculty = enc(Server::facultyNames()[0]);
+        QTest::newRow("group of another faculty")
+            << QString("/api/schedule/week?faculty=%1&group=%2&offset=0")
+                   .arg(faculty, enc("ЮФ-221"));
+        QTest::newRow("unknown faculty") << "/api/schedule/week?faculty=X&group=Y&offset=0";
+        QTest::newRow("empty parameters") << "/api/schedule/week?faculty=&group=&offset=0";
+        QTest::newRow("unknown teacher") << "/api/teachers/" + enc("Нетов Н.Н.");
+        QTest::newRow("unknown teacher week")
+            << "/api/teachers/" + enc("Нетов Н.Н.") + "/schedule?offset=0";
+        QTest::newRow("invalid utf-8 name") << "/api/teachers/%FF%FE";
+    }
+
+    void unknownGroupOrTeacherIs404() {
+        QFETCH(QString, path);
+        const Answer a = client->get(path, server->issueTokens("student"));
+        QCOMPARE(a.status, 404);
+        QVERIFY(!a.errorText().isEmpty());
+    }
+
+    // Every lesson of a teacher's week is an event of the groups that name the teacher, and the
+    // other way round; combined lectures appear once with all their groups.
+    void teacherWeekMatchesTheGroupWeeks() {
+        const QString faculty = Server::facultyNames()[2];
+        QHash<QString, QSet<QString>> fromGroups; // teacher -> "date|time|subject|group"
+        for (const QString& group : groupNames(faculty)) {
+            for (const QJsonValue& v : groupWeek(faculty, group, -1)) {
+                const QJsonObject l = v.toObject();
+                if (!l.value("teacher").toString().isEmpty())
+                    fromGroups[l.value("teacher").toString()].insert(
+                        QStringList{l.value("date").toString(), l.value("time").toString(),
+                                    l.value("subject").toString(), group}
+                            .join('|'));
+            }
+        }
+        QVERIFY(fromGroups.size() >= 8);
+        for (auto it = fromGroups.cbegin(); it != fromGroups.cend(); ++it) {
+            QSet<QString> fromTeacher;
+            QSet<QString> taken;
+            for (const QJsonValue& v :
+                 array("/api/teachers/" + enc(it.key()) + "/schedule?offset=-1", "schedule")) {
+                const QJsonObject l = v.toObject();
+                QCOMPARE(l.value("teacher").toString(), it.key());
+                QVERIFY(!l.contains("combined_with"));
+                const QString slot = l.value("date").toString() + l.value("time").toString();
+                QVERIFY2(!taken.contains(slot), "a teacher is in two places at once");
+                taken.insert(slot);
+                const QJsonArray groups = l.value("combined_groups").toArray();
+                QVERIFY(!groups.isEmpty());
+                QCOMPARE(groups.first().toString(), l.value("group_name").toString());
+                for (const QJsonValue& g : groups)
+                    fromTeacher.insert(QStringList{l.value("date").toString(),
+                                                   l.value("time").toString(),
+                                                   l.value("subject").toString(), g.toString()}
+                                           .join('|'));
+            }
+            QCOMPARE(fromTeacher, it.value());
+        }
+    }
+
+    void weeksShowTheWholeRangeOfLessons() {
+        QSet<QString> tags;
+        int saturdays = 0, combined = 0, withoutTeacher = 0, withoutRoom = 0, restDays = 0;
+        static const QRegularExpression tag("\\((ПЗ|Зач|Экз|Куср|Конс|Лек|Лаб|Вне)\\)$");
+        for (const QString& faculty : Server::facultyNames()) {
+            for (const QString& group : groupNames(faculty)) {
+                QSet<QString> busyDays;
+                for (const QJsonValue& v : groupWeek(faculty, group)) {
+                    const QJsonObject l = v.toObject();
+                    const QRegularExpressionMatch m = tag.match(l.value("subject").toString());
+                    QVERIFY2(m.hasMatch(), qPrintable(l.value("subject").toString()));
+                    tags.insert(m.captured(1));
+                    busyDays.insert(l.value("day").toString());
+                    saturdays += l.value("day").toString() == "Суббота";
+                    combined += l.value("is_combined").toBool();
+                    QCOMPARE(l.value("is_combined").toBool(),
+                             !l.value("combined_with").toArray().isEmpty());
+                    withoutTeacher += l.value("teacher").toString().isEmpty();
+                    withoutRoom += l.value("classroom").toString().isEmpty();
+                }
+                restDays += 6 - int(busyDays.size());
+            }
+        }
+        QCOMPARE(tags.size(), 8);
+        QVERIFY(saturdays > 0);
+        QVERIFY(combined > 0);
+        QVERIFY(withoutTeacher > 0);
+        QVERIFY(withoutRoom > 0);
+        QVERIFY(restDays > 0);
+    }
+
+    void demoDataIsTheSameOnEveryRun() {
+        Server other;
+        QVERIFY(other.listen());
+        StandinClient otherClient(other.baseUrl());
+        const QString faculty = Server::facultyNames()[5];
+        const QString group = groupNames(faculty).last();
+        const QString path = QString("/api/schedule/week?faculty=%1&group=%2&offset=-3")
+                                 .arg(enc(faculty), enc(group));
+        QByteArray mine = client->get(path, server->issueTokens("student")).body;
+        QByteArray theirs = otherClient.get(path, other.issueTokens("student")).body;
+        mine.replace(server->baseUrl().toUtf8(), "");
+        theirs.replace(other.baseUrl().toUtf8(), "");
+        QCOMPARE(mine, theirs);
+        QVERIFY(mine.size() > 100);
+    }
+
+    void teacherListAndLookup() {
+        const QJsonArray all = array("/api/teachers?limit=100000&offset=0", "teachers");
+        QVERIFY(all.size() >= 140);
+        static const QRegularExpression shortName(
+            "^[А-ЯЁ][а-яё]+(-[А-ЯЁ][а-яё]+)? [А-ЯЁ]\\.[А-ЯЁ]\\.$");
+        QSet<QString> names;
+        int withoutPhoto = 0;
+        for (const QJsonValue& v : all) {
+            const QJsonObject t = v.toObject();
+            QVERIFY2(shortName.match(t.value("name").toString()).hasMatch(),
+                     qPrintable(t.value("name").toString()));
+            QCOMPARE(t.value("full_name").toString().split(' ').size(), 3);
+            QVERIFY(!t.value("department").toString().isEmpty());
+            QVERIFY(!t.value("description").toString().isEmpty());
+            names.insert(t.value("name").toString());
+            withoutPhoto += t.value("photo_thumb_url").toString().isEmpty();
+        }
+        QCOMPARE(names.size(), all.size());
+        QVERIFY(withoutPhoto > 0 && withoutPhoto < all.size() / 4);
+        QVERIFY(names.contains(Server::demoTeacherName()));
+
+        const QJsonArray page = array("/api/teachers?limit=5&offset=10", "teachers");
+        QCOMPARE(page.size(), 5);
+        QCOMPARE(page[0], all[10]);
+        const QString surname = all[20].toObject().value("name").toString().section(' ', 0, 0);
+        const QJsonArray found =
+            array("/api/teachers?limit=100&offset=0&search=" + enc(surname.toLower()), "teachers");
+        QVERIFY(!found.isEmpty());
+        for (const QJsonValue& v : found)
+            QVERIFY(
+                v.toObject().value("full_name").toString().contains(surname, Qt::CaseInsensitive));
+        const QString token = server->issueTokens("student");
+        QCOMPARE(client->get("/api/teachers?limit=-1&offset=0", token).status, 400);
+        QCOMPARE(client->get("/api/teachers?limit=10&offset=x", token).status, 400);
+
+        const QJsonObject one =
+            client->get("/api/teachers/" + enc(all[3].toObject().value("name").toString()), token)
+                .json()
+                .value("teacher")
+                .toObject();
+        QCOMPARE(one, all[3].toObject());
+    }
+
+    void teacherPhotosArePictures() {
+        const QJsonArray all = array("/api/teachers?limit=100000&offset=0", "teachers");
+        QJsonObject withPhoto, withoutPhoto;
+        for (const QJsonValue& v : all)
+            (v.toObject().value("photo_url").toString().isEmpty() ? withoutPhoto : withPhoto) =
+                v.toObject();
+        QNetworkAccessManager nam; // pictures are fetched without any token
+        const Answer photo = StandinClient::finish(
+            nam.get(QNetworkRequest(QUrl(withPhoto.value("photo_url").toString()))));
+        const Answer thumb = StandinClient::finish(
+            nam.get(QNetworkRequest(QUrl(withPhoto.value("photo_thumb_url").toString()))));
+        QCOMPARE(photo.status, 200);
+        QCOMPARE(photo.contentType, QByteArray("image/png"));
+        const QImage big = QImage::fromData(photo.body);
+        const QImage small = QImage::fromData(thumb.body);
+        QVERIFY(!big.isNull() && !small.isNull());
+        QVERIFY(small.width() < big.width());
+        QCOMPARE(StandinClient::finish(
+                     nam.get(QNetworkRequest(QUrl(withPhoto.value("photo_url").toString()))))
+                     .body,
+                 photo.body);
+        const QString missing = QString("%1/media/teachers/%2.png")
+                                    .arg(server->baseUrl())
+                                    .arg(withoutPhoto.value("id").toInt());
+        QCOMPARE(StandinClient::finish(nam.get(QNetworkRequest(QUrl(missing)))).status, 404);
+        QCOMPARE(client->get("/media/teachers/..%2F..%2Fetc%2Fpasswd").status, 404);
+    }
+
+    void teacherAccountStartsInTeacherMode() {
+        QCOMPARE(server->storage("teacher", "work_mode"), QJsonValue("teacher"));
+        QCOMPARE(server->storage("teacher", "teacher"), QJsonValue(Server::demoTeacherName()));
+        QVERIFY(server->storage("student", "work_mode").isUndefined());
+        QVERIFY(!array("/api/teachers/" + enc(Server::demoTeacherName()) + "/schedule?offset=0",
+                       "schedule")
+                     .isEmpty());
+    }
+
+    void withoutDemoDataEverythingIsEmpty() {
+        standin::Options o;
+        o.seedDemoData = false;
+        Server bare(o);
+        QVERIFY(bare.listen());
+        StandinClient c(bare.baseUrl());
+        QCOMPARE(c.post("/api/auth/login", loginBody("student", "student")).status, 401);
+        const QString token = bare.issueTokens("someone");
+        QCOMPARE(c.get("/api/schedule/faculties", token).json().value("faculties").toArray().size(),
+                 0);
+        QCOMPARE(c.get("/api/teachers?limit=10&offset=0", token)
+                     .json()
+                     .value("teachers")
+                     .toArray()
+                     .size(),
+                 0);
+        QCOMPARE(c.get("/api/collections/site_news/records").json().value("items").toArray().size(),
+                 0);
     }
 
     void scriptedFaults_data() {
