@@ -760,6 +760,122 @@ class TestStandin : public QObject {
                  0);
     }
 
+    void newsRecordsAndTheirPictures() {
+        // The content service is public: no token at all.
+        const Answer list = client->get("/api/collections/site_news/records");
+        QCOMPARE(list.status, 200);
+        const QJsonArray items = list.json().value("items").toArray();
+        QCOMPARE(items.size(), 30);
+        QSet<QString> ids;
+        QDate previous = QDate::currentDate();
+        for (const QJsonValue& v : items) {
+            const QJsonObject n = v.toObject();
+            for (const char* k : {"id", "collectionId", "title", "author", "date", "preview"})
+                QVERIFY2(!n.value(k).toString().isEmpty(), k);
+            ids.insert(n.value("id").toString());
+            const QDate date = QDate::fromString(n.value("date").toString(), "dd.MM.yyyy");
+            QVERIFY(date.isValid() && date <= previous);
+            previous = date;
+        }
+        QCOMPARE(ids.size(), items.size());
+
+        const QJsonObject first = items[0].toObject();
+        const QString file =
+            QString("/api/files/%1/%2/%3")
+                .arg(first.value("collectionId").toString(), first.value("id").toString(),
+                     first.value("preview").toString());
+        const Answer full = client->get(file);
+        const Answer thumb = client->get(file + "?thumb=512x0");
+        QCOMPARE(full.status, 200);
+        QCOMPARE(full.contentType, QByteArray("image/png"));
+        QCOMPARE(QImage::fromData(thumb.body).width(), 512);
+        QVERIFY(QImage::fromData(full.body).width() > 512);
+        QCOMPARE(client->get(file + "?thumb=big").status, 400);
+        // The picture address is composed even when parts are missing; it must simply fail.
+        QCOMPARE(client
+                     ->get(QString("/api/files/%1/%2/")
+                               .arg(first.value("collectionId").toString(),
+                                    first.value("id").toString()))
+                     .status,
+                 404);
+        QCOMPARE(client
+                     ->get("/api/files/other/" + first.value("id").toString() + "/" +
+                           first.value("preview").toString())
+                     .status,
+                 404);
+    }
+
+    void newsPaging_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("count");
+        QTest::newRow("third page of ten") << "?page=3&perPage=10" << 200 << 10;
+        QTest::newRow("past the end") << "?page=4&perPage=10" << 200 << 0;
+        QTest::newRow("page zero") << "?page=0" << 400 << 0;
+        QTest::newRow("page not a number") << "?page=x" << 400 << 0;
+        QTest::newRow("huge page") << "?page=2147483647&perPage=500" << 200 << 0;
+    }
+
+    void newsPaging() {
+        QFETCH(QString, query);
+        QFETCH(int, status);
+        QFETCH(int, count);
+        const Answer a = client->get("/api/collections/site_news/records" + query);
+        QCOMPARE(a.status, status);
+        if (status == 200) {
+            QCOMPARE(a.json().value("items").toArray().size(), count);
+            QCOMPARE(a.json().value("totalItems").toInt(), 30);
+        }
+    }
+
+    void sitePages_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("home") << "/" << 200 << "Orvel Box";
+        QTest::newRow("fallback page") << "/404?forApp" << 200 << "Страница не найдена";
+        QTest::newRow("agreement") << "/user-agreement" << 200 << "Пользовательское соглашение";
+        QTest::newRow("privacy") << "/privacy" << 200 << "Политика конфиденциальности";
+        QTest::newRow("feedback") << "/report" << 200 << "Обратная связь";
+        QTest::newRow("unknown news item") << "/news/nothing?forApp" << 404 << "Новость не найдена";
+    }
+
+    void sitePages() {
+        QFETCH(QString, path);
+        QFETCH(int, status);
+        QFETCH(QString, text);
+        const Answer a = client->get(path);
+        QCOMPARE(a.status, status);
+        QCOMPARE(a.contentType, QByteArray("text/html; charset=utf-8"));
+        QVERIFY(QString::fromUtf8(a.body).contains(text));
+        // Inside the application the site's own navigation is left out.
+        QCOMPARE(a.body.contains("<nav>"), !path.contains("forApp"));
+    }
+
+    void newsPageShowsItsItem() {
+        const QJsonObject item = client->get("/api/collections/site_news/records")
+                                     .json()
+                                     .value("items")
+                                     .toArray()[4]
+                                     .toObject();
+        const Answer page = client->get("/news/" + item.value("id").toString() + "?forApp");
+        QCOMPARE(page.status, 200);
+        const QString html = QString::fromUtf8(page.body);
+        QVERIFY(html.contains(item.value("title").toString().toHtmlEscaped()));
+        QVERIFY(html.contains(item.value("preview").toString()));
+    }
+
+    void accountAvatarIsAPicture() {
+        const QJsonObject user = client->get("/api/users/me", server->issueTokens("student"))
+                                     .json()
+                                     .value("user")
+                                     .toObject();
+        const Answer avatar = client->get(user.value("avatarUrl").toString());
+        QCOMPARE(avatar.status, 200);
+        QVERIFY(!QImage::fromData(avatar.body).isNull());
+        QCOMPARE(client->get("/media/avatars/987654.png").status, 404);
+    }
+
     void scriptedFaults_data() {
         QTest::addColumn<QString>("method");
         QTest::addColumn<Fault>("fault");
