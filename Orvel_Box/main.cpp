@@ -1,5 +1,7 @@
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QtPlugin>
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtWebView/QtWebView>
@@ -8,7 +10,11 @@ Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
 
 int main(int argc, char* argv[]) {
-    // The web view backend must be set up before the application object exists.
+    // The web view (Qt WebEngine underneath) shares OpenGL contexts with the scene graph; both
+    // must be settled before the application object exists, or it is set up from a plugin
+    // too late. The view itself is created only when a screen shows a page.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
     QtWebView::initialize();
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("OrvelBox"));
@@ -16,10 +22,12 @@ int main(int argc, char* argv[]) {
 
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
-    QObject::connect(&engine, &QQmlApplicationEngine::objectCreationFailed, &app,
-                     [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+    QObject::connect(
+        &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
+        [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     // Importing the module by name (rather than loading its file by path) makes the engine load
     // the module's static plugin, which registers its C++ types.
-    engine.loadData(QByteArrayLiteral("import OrvelBox.Core\nMain {}\n"), QUrl(QStringLiteral("qrc:/main.qml")));
+    engine.loadData(QByteArrayLiteral("import OrvelBox.Core\nMain {}\n"),
+                    QUrl(QStringLiteral("qrc:/main.qml")));
     return app.exec();
 }

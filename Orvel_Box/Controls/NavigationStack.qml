@@ -1,0 +1,62 @@
+import QtQuick
+import QtQuick.Controls.Basic
+
+// A stack of screens with a slim bar: a back button once something is pushed and the current
+// screen's `navigationTitle`, inline. Screens push with push(component, properties).
+Item {
+    id: root
+    property alias initialItem: stack.initialItem
+    property color tint: Theme.blue
+    readonly property alias depth: stack.depth
+    readonly property alias currentItem: stack.currentItem
+    readonly property string currentTitle: stack.currentItem && stack.currentItem.navigationTitle !== undefined
+                                           ? stack.currentItem.navigationTitle : ""
+
+    function push(item, properties) { return stack.push(item, properties || {}) }
+    function pop() { return stack.depth > 1 ? stack.pop() : null }
+
+    Rectangle {
+        id: bar
+        objectName: "navigationBar"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        height: visible ? 44 : 0
+        visible: stack.depth > 1 || root.currentTitle.length > 0
+        color: Theme.systemBackground
+
+        AbstractButton {
+            id: back
+            objectName: "backButton"
+            visible: stack.depth > 1
+            anchors.left: parent.left
+            anchors.leftMargin: 8
+            anchors.verticalCenter: parent.verticalCenter
+            implicitWidth: 36
+            implicitHeight: 36
+            Accessible.name: "Назад"
+            contentItem: Symbol { name: "chevron.left"; color: root.tint }
+            onClicked: root.pop()
+        }
+        Text {
+            anchors.centerIn: parent
+            width: parent.width - 2 * (back.width + 16)
+            horizontalAlignment: Text.AlignHCenter
+            elide: Text.ElideRight
+            text: root.currentTitle
+            font.pixelSize: Theme.headline
+            font.weight: Font.DemiBold
+            color: Theme.label
+            Accessible.role: Accessible.Heading
+        }
+    }
+
+    StackView {
+        id: stack
+        anchors.top: bar.bottom
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        clip: true
+        Keys.onEscapePressed: event => event.accepted = root.pop() !== null
+    }
+}

@@ -1,0 +1,22 @@
+#pragma once
+#include <QColor>
+#include <QObject>
+#include <QStringView>
+#include <QtQml/qqmlregistration.h>
+#include <optional>
+
+// The named system colours in their light and dark variants. The one table every colour on
+// screen comes from: QML reads it through the Theme singleton, C++ through named().
+class Palette : public QObject {
+    Q_OBJECT
+    // QtQuick already has a type named Palette.
+    QML_NAMED_ELEMENT(SystemColors)
+    QML_SINGLETON
+  public:
+    using QObject::QObject;
+
+    // Exact, case-sensitive name ("blue", "systemGray4", "secondaryLabel", ...).
+    static std::optional<QColor> named(QStringView name, bool dark = false);
+    // The same for QML; an unknown name gives an invalid colour (drawn as nothing).
+    Q_INVOKABLE QColor color(const QString& name, bool dark) const;
+};

@@ -1,0 +1,80 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+
+// Pages (Tab items) with a bar of their symbols and titles along the bottom; the selected
+// entry is drawn in `tint`.
+Item {
+    id: root
+    default property alias tabs: pages.data
+    property color tint: Theme.blue
+    property int currentIndex: 0
+
+    StackLayout {
+        id: pages
+        anchors.top: parent.top
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: bar.top
+        currentIndex: root.currentIndex
+    }
+
+    Rectangle {
+        id: bar
+        objectName: "tabBar"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        height: 56
+        color: Theme.secondarySystemBackground
+
+        Rectangle {
+            anchors.top: parent.top
+            width: parent.width
+            height: 1
+            color: Theme.systemGray4
+        }
+
+        RowLayout {
+            anchors.fill: parent
+            spacing: 0
+            Repeater {
+                model: pages.children
+                AbstractButton {
+                    id: entry
+                    required property var modelData
+                    required property int index
+                    readonly property color shade: root.currentIndex === index ? root.tint : Theme.gray
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    text: modelData.title
+                    Accessible.role: Accessible.PageTab
+                    Accessible.checked: root.currentIndex === index
+                    onClicked: root.currentIndex = index
+                    contentItem: Column {
+                        spacing: 3
+                        topPadding: 6
+                        Item {
+                            width: parent.width
+                            height: 22
+                            Symbol {
+                                anchors.centerIn: parent
+                                width: entry.modelData.symbolSize
+                                height: entry.modelData.symbolSize
+                                name: entry.modelData.symbol
+                                color: entry.shade
+                            }
+                        }
+                        Text {
+                            width: parent.width
+                            horizontalAlignment: Text.AlignHCenter
+                            text: entry.modelData.title
+                            font.pixelSize: Theme.caption2
+                            color: entry.shade
+                        }
+                    }
+                }
+            }
+        }
+    }
+}

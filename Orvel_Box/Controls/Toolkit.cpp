@@ -1,0 +1,153 @@
+#include "Toolkit.h"
+
+#include <QDesktopServices>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QJSEngine>
+#include <QPalette>
+#include <QScreen>
+#include <QSet>
+#include <cmath>
+#include <utility>
+
+namespace {
+// Symbol names the screens use, mapped to ligatures of the Material Icons font.
+constexpr std::pair<const char16_t*, const char16_t*> symbolTable[] = {
+    {u"app.background.dotted", u"web_asset"},
+    {u"basketball", u"sports_basketball"},
+    {u"briefcase", u"work"},
+    {u"bubble.left.and.text.bubble.right", u"forum"},
+    {u"calendar.day.timeline.right", u"calendar_view_day"},
+    {u"chevron.left", u"chevron_left"},
+    {u"chevron.right", u"chevron_right"},
+    {u"exclamationmark.bubble", u"feedback"},
+    {u"eye", u"visibility"},
+    {u"eye.slash", u"visibility_off"},
+    {u"flask", u"science"},
+    {u"gear", u"settings"},
+    {u"globe", u"language"},
+    {u"graduationcap", u"school"},
+    {u"info.circle", u"info"},
+    {u"inset.filled.rectangle.and.person.filled", u"co_present"},
+    {u"iphone", u"phone_iphone"},
+    {u"iphone.gen1", u"smartphone"},
+    {u"iphone.gen3.motion", u"devices"},
+    {u"key.fill", u"vpn_key"},
+    {u"macbook.gen1", u"laptop_mac"},
+    {u"magnifyingglass", u"search"},
+    {u"minus", u"remove"},
+    {u"newspaper", u"newspaper"},
+    {u"paintpalette", u"palette"},
+    {u"person", u"person_outline"},
+    {u"person.3", u"groups"},
+    {u"person.and.background.dotted", u"switch_account"},
+    {u"person.crop.circle.fill", u"account_circle"},
+    {u"person.fill", u"person"},
+    {u"person.line.dotted.person.fill", u"connect_without_contact"},
+    {u"questionmark.app", u"device_unknown"},
+    {u"radicand.squareroot", u"functions"},
+    {u"rectangle.portrait.and.arrow.right", u"logout"},
+    {u"star.fill", u"star"},
+    {u"xmark", u"close"},
+};
+constexpr const char16_t* placeholderLigature = u"crop_square";
+
+const char16_t* ligatureOf(const QString& name) {
+    for (const auto& [symbol, ligature] : symbolTable)
+        if (name == QStringView(symbol))
+            return ligature;
+    return nullptr;
+}
+} // namespace
+
+Toolkit::Toolkit() {
+    const QString forced = qEnvironmentVariable("ORVEL_IDIOM");
+    if (forced == QLatin1String("phone") || forced == QLatin1String("pad"))
+        m_idiom = forced;
+    else if (const QScreen* screen = QGuiApplication::primaryScreen())
+        m_idiom = idiomForScreen(screen->physicalSize());
+    else
+        m_idiom = QStringLiteral("pad");
+    m_webViewStandIn = qEnvironmentVariableIntValue("ORVEL_WEBVIEW_STANDIN") == 1;
+}
+
+Toolkit* Toolkit::instance() {
+    static Toolkit* toolkit = new Toolkit;
+    return toolkit;
+}
+
+Toolkit* Toolkit::create(QQmlEngine*, QJSEngine*) {
+    Toolkit* t = instance();
+    // Shared by every engine: no engine may delete it.
+    QJSEngine::setObjectOwnership(t, QJSEngine::CppOwnership);
+    return t;
+}
+
+void Toolkit::setIdiom(const QString& idiom) {
+    if (idiom == m_idiom)
+        return;
+    m_idiom = idiom;
+    emit idiomChanged();
+}
+
+QString Toolkit::idiomForScreen(QSizeF mm) {
+    const double inches = std::hypot(mm.width(), mm.height()) / 25.4;
+    return inches > 0 && inches < 7 ? QStringLiteral("phone") : QStringLiteral("pad");
+}
+
+QString Toolkit::verticalSizeClass(qreal width, qreal height) const {
+    return isPhone() && width > height ? QStringLiteral("compact") : QStringLiteral("regular");
+}
+
+bool Toolkit::systemDark() const {
+    const QColor window = QGuiApplication::palette().color(QPalette::Window);
+    return window.lightness() < 128;
+}
+
+QString Toolkit::symbolFontFamily() const {
+    static const QString family = [] {
+        const int id =
+            QFontDatabase::addApplicationFont(QStringLiteral(":/orvel/MaterialIcons-Regular.ttf"));
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        return families.value(0, QStringLiteral("Material Icons"));
+    }();
+    return family;
+}
+
+QString Toolkit::symbol(const QString& name) const {
+    if (name.isEmpty())
+        return {};
+    if (const char16_t* ligature = ligatureOf(name))
+        return QString::fromUtf16(ligature);
+    static QSet<QString> reported;
+    if (!reported.contains(name)) {
+        reported.insert(name);
+        qWarning("No symbol for the name \"%s\"; drawing a placeholder", qPrintable(name));
+    }
+    return QString::fromUtf16(placeholderLigature);
+}
+
+bool Toolkit::knowsSymbol(const QString& name) {
+    return ligatureOf(name) != nullptr;
+}
+
+QStringList Toolkit::symbolNames() {
+    QStringList names;
+    for (const auto& entry : symbolTable)
+        names.append(QString::fromUtf16(entry.first));
+    return names;
+}
+
+void Toolkit::openUrl(const QUrl& url) {
+    if (m_opener)
+        m_opener(url);
+    else
+        QDesktopServices::openUrl(url);
+}
+
+void Toolkit::setWebViewStandIn(bool on) {
+    if (on == m_webViewStandIn)
+        return;
+    m_webViewStandIn = on;
+    emit webViewStandInChanged();
+}
