@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QJsonArray>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -1051,6 +1052,63 @@ class TestStandin : public QObject {
         // Demo accounts are not seeded twice, and the teacher keeps its preset.
         QCOMPARE(c.post("/api/auth/login", loginBody("teacher", "teacher")).status, 200);
         QCOMPARE(second.storage("teacher", "work_mode"), QJsonValue("teacher"));
+    }
+
+    void executableRefusesBadOptions_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("remote address") << QStringList{"--bind", "0.0.0.0", "--port", "0"};
+        QTest::newRow("not an address") << QStringList{"--bind", "localhost:80"};
+        QTest::newRow("port out of range") << QStringList{"--port", "65536"};
+        QTest::newRow("negative lifetime") << QStringList{"--port", "0", "--access-ttl", "-5"};
+    }
+
+    void executableRefusesBadOptions() {
+        QFETCH(QStringList, args);
+        QProcess p;
+        p.start(STANDIN_EXECUTABLE, args << "--db"
+                                         << ":memory:");
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY(p.readAllStandardOutput().isEmpty());
+        QVERIFY(!p.readAllStandardError().isEmpty());
+    }
+
+    // Runs the executable on a file database, stores a value through it and reports whether a
+    // value stored by an earlier run was still there.
+    static bool runExecutableOnce(const QString& db, const QStringList& extra, bool* hadValue) {
+        QProcess p;
+        p.start(STANDIN_EXECUTABLE, QStringList{"--port", "0", "--db", db} + extra);
+        if (!p.waitForReadyRead(10000))
+            return false;
+        static const QRegularExpression ready(
+            "^orvel-standin listening on (http://127\\.0\\.0\\.1:\\d+)\n$");
+        const QRegularExpressionMatch m = ready.match(QString::fromUtf8(p.readLine()));
+        if (!m.hasMatch())
+            return false;
+        StandinClient c(m.captured(1));
+        const QString token =
+            c.post("/api/auth/login", {{"username", "student"}, {"password", "student"}})
+                .json()
+                .value("access_token")
+                .toString();
+        *hadValue = c.post("/api/storage/get", {{"key", "k"}}, token).json().value("value") ==
+                    QJsonValue("v");
+        const bool stored =
+            c.post("/api/storage/set", {{"key", "k"}, {"value", "v"}}, token).status == 200;
+        p.terminate();
+        return p.waitForFinished(10000) && stored;
+    }
+
+    void executableKeepsItsDatabaseUntilReset() {
+        QTemporaryDir dir;
+        const QString db = dir.filePath("standin.sqlite");
+        bool had = true;
+        QVERIFY(runExecutableOnce(db, {}, &had));
+        QVERIFY(!had);
+        QVERIFY(runExecutableOnce(db, {}, &had));
+        QVERIFY(had);
+        QVERIFY(runExecutableOnce(db, {"--reset"}, &had));
+        QVERIFY(!had);
     }
 
     void unusableDatabaseFailsToListen() {
