@@ -24,9 +24,6 @@ namespace {
 
 constexpr qsizetype kUploadLimit = 10 << 20;
 
-Reply malformed() {
-    return Reply::error(400, QStringLiteral("Malformed JSON body"));
-}
 Reply wrongType(const char* field) {
     return Reply::error(
         400,
@@ -137,40 +134,37 @@ Backend::Backend(const Options& o)
 
 Backend::~Backend() = default;
 
-void Backend::add(const char* method, const char* path, Access access, Handler h,
-                  qsizetype maxBody) {
+void Backend::add(const char* method, const char* path, int flags, Handler h, qsizetype maxBody) {
     m_routes.push_back(
-        {method, QString::fromUtf8(path).split(u'/', Qt::SkipEmptyParts), access, maxBody, h});
+        {method, QString::fromUtf8(path).split(u'/', Qt::SkipEmptyParts), flags, maxBody, h});
 }
 
-// The whole surface of the stand-in. Operations the client offers but no screen needs are
-// accepted with {"ok": true} so that a call through them reaches a real answer.
+void Backend::addAccepted(const char* methodAndPath, qsizetype maxBody) {
+    const QByteArray route(methodAndPath);
+    const qsizetype space = route.indexOf(' ');
+    add(route.left(space).constData(), route.mid(space + 1).constData(), Token, &Backend::accepted,
+        maxBody);
+}
+
+// The whole surface of the stand-in.
 void Backend::addRoutes() {
-    add("POST", "/api/auth/login", Public, &Backend::login);
-    add("POST", "/api/auth/refresh", Public, &Backend::refresh);
+    add("POST", "/api/auth/login", Public | JsonBody, &Backend::login);
+    add("POST", "/api/auth/refresh", Public | JsonBody, &Backend::refresh);
     add("POST", "/api/auth/logout", Token, &Backend::logout);
 
     add("GET", "/api/users/me", Token, &Backend::me);
-    add("PATCH", "/api/users/me", Token, &Backend::updateMe);
-    add("POST", "/api/users/me/avatar", Token, &Backend::accepted, kUploadLimit);
-    add("DELETE", "/api/users/me/avatar", Token, &Backend::accepted);
+    add("PATCH", "/api/users/me", Token | JsonBody, &Backend::updateMe);
     add("GET", "/api/users/sessions", Token, &Backend::sessionList);
     add("GET", "/api/sessions/current", Token, &Backend::currentSession);
-    add("POST", "/api/users/sessions/revoke", Token, &Backend::revokeSession);
+    add("POST", "/api/users/sessions/revoke", Token | JsonBody, &Backend::revokeSession);
     add("POST", "/api/users/sessions/revoke-all", Token, &Backend::revokeAll);
 
     add("GET", "/media/avatars/{}", Public, &Backend::avatarPicture);
 
     add("GET", "/api/storage/keys", Token, &Backend::storageKeys);
-    add("POST", "/api/storage/get", Token, &Backend::storageGet);
-    add("POST", "/api/storage/set", Token, &Backend::storageSet);
-    add("POST", "/api/storage/delete", Token, &Backend::storageDelete);
-    add("POST", "/api/notifications/subscribe", Token, &Backend::accepted);
-    add("POST", "/api/notifications/unsubscribe", Token, &Backend::accepted);
-    add("GET", "/api/notifications/settings", Token, &Backend::accepted);
-    add("GET", "/api/push/vapid-key", Token, &Backend::accepted);
-    add("POST", "/api/push/register", Token, &Backend::accepted);
-    add("POST", "/api/push/unregister", Token, &Backend::accepted);
+    add("POST", "/api/storage/get", Token | JsonBody, &Backend::storageGet);
+    add("POST", "/api/storage/set", Token | JsonBody, &Backend::storageSet);
+    add("POST", "/api/storage/delete", Token | JsonBody, &Backend::storageDelete);
 
     add("GET", "/api/schedule/faculties", Token, &Backend::faculties);
     add("GET", "/api/schedule/groups", Token, &Backend::groups);
@@ -178,9 +172,6 @@ void Backend::addRoutes() {
     add("GET", "/api/schedule/day", Token, &Backend::dayOfWeek);
     add("GET", "/api/schedule/date", Token, &Backend::dayOfWeek);
     add("GET", "/api/schedule/today", Token, &Backend::dayOfWeek);
-    add("GET", "/api/schedule/search", Token, &Backend::accepted);
-    add("GET", "/api/news", Token, &Backend::accepted);
-    add("GET", "/api/news/{}", Token, &Backend::accepted);
     add("GET", "/api/teachers", Token, &Backend::teachers);
     add("GET", "/api/teachers/{}", Token, &Backend::teacher);
     add("GET", "/api/teachers/{}/schedule", Token, &Backend::teacherWeek);
@@ -193,52 +184,72 @@ void Backend::addRoutes() {
     for (const char* page : {"/", "/404", "/user-agreement", "/privacy", "/report"})
         add("GET", page, Public, &Backend::sitePage);
 
-    add("GET", "/api/addons", Token, &Backend::accepted);
-    add("POST", "/api/addons/install", Token, &Backend::accepted);
-    add("POST", "/api/addons/toggle", Token, &Backend::accepted);
-    add("POST", "/api/addons/uninstall", Token, &Backend::accepted);
-    add("GET", "/api/addons/my", Token, &Backend::accepted);
-    add("GET", "/api/themes", Token, &Backend::accepted);
-    add("POST", "/api/themes/install", Token, &Backend::accepted);
-    add("POST", "/api/themes/activate", Token, &Backend::accepted);
-    add("POST", "/api/themes/deactivate", Token, &Backend::accepted);
-    add("GET", "/api/themes/active", Token, &Backend::accepted);
-    add("GET", "/api/themes/my", Token, &Backend::accepted);
-    add("GET", "/api/themes/editor/my", Token, &Backend::accepted);
-    add("POST", "/api/themes/editor/create", Token, &Backend::accepted);
-    add("POST", "/api/themes/editor/{}/save", Token, &Backend::accepted);
-    add("DELETE", "/api/themes/editor/{}", Token, &Backend::accepted);
-    add("POST", "/api/themes/editor/{}/publish", Token, &Backend::accepted);
-    add("GET", "/api/admin/stats", Token, &Backend::accepted);
-    add("GET", "/api/admin/users", Token, &Backend::accepted);
-    add("POST", "/api/admin/users/{}/{}", Token, &Backend::accepted);
-    add("POST", "/api/admin/broadcast", Token, &Backend::accepted);
-    add("GET", "/api/admin/audit", Token, &Backend::accepted);
-    add("GET", "/api/news/admin/list", Token, &Backend::accepted);
-    add("POST", "/api/news/admin", Token, &Backend::accepted);
-    add("DELETE", "/api/news/admin/{}", Token, &Backend::accepted);
-    add("POST", "/api/teachers/admin", Token, &Backend::accepted);
-    add("PATCH", "/api/teachers/admin/{}", Token, &Backend::accepted);
-    add("DELETE", "/api/teachers/admin/{}", Token, &Backend::accepted);
-    add("POST", "/api/teachers/admin/{}/photo", Token, &Backend::accepted, kUploadLimit);
-
-    add("GET", "/api/messenger/users/search", Token, &Backend::accepted);
-    add("GET", "/api/messenger/chats", Token, &Backend::accepted);
-    add("POST", "/api/messenger/chats", Token, &Backend::accepted);
-    add("POST", "/api/messenger/chats/direct", Token, &Backend::accepted);
-    add("GET", "/api/messenger/chats/{}", Token, &Backend::accepted);
-    add("PATCH", "/api/messenger/chats/{}", Token, &Backend::accepted);
-    add("POST", "/api/messenger/chats/{}/avatar", Token, &Backend::accepted, kUploadLimit);
-    add("DELETE", "/api/messenger/chats/{}/members/me", Token, &Backend::accepted);
-    add("POST", "/api/messenger/chats/{}/read", Token, &Backend::accepted);
-    add("GET", "/api/messenger/chats/{}/members", Token, &Backend::accepted);
-    add("POST", "/api/messenger/chats/{}/members", Token, &Backend::accepted);
-    add("DELETE", "/api/messenger/chats/{}/members/{}", Token, &Backend::accepted);
-    add("PATCH", "/api/messenger/chats/{}/members/{}", Token, &Backend::accepted);
-    add("GET", "/api/messenger/chats/{}/messages", Token, &Backend::accepted);
-    add("POST", "/api/messenger/chats/{}/messages", Token, &Backend::accepted, kUploadLimit);
-    add("PATCH", "/api/messenger/messages/{}", Token, &Backend::accepted);
-    add("DELETE", "/api/messenger/messages/{}", Token, &Backend::accepted);
+    // Operations the client offers but no screen calls: accepted with {"ok": true} so that a
+    // call through them reaches a real answer. File uploads get the larger body limit.
+    static const char* const accepted[] = {
+        "DELETE /api/users/me/avatar",
+        "POST /api/notifications/subscribe",
+        "POST /api/notifications/unsubscribe",
+        "GET /api/notifications/settings",
+        "GET /api/push/vapid-key",
+        "POST /api/push/register",
+        "POST /api/push/unregister",
+        "GET /api/schedule/search",
+        "GET /api/news",
+        "GET /api/news/{}",
+        "GET /api/addons",
+        "POST /api/addons/install",
+        "POST /api/addons/toggle",
+        "POST /api/addons/uninstall",
+        "GET /api/addons/my",
+        "GET /api/themes",
+        "POST /api/themes/install",
+        "POST /api/themes/activate",
+        "POST /api/themes/deactivate",
+        "GET /api/themes/active",
+        "GET /api/themes/my",
+        "GET /api/themes/editor/my",
+        "POST /api/themes/editor/create",
+        "POST /api/themes/editor/{}/save",
+        "DELETE /api/themes/editor/{}",
+        "POST /api/themes/editor/{}/publish",
+        "GET /api/admin/stats",
+        "GET /api/admin/users",
+        "POST /api/admin/users/{}/{}",
+        "POST /api/admin/broadcast",
+        "GET /api/admin/audit",
+        "GET /api/news/admin/list",
+        "POST /api/news/admin",
+        "DELETE /api/news/admin/{}",
+        "POST /api/teachers/admin",
+        "PATCH /api/teachers/admin/{}",
+        "DELETE /api/teachers/admin/{}",
+        "GET /api/messenger/users/search",
+        "GET /api/messenger/chats",
+        "POST /api/messenger/chats",
+        "POST /api/messenger/chats/direct",
+        "GET /api/messenger/chats/{}",
+        "PATCH /api/messenger/chats/{}",
+        "DELETE /api/messenger/chats/{}/members/me",
+        "POST /api/messenger/chats/{}/read",
+        "GET /api/messenger/chats/{}/members",
+        "POST /api/messenger/chats/{}/members",
+        "DELETE /api/messenger/chats/{}/members/{}",
+        "PATCH /api/messenger/chats/{}/members/{}",
+        "GET /api/messenger/chats/{}/messages",
+        "PATCH /api/messenger/messages/{}",
+        "DELETE /api/messenger/messages/{}",
+    };
+    static const char* const acceptedUploads[] = {
+        "POST /api/users/me/avatar",
+        "POST /api/teachers/admin/{}/photo",
+        "POST /api/messenger/chats/{}/avatar",
+        "POST /api/messenger/chats/{}/messages",
+    };
+    for (const char* route : accepted)
+        addAccepted(route, 1 << 20);
+    for (const char* route : acceptedUploads)
+        addAccepted(route, kUploadLimit);
 }
 
 Reply Backend::handle(const LoggedRequest& req, const QString& origin) {
@@ -263,8 +274,8 @@ Reply Backend::handle(const LoggedRequest& req, const QString& origin) {
         return pathKnown ? Reply::error(405, QStringLiteral("Method not allowed"))
                          : Reply::error(404, QStringLiteral("Not found"));
 
-    Call call{req, args, origin};
-    if (route->access == Token) {
+    Call call{req, args, origin, 0, 0, {}};
+    if (route->flags & Token) {
         const QByteArray header = req.headers.value("authorization");
         if (!header.startsWith("Bearer ") || header.size() <= 7)
             return Reply::error(401, QStringLiteral("Authorization required"));
@@ -275,6 +286,12 @@ Reply Backend::handle(const LoggedRequest& req, const QString& origin) {
             return Reply::error(401, QStringLiteral("Invalid access token"));
         call.userId = auth.userId;
         call.sessionId = auth.sessionId;
+    }
+    if (route->flags & JsonBody) {
+        const auto body = objectBody(req.body);
+        if (!body)
+            return Reply::error(400, QStringLiteral("Malformed JSON body"));
+        call.body = *body;
     }
     return (this->*route->handler)(call);
 }
@@ -314,13 +331,10 @@ TokenPair Backend::signIn(const QString& login) {
 // ---- accounts and sessions ----
 
 Reply Backend::login(Call& c) {
-    const auto body = objectBody(c.req.body);
-    if (!body)
-        return malformed();
-    const auto username = requiredText(*body, "username");
-    const auto password = requiredText(*body, "password");
-    const auto deviceName = optionalText(*body, "device_name", QStringLiteral("unknown"));
-    const auto deviceType = optionalText(*body, "device_type", QStringLiteral("unknown"));
+    const auto username = requiredText(c.body, "username");
+    const auto password = requiredText(c.body, "password");
+    const auto deviceName = optionalText(c.body, "device_name", QStringLiteral("unknown"));
+    const auto deviceType = optionalText(c.body, "device_type", QStringLiteral("unknown"));
     if (!username || !password)
         return wrongType(!username ? "username" : "password");
     if (!deviceName || !deviceType)
@@ -337,10 +351,7 @@ Reply Backend::login(Call& c) {
 }
 
 Reply Backend::refresh(Call& c) {
-    const auto body = objectBody(c.req.body);
-    if (!body)
-        return malformed();
-    const auto token = requiredText(*body, "refresh_token");
+    const auto token = requiredText(c.body, "refresh_token");
     if (!token)
         return wrongType("refresh_token");
     const auto pair = m_store.rotate(*token);
@@ -365,15 +376,12 @@ Reply Backend::me(Call& c) {
 }
 
 Reply Backend::updateMe(Call& c) {
-    const auto body = objectBody(c.req.body);
-    if (!body)
-        return malformed();
     QHash<QString, QString> fields;
     for (const char* key : {"display_name", "firstname", "lastname", "bio"}) {
-        const auto value = optionalText(*body, key, {});
+        const auto value = optionalText(c.body, key, {});
         if (!value)
             return wrongType(key);
-        if (body->contains(QLatin1String(key)))
+        if (c.body.contains(QLatin1String(key)))
             fields.insert(QLatin1String(key), value->left(1000));
     }
     m_store.updateProfile(c.userId, fields);
@@ -395,10 +403,7 @@ Reply Backend::currentSession(Call& c) {
 }
 
 Reply Backend::revokeSession(Call& c) {
-    const auto body = objectBody(c.req.body);
-    if (!body)
-        return malformed();
-    const auto id = wholeNumber(body->value("session_id"));
+    const auto id = wholeNumber(c.body.value("session_id"));
     if (!id)
         return wrongType("session_id");
     if (!m_store.revokeSession(c.userId, *id))
@@ -427,11 +432,8 @@ Reply Backend::storageKeys(Call& c) {
 // {"key": k} answers {"key", "value"} (value null when absent); {"keys": [..]} answers the
 // stored values under their own names at the top level, leaving absent keys out.
 Reply Backend::storageGet(Call& c) {
-    const auto body = objectBody(c.req.body);
-    if (!body)
-        return malformed();
-    if (body->contains("keys")) {
-        const QJsonValue list = body->value("keys");
+    if (c.body.contains("keys")) {
+        const QJsonValue list = c.body.value("keys");
         if (!list.isArray())
             return wrongType("keys");
         QJsonObject out;
@@ -444,7 +446,7 @@ Reply Backend::storageGet(Call& c) {
         }
         return Reply::json(out);
     }
-    const auto key = storageKey(body->value("key"));
+    const auto key = storageKey(c.body.value("key"));
     if (!key)
         return wrongType("key");
     const auto value = m_store.storageValue(c.userId, *key);
@@ -452,23 +454,17 @@ Reply Backend::storageGet(Call& c) {
 }
 
 Reply Backend::storageSet(Call& c) {
-    const auto body = objectBody(c.req.body);
-    if (!body)
-        return malformed();
-    const auto key = storageKey(body->value("key"));
+    const auto key = storageKey(c.body.value("key"));
     if (!key)
         return wrongType("key");
-    if (!body->contains("value"))
+    if (!c.body.contains("value"))
         return wrongType("value");
-    m_store.setStorageValue(c.userId, *key, body->value("value"));
+    m_store.setStorageValue(c.userId, *key, c.body.value("value"));
     return Reply::json({{"success", 1}, {"key", *key}});
 }
 
 Reply Backend::storageDelete(Call& c) {
-    const auto body = objectBody(c.req.body);
-    if (!body)
-        return malformed();
-    const auto key = storageKey(body->value("key"));
+    const auto key = storageKey(c.body.value("key"));
     if (!key)
         return wrongType("key");
     return Reply::json({{"success", 1}, {"deleted", m_store.removeStorageValue(c.userId, *key)}});

@@ -49,23 +49,25 @@ class Backend {
         QString origin;
         qint64 userId = 0;
         qint64 sessionId = 0;
+        QJsonObject body; // for routes taking a JSON object
     };
 
   private:
     using Handler = Reply (Backend::*)(Call&);
-    enum Access { Public, Token };
+    enum Flags { Public = 0, Token = 1, JsonBody = 2 };
     struct Route {
         QByteArray method;
         QStringList pattern; // path segments; "{}" matches any one segment
-        Access access;
+        int flags;
         qsizetype maxBody;
         Handler handler;
     };
 
     void seed();
     void addRoutes();
-    void add(const char* method, const char* path, Access access, Handler h,
+    void add(const char* method, const char* path, int flags, Handler h,
              qsizetype maxBody = 1 << 20);
+    void addAccepted(const char* methodAndPath, qsizetype maxBody);
 
     // accounts and sessions
     Reply login(Call& c);

@@ -129,7 +129,7 @@ Reply Backend::teachers(Call& c) {
     std::sort(found.begin(), found.end(),
               [](const Teacher* a, const Teacher* b) { return a->name < b->name; });
     QJsonArray list;
-    for (qint64 i = *offset; i < found.size() && i < *offset + *limit; ++i)
+    for (qint64 i = *offset; i < found.size() && i - *offset < *limit; ++i)
         list.append(m_catalog->teacherJson(*found[i], c.origin));
     return Reply::json({{"teachers", list}, {"total", int(found.size())}});
 }

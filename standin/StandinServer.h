@@ -9,6 +9,46 @@
 //
 // Every request is recorded in the request log before it is answered. Scripted answers (faults)
 // are applied before the real handlers. Answers that are delayed never hold up other clients.
+//
+// Routes (JSON unless noted; failures are {"error": text} with 400 bad body or parameter,
+// 401 missing/unknown/expired token, 404, 405 wrong method, 413 body over 1 MiB or 10 MiB for
+// uploads). Everything under /api/ needs "Authorization: Bearer <access>" except sign-in,
+// refresh and the content service.
+//   POST /api/auth/login {username, password, device_name?, device_type?}
+//        -> {success: 1, access_token, refresh_token, token_type, expires_in, user: {...}}
+//   POST /api/auth/refresh {refresh_token} -> {access_token, refresh_token, ...}; each refresh
+//        token works once. POST /api/auth/logout -> {success: 1}, ends the session.
+//   GET  /api/users/me -> the user's fields at the top level and again under "user": id, login,
+//        username, display_name, name, firstname, lastname, role ("student"|"teacher"),
+//        avatar_url and avatarUrl (a path on this server), isAdmin, is_admin, bio.
+//        PATCH /api/users/me {display_name?, firstname?, lastname?, bio?} -> the same.
+//   GET  /api/users/sessions -> {sessions: [{id, device_name, device_type, ip, created_at,
+//        last_used_at (Unix seconds), is_current}]}, most recently used first;
+//        GET /api/sessions/current -> {session: {...}};
+//        POST /api/users/sessions/revoke {session_id} -> {success: 1} (404 for a session of
+//        another account); POST /api/users/sessions/revoke-all ends all but the calling one.
+//   GET  /api/storage/keys -> {keys: [{key}]} in first-written order;
+//        POST /api/storage/get {key} -> {key, value} (value null when absent) or
+//        {keys: [...]} -> {key: value, ...} at the top level, absent keys left out;
+//        POST /api/storage/set {key, value (any JSON)}; POST /api/storage/delete {key}.
+//   GET  /api/schedule/faculties -> {faculties: [{id, name}]}; the last one is the university
+//        site's leftover "Расширенная настройка cookie", which has no groups.
+//        /api/schedule/groups?faculty=NAME -> {groups: [{id, name}]};
+//        /api/schedule/week?faculty=&group=&offset= -> {schedule: [lesson]}, lessons for
+//        offsets -30..1, empty beyond; also /day?day=, /date?date=, /today with faculty, group.
+//   GET  /api/teachers?limit&offset[&search] -> {teachers: [teacher], total};
+//        /api/teachers/<name> -> {teacher}; /api/teachers/<name>/schedule?offset= -> {schedule}
+//        where each lesson lists all its groups under "combined_groups" (the group form lists
+//        the other groups under "combined_with").
+//   Public: /media/teachers/<id>.png and <id>_thumb.png, /media/avatars/<id>.png;
+//        GET /api/collections/site_news/records[?page&perPage] -> {page, perPage, totalItems,
+//        totalPages, items: [{id, collectionId, collectionName, title, author, date
+//        ("dd.MM.yyyy"), preview, created, updated}]}, newest first;
+//        /api/files/<collectionId>/<id>/<preview>[?thumb=512x0] -> PNG;
+//        HTML: /, /news/<id>, /404, /user-agreement, /privacy, /report ("?forApp" drops the
+//        site navigation).
+//   The client's other catalogue operations (notifications, push, add-ons, themes,
+//   administration, messenger, ...) answer {"ok": true}.
 #pragma once
 
 #include <QHash>

@@ -695,6 +695,10 @@ class TestStandin : public QObject {
         const QString token = server->issueTokens("student");
         QCOMPARE(client->get("/api/teachers?limit=-1&offset=0", token).status, 400);
         QCOMPARE(client->get("/api/teachers?limit=10&offset=x", token).status, 400);
+        const Answer huge = client->get(
+            "/api/teachers?limit=9223372036854775807&offset=9223372036854775807", token);
+        QCOMPARE(huge.status, 200);
+        QVERIFY(huge.json().value("teachers").toArray().isEmpty());
 
         const QJsonObject one =
             client->get("/api/teachers/" + enc(all[3].toObject().value("name").toString()), token)
