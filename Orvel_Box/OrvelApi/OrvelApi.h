@@ -19,6 +19,19 @@
 
 class QNetworkAccessManager;
 
+// The optional arguments of updateChatMember: only the members that are set are sent.
+struct ChatMemberChanges {
+    std::optional<QString> role = std::nullopt;
+    std::optional<bool> canSendMessages = std::nullopt;
+    std::optional<bool> canSendMedia = std::nullopt;
+    std::optional<bool> canAddMembers = std::nullopt;
+    std::optional<bool> canRemoveMembers = std::nullopt;
+    std::optional<bool> canDeleteMessages = std::nullopt;
+    std::optional<bool> canPinMessages = std::nullopt;
+    std::optional<bool> canEditChatInfo = std::nullopt;
+    std::optional<bool> isMuted = std::nullopt;
+};
+
 // The one client of the REST service. Every operation ends in request(), which attaches the
 // bearer token, renews the token pair once on 401 and classifies the answer. Lives on the
 // interface thread; errors are returned as values (see Result).
@@ -98,6 +111,91 @@ public:
     // Uploads (endpoints/uploads.cpp). A MIME type holding CR or LF is refused with
     // invalidParams before anything is sent.
     QCoro::Task<ApiResult> uploadAvatar(QByteArray imageData, QString filename, QString mimeType);
+
+    // Timetable, news and teachers (endpoints/timetable.cpp). getGroups and getNewsItem append
+    // their argument unescaped; the URL parser percent-encodes spaces and non-ASCII letters.
+    QCoro::Task<ApiResult> getFaculties();
+    QCoro::Task<ApiResult> getGroups(QString faculty);
+    // offset: weeks from the current week.
+    QCoro::Task<ApiResult> getWeekSchedule(QString faculty, QString group, int offset);
+    QCoro::Task<ApiResult> getDaySchedule(QString faculty, QString group, QString day);
+    QCoro::Task<ApiResult> getDateSchedule(QString faculty, QString group, QString date);
+    QCoro::Task<ApiResult> getTodaySchedule(QString faculty, QString group);
+    QCoro::Task<ApiResult> searchSchedule(QString query,
+                                          std::optional<QString> faculty = std::nullopt);
+    QCoro::Task<ApiResult> getNews(int limit, int offset);
+    QCoro::Task<ApiResult> getNewsItem(QString id);
+    QCoro::Task<ApiResult> getTeachers(std::optional<QString> search, int limit, int offset);
+    QCoro::Task<ApiResult> getTeacher(QString name);
+    QCoro::Task<ApiResult> getTeacherSchedule(QString name, int offset);
+
+    // Add-ons and colour themes (endpoints/addons.cpp).
+    QCoro::Task<ApiResult> getAddons(std::optional<QString> search, int limit, int offset);
+    QCoro::Task<ApiResult> installAddon(qint64 addonId);
+    QCoro::Task<ApiResult> toggleAddon(qint64 addonId, bool isActive);
+    QCoro::Task<ApiResult> uninstallAddon(qint64 addonId);
+    QCoro::Task<ApiResult> getMyAddons();
+    QCoro::Task<ApiResult> getThemes(std::optional<QString> search, int limit, int offset);
+    QCoro::Task<ApiResult> installTheme(QJsonValue themeId);
+    QCoro::Task<ApiResult> activateTheme(qint64 themeId);
+    QCoro::Task<ApiResult> deactivateTheme(qint64 themeId);
+    QCoro::Task<ApiResult> getActiveTheme();
+    QCoro::Task<ApiResult> getMyThemes();
+    QCoro::Task<ApiResult> getMyEditorThemes();
+    QCoro::Task<ApiResult> createEditorTheme(QJsonObject theme);
+    QCoro::Task<ApiResult> saveEditorTheme(qint64 themeId, QJsonObject theme);
+    QCoro::Task<ApiResult> deleteEditorTheme(qint64 themeId);
+    QCoro::Task<ApiResult> publishEditorTheme(qint64 themeId);
+
+    // Administration (endpoints/addons.cpp).
+    QCoro::Task<ApiResult> getAdminStats();
+    QCoro::Task<ApiResult> getAdminUsers(std::optional<QString> search, int limit, int offset);
+    QCoro::Task<ApiResult> banUser(qint64 userId);
+    QCoro::Task<ApiResult> unbanUser(qint64 userId);
+    QCoro::Task<ApiResult> grantDeveloper(qint64 userId);
+    QCoro::Task<ApiResult> revokeDeveloper(qint64 userId);
+    QCoro::Task<ApiResult> grantAdmin(qint64 userId);
+    QCoro::Task<ApiResult> revokeAdmin(qint64 userId);
+    QCoro::Task<ApiResult> broadcast(QString title, QString body);
+    QCoro::Task<ApiResult> getAuditLog(int limit, int offset);
+    QCoro::Task<ApiResult> getAdminNews(int limit, int offset);
+    // Creates the item without an id, updates it with one.
+    QCoro::Task<ApiResult> saveAdminNews(std::optional<qint64> id, QString title, QString content,
+                                         std::optional<QString> slug, QString status);
+    QCoro::Task<ApiResult> deleteAdminNews(qint64 newsId);
+    QCoro::Task<ApiResult> createTeacher(QJsonObject teacher);
+    QCoro::Task<ApiResult> updateTeacher(QString name, QJsonObject teacher);
+    QCoro::Task<ApiResult> deleteTeacher(QString name);
+    QCoro::Task<ApiResult> uploadTeacherPhoto(QString name, QByteArray imageData, QString filename,
+                                              QString mimeType);
+
+    // Messenger (endpoints/messenger.cpp).
+    QCoro::Task<ApiResult> searchMessengerUsers(QString query);
+    QCoro::Task<ApiResult> getChats();
+    QCoro::Task<ApiResult> createDirectChat(qint64 userId);
+    QCoro::Task<ApiResult> createChat(QString type, QString title, QList<qint64> memberIds,
+                                      std::optional<QString> description = std::nullopt);
+    QCoro::Task<ApiResult> getChat(qint64 chatId);
+    QCoro::Task<ApiResult> updateChat(qint64 chatId, std::optional<QString> title = std::nullopt,
+                                      std::optional<QString> description = std::nullopt);
+    QCoro::Task<ApiResult> uploadChatAvatar(qint64 chatId, QByteArray imageData, QString filename,
+                                            QString mimeType);
+    // Leaves through the literal "members/me", not the user's own id.
+    QCoro::Task<ApiResult> leaveChat(qint64 chatId);
+    QCoro::Task<ApiResult> markChatRead(qint64 chatId,
+                                        std::optional<qint64> messageId = std::nullopt);
+    QCoro::Task<ApiResult> getChatMembers(qint64 chatId);
+    QCoro::Task<ApiResult> addChatMembers(qint64 chatId, QList<qint64> userIds);
+    QCoro::Task<ApiResult> removeChatMember(qint64 chatId, qint64 userId);
+    QCoro::Task<ApiResult> updateChatMember(qint64 chatId, qint64 userId,
+                                            ChatMemberChanges changes);
+    QCoro::Task<ApiResult> getMessages(qint64 chatId, int limit,
+                                       std::optional<qint64> before = std::nullopt);
+    // Multipart: "text" and "reply_to_id" when given, then one "media" part per attachment.
+    QCoro::Task<ApiResult> sendMessage(qint64 chatId, std::optional<QString> text,
+                                       std::optional<qint64> replyToId, QList<ChatMediaFile> media);
+    QCoro::Task<ApiResult> editMessage(qint64 messageId, QString text);
+    QCoro::Task<ApiResult> deleteMessage(qint64 messageId);
 
 private:
     struct HttpAnswer {

@@ -43,7 +43,7 @@ QCoro::Task<ApiResult> OrvelApi::login(QString username, QString password,
     setAccessToken(access);
     setRefreshToken(refresh);
     if (m_onTokenUpdate)
-        m_onTokenUpdate(access.value_or(QString()), refresh);
+        m_onTokenUpdate(access.value_or(QStringLiteral("")), refresh);
     co_return answer;
 }
 
