@@ -8,6 +8,9 @@ Item {
     required property color trackColor
     required property real barHeight
     property bool isAnimating: false
+    // How far through the current slide the bar is, 0 to 1. The bar's position is derived from
+    // it, so a resize moves the bar at once instead of at the next cycle.
+    property real phase: 0
 
     implicitHeight: barHeight
     height: barHeight
@@ -21,25 +24,24 @@ Item {
         visible: root.width > 0
     }
 
-    Item {
-        anchors.fill: parent
-        Rectangle {
-            id: bar
-            width: root.width * 0.4
-            height: root.barHeight
-            radius: height / 2
-            color: root.barColor
-            visible: root.width > 0
-            x: -width
-            NumberAnimation on x {
-                running: root.isAnimating && root.width > 0
-                loops: Animation.Infinite
-                from: -root.width * 0.4
-                to: root.width
-                duration: 1000
-                easing.type: Easing.InOutQuad
-            }
-        }
+    Rectangle {
+        id: bar
+        objectName: "slidingBar"
+        width: root.width * 0.4
+        height: root.barHeight
+        radius: height / 2
+        color: root.barColor
+        visible: root.width > 0
+        x: -width + root.phase * (root.width + width)
+    }
+
+    NumberAnimation on phase {
+        running: root.isAnimating && root.width > 0
+        loops: Animation.Infinite
+        from: 0
+        to: 1
+        duration: 1000
+        easing.type: Easing.InOutQuad
     }
 
     Component.onCompleted: isAnimating = true

@@ -25,7 +25,10 @@ FocusScope {
 
     ColumnLayout {
         id: column
-        anchors.fill: parent
+        // Extra height given to the field stays below it, never between label and box.
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
         spacing: 8
 
         Text {

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Window
+import OrvelBox.Controls
 
 Window {
     id: window
@@ -9,8 +10,10 @@ Window {
     minimumHeight: 480
     visible: true
     title: "Orvel Box"
+    color: Theme.systemBackground
 
     Coordinator {
         anchors.fill: parent
+        focus: true
     }
 }

@@ -1,0 +1,171 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import OrvelBox.Controls
+import OrvelBox.Core
+
+// The sign-in screen: logo, login and password, the sign-in button (a sliding bar while the
+// attempt runs), the refusal line and the agreement notice.
+Rectangle {
+    id: root
+    objectName: "globalLogin"
+    property CO co
+    readonly property alias model: model
+
+    color: Theme.systemBackground
+
+    GlobalLoginModel {
+        id: model
+        objectName: "globalLoginModel"
+        co: root.co
+    }
+
+    Flickable {
+        anchors.fill: parent
+        contentWidth: width
+        contentHeight: Math.max(height, column.implicitHeight)
+        boundsBehavior: Flickable.StopAtBounds
+
+        Column {
+            id: column
+            width: parent.width
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: 8
+
+            Image {
+                anchors.horizontalCenter: parent.horizontalCenter
+                width: 100
+                height: 100
+                source: "qrc:/orvel/Logo.svg"
+                sourceSize: Qt.size(200, 200)
+                fillMode: Image.PreserveAspectCrop
+                Accessible.ignored: true
+            }
+
+            Text {
+                anchors.horizontalCenter: parent.horizontalCenter
+                text: "Orvel Box"
+                font.pixelSize: Theme.title2
+                font.bold: true
+                color: Theme.label
+                Accessible.role: Accessible.Heading
+            }
+
+            Column {
+                width: parent.width
+                padding: 20
+                spacing: 8
+
+                LabeledTextField {
+                    id: loginField
+                    objectName: "loginField"
+                    width: parent.width - 2 * parent.padding
+                    focus: true
+                    title: "Логин"
+                    icon: "person.fill"
+                    text: model.login
+                    isSecure: false
+                    KeyNavigation.tab: passwordField
+                    onEdited: value => model.login = value
+                    onAccepted: model.signIn()
+                }
+                LabeledTextField {
+                    id: passwordField
+                    objectName: "passwordField"
+                    width: parent.width - 2 * parent.padding
+                    title: "Пароль"
+                    icon: "key.fill"
+                    text: model.password
+                    isSecure: true
+                    isPasswordHidden: true
+                    KeyNavigation.backtab: loginField
+                    onEdited: value => model.password = value
+                    onAccepted: model.signIn()
+                }
+            }
+
+            Column {
+                anchors.horizontalCenter: parent.horizontalCenter
+                bottomPadding: 20
+                spacing: 8
+
+                Button {
+                    id: signIn
+                    objectName: "signInButton"
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    visible: !model.loading
+                    text: "Войти"
+                    topPadding: 10
+                    bottomPadding: 10
+                    leftPadding: 25
+                    rightPadding: 25
+                    contentItem: Text {
+                        text: signIn.text
+                        font.pixelSize: Theme.title3
+                        color: Theme.white
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
+                    }
+                    background: Rectangle {
+                        radius: 10
+                        color: signIn.down ? Qt.darker(Theme.blue, 1.15) : Theme.blue
+                        border.width: signIn.visualFocus ? 2 : 0
+                        border.color: Theme.label
+                    }
+                    onClicked: model.signIn()
+                }
+
+                Item {
+                    objectName: "signInProgress"
+                    visible: model.loading
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    width: 100 + 2 * 16
+                    height: 6 + 2 * 16
+                    EndlessSlidingProgressStyle {
+                        anchors.centerIn: parent
+                        width: 100
+                        barColor: Theme.blue
+                        trackColor: Theme.systemGray4
+                        barHeight: 6
+                    }
+                }
+
+                Text {
+                    id: errorLine
+                    objectName: "errorLine"
+                    visible: model.isError
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    leftPadding: 20
+                    rightPadding: 20
+                    text: "Неверный логин или пароль"
+                    font.pixelSize: Theme.caption
+                    color: Theme.red
+                    Accessible.role: Accessible.AlertMessage
+                    Accessible.name: text
+                }
+                AccessibleAlert {
+                    target: errorLine
+                    active: model.isError
+                }
+            }
+
+            Text {
+                objectName: "agreementNotice"
+                width: parent.width
+                leftPadding: 20
+                rightPadding: 20
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.Wrap
+                textFormat: Text.MarkdownText
+                text: model.notice
+                font.pixelSize: Theme.caption
+                color: Theme.label
+                linkColor: Theme.blue
+                onLinkActivated: link => model.openLink(link)
+
+                HoverHandler {
+                    cursorShape: parent.hoveredLink.length > 0 ? Qt.PointingHandCursor : Qt.ArrowCursor
+                }
+            }
+        }
+    }
+}

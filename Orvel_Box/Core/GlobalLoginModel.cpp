@@ -1,0 +1,80 @@
+#include "GlobalLoginModel.h"
+
+#include "AppInfo.h"
+#include "JsonRead.h"
+#include "Log.h"
+#include "Toolkit.h"
+
+GlobalLoginModel::GlobalLoginModel(QObject* parent) : QObject(parent) {}
+
+void GlobalLoginModel::setCo(CO* co) {
+    if (co == m_co)
+        return;
+    m_co = co;
+    emit coChanged();
+}
+
+void GlobalLoginModel::setLogin(const QString& text) {
+    if (text == m_login)
+        return;
+    m_login = text;
+    emit loginChanged();
+}
+
+void GlobalLoginModel::setPassword(const QString& text) {
+    if (text == m_password)
+        return;
+    m_password = text;
+    emit passwordChanged();
+}
+
+void GlobalLoginModel::setFlags(bool loading, bool isError) {
+    const bool loadingChanges = loading != m_loading;
+    const bool errorChanges = isError != m_isError;
+    m_loading = loading;
+    m_isError = isError;
+    if (loadingChanges)
+        emit loadingChanged();
+    if (errorChanges)
+        emit isErrorChanged();
+}
+
+QString GlobalLoginModel::notice() const {
+    return QStringLiteral(
+               "Нажимая кнопку войти вы соглашаетесь с настоящим [пользовательским соглашением](%1)"
+               " а также с [политикой конфиденциальности](%2)")
+        .arg(AppInfo::sitePage(QStringLiteral("/user-agreement")).toString(QUrl::FullyEncoded),
+             AppInfo::sitePage(QStringLiteral("/privacy")).toString(QUrl::FullyEncoded));
+}
+
+void GlobalLoginModel::openLink(const QString& link) {
+    Toolkit::instance()->openUrl(QUrl(link));
+}
+
+void GlobalLoginModel::signIn() {
+    if (m_loading || !m_co)
+        return;
+    signInTask();
+}
+
+QCoro::Task<void> GlobalLoginModel::signInTask() {
+    QPointer<GlobalLoginModel> self(this);
+    QPointer<CO> co = m_co;
+    if (!co)
+        co_return;
+    setFlags(true, false);
+    const ApiResult answer = co_await co->api()->login(m_login, m_password);
+    if (!self)
+        co_return;
+    if (!answer) {
+        Log::line(answer.error().description());
+        setFlags(false, true);
+        co_return;
+    }
+    // Only 1 (or true) is a success; an answer without a number there is a refusal too.
+    const bool accepted = Json::integer(answer.value().value(QStringLiteral("success"))) == 1;
+    setFlags(false, !accepted);
+    // Last: entering home replaces this screen, and this model with it.
+    if (accepted && co)
+        co->setAppState(CO::appStates::home);
+}

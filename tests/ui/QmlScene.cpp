@@ -1,0 +1,73 @@
+#include "QmlScene.h"
+
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QQmlComponent>
+#include <QSet>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
+
+QmlScene::QmlScene(QSize size) {
+    m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    m_window.resize(size);
+}
+
+QmlScene::~QmlScene() {
+    m_root.reset();
+}
+
+QQuickItem* QmlScene::load(const QByteArray& qml, const QVariantMap& initialProperties) {
+    QQmlComponent component(&m_engine);
+    component.setData(qml, QUrl(QStringLiteral("qrc:/scene.qml")));
+    std::unique_ptr<QObject> object(component.createWithInitialProperties(initialProperties));
+    auto* item = qobject_cast<QQuickItem*>(object.get());
+    if (!item) {
+        qWarning().noquote() << "QML did not load:" << component.errorString();
+        return nullptr;
+    }
+    object.release();
+    m_root.reset(item);
+    item->setParentItem(m_window.contentItem());
+    item->setSize(m_window.size());
+    m_window.show();
+    if (!QTest::qWaitForWindowExposed(&m_window))
+        qWarning("The offscreen window was never exposed");
+    return item;
+}
+
+QImage QmlScene::grab() {
+    return m_window.grabWindow();
+}
+
+QString screenshotDir() {
+    if (qEnvironmentVariableIsSet("ORVEL_ARTIFACTS"))
+        return artifactDir();
+    const QString dir = QStringLiteral(ORVEL_TEST_BUILD_DIR "/artifacts");
+    QDir().mkpath(dir);
+    return dir;
+}
+
+int distinctColours(const QImage& image) {
+    QSet<QRgb> seen;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2)
+            seen.insert(image.pixel(x, y) & 0xfff0f0f0);
+    return int(seen.size());
+}
+
+int pixelsNear(const QImage& image, QColor colour, int tolerance) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) <= tolerance &&
+                std::abs(c.green() - colour.green()) <= tolerance &&
+                std::abs(c.blue() - colour.blue()) <= tolerance)
+                ++n;
+        }
+    return n;
+}

@@ -1,0 +1,40 @@
+#pragma once
+#include <QImage>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QVariantMap>
+#include <memory>
+
+// One offscreen window with its own QML engine (and so its own Theme), holding one item built
+// from QML text that imports the application's modules.
+class QmlScene {
+  public:
+    explicit QmlScene(QSize size = {420, 760});
+    ~QmlScene();
+
+    // Builds the item, fills the window with it and waits until the window is exposed. Returns
+    // null (after a test failure message) when the QML does not load.
+    QQuickItem* load(const QByteArray& qml, const QVariantMap& initialProperties = {});
+    QQuickItem* root() const { return m_root.get(); }
+    QQuickWindow& window() { return m_window; }
+    QQmlEngine& engine() { return m_engine; }
+
+    template <class T = QObject> T* find(const QString& objectName) const {
+        return m_root ? m_root->findChild<T*>(objectName) : nullptr;
+    }
+    // Renders the window as it is now.
+    QImage grab();
+
+  private:
+    QQmlEngine m_engine;
+    QQuickWindow m_window;
+    std::unique_ptr<QQuickItem> m_root;
+};
+
+// Where screenshots go: $ORVEL_ARTIFACTS, else "artifacts" in the test build folder.
+QString screenshotDir();
+// Distinct colours in the picture, counted on a coarse grid (ignores anti-aliasing noise).
+int distinctColours(const QImage& image);
+// How many pixels are close to `colour`.
+int pixelsNear(const QImage& image, QColor colour, int tolerance = 24);

@@ -1,0 +1,436 @@
+// Signing in, loading the signed-in user's preferences, and the sign-in screen as drawn, all
+// against the stand-in service on loopback.
+#include "CoordinatorModel.h"
+#include "GlobalLoginModel.h"
+#include "Palette.h"
+#include "QmlScene.h"
+#include "StandinServer.h"
+#include "TestSupport.h"
+#include "Toolkit.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+using Stored = QList<std::pair<QString, QJsonValue>>;
+Q_DECLARE_METATYPE(Stored)
+
+namespace {
+const QString themeKey = QStringLiteral("settings__theme");
+const QString currentKey = QStringLiteral("settings__current_lesson");
+const QString nextKey = QStringLiteral("settings__next_lesson");
+const QString accentKey = QStringLiteral("settings__accent_color");
+const QString accentNameKey = QStringLiteral("settings__accent_color_string");
+
+standin::Fault answer(int status, const QByteArray& body) {
+    standin::Fault f;
+    f.status = status;
+    f.body = body;
+    return f;
+}
+
+QString bodyKey(const standin::LoggedRequest& r) {
+    return QJsonDocument::fromJson(r.body).object().value(QStringLiteral("key")).toString();
+}
+} // namespace
+
+class TestSignIn : public QObject {
+    Q_OBJECT
+    std::unique_ptr<standin::Server> server;
+    QTemporaryDir dir;
+    std::shared_ptr<TokenStore> store;
+
+    static bool settles(CO& co) {
+        return detail::spinUntil([&] { return co.appState() != CO::appStates::loading; }, 10000);
+    }
+    // A window's coordinator with `login` already signed in.
+    CoordinatorModel* signedInRoot(const QString& login) {
+        QString refresh;
+        store->write(QStringLiteral("access_token"), server->issueTokens(login, &refresh));
+        store->write(QStringLiteral("refresh_token"), refresh);
+        return new CoordinatorModel(new CO(server->baseUrl(), store), this);
+    }
+    QList<standin::LoggedRequest> storageRequests() const {
+        QList<standin::LoggedRequest> out;
+        for (const auto& r : server->requests())
+            if (r.path.startsWith(QStringLiteral("/api/storage/")))
+                out.append(r);
+        return out;
+    }
+    static bool finishes(CoordinatorModel& root) {
+        return detail::spinUntil([&] { return root.screen() != QStringLiteral("loading"); }, 10000);
+    }
+    static bool signIn(GlobalLoginModel& m, const QString& login, const QString& password) {
+        m.setLogin(login);
+        m.setPassword(password);
+        m.signIn();
+        return detail::spinUntil([&] { return !m.loading(); }, 10000);
+    }
+
+  private slots:
+    void init() {
+        server = std::make_unique<standin::Server>();
+        QVERIFY(server->listen());
+        store = std::make_shared<TokenStore>(
+            dir.filePath(QStringLiteral("tokens-%1.ini").arg(QTest::currentTestFunction())));
+        QFile::remove(store->filePath());
+    }
+    void cleanup() { server.reset(); }
+
+    // ---- sign-in ----
+
+    void signInOutcome_data() {
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("status"); // scripted answer; 0: the service's own
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("logLine"); // empty: nothing logged
+
+        QTest::newRow("account accepted") << "student"
+                                          << "student" << 0 << QByteArray() << "home"
+                                          << "";
+        QTest::newRow("success as true")
+            << "a"
+            << "b" << 200 << QByteArray(R"({"success": true})") << "home"
+            << "";
+        QTest::newRow("success 0") << "a"
+                                   << "b" << 200 << QByteArray(R"({"success": 0})") << "login"
+                                   << "";
+        QTest::newRow("success 2") << "a"
+                                   << "b" << 200 << QByteArray(R"({"success": 2})") << "login"
+                                   << "";
+        QTest::newRow("success missing")
+            << "a"
+            << "b" << 200 << QByteArray(R"({"access_token": "t"})") << "login"
+            << "";
+        QTest::newRow("success as text")
+            << "a"
+            << "b" << 200 << QByteArray(R"({"success": "1"})") << "login"
+            << "";
+        QTest::newRow("success with a fraction")
+            << "a"
+            << "b" << 200 << QByteArray(R"({"success": 1.5})") << "login"
+            << "";
+        QTest::newRow("success null") << "a"
+                                      << "b" << 200 << QByteArray(R"({"success": null})") << "login"
+                                      << "";
+        QTest::newRow("wrong password") << "student"
+                                        << "wrong" << 0 << QByteArray() << "login"
+                                        << "API Error: Неверный логин или пароль (Code: 401)";
+        QTest::newRow("server error") << "student"
+                                      << "student" << 500 << QByteArray("{}") << "login"
+                                      << "HTTP Error: 500";
+        QTest::newRow("not JSON") << "student"
+                                  << "student" << 200 << QByteArray("<html>") << "login"
+                                  << "Invalid Response";
+        QTest::newRow("both fields empty") << ""
+                                           << "" << 0 << QByteArray() << "login"
+                                           << "API Error: Неверный логин или пароль (Code: 401)";
+    }
+    void signInOutcome() {
+        QFETCH(QString, login);
+        QFETCH(QString, password);
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, state);
+        QFETCH(QString, logLine);
+
+        CO co(server->baseUrl(), store);
+        QVERIFY(settles(co));
+        QCOMPARE(co.stateName(), QStringLiteral("login"));
+        if (status)
+            server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/login"),
+                             answer(status, body));
+        GlobalLoginModel model;
+        model.setCo(&co);
+        model.setLogin(login);
+        model.setPassword(password);
+        LogCapture log;
+
+        model.signIn();
+        QVERIFY(model.loading());
+        QVERIFY(!model.isError());
+        model.signIn(); // pressed again while the first attempt runs: ignored
+        QTRY_VERIFY_WITH_TIMEOUT(!model.loading(), 10000);
+
+        QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/auth/login")), 1);
+        const auto sent = QJsonDocument::fromJson(server->requests().last().body).object();
+        QCOMPARE(sent.value(QStringLiteral("username")).toString(), login);
+        QCOMPARE(sent.value(QStringLiteral("password")).toString(), password);
+        QCOMPARE(co.stateName(), state);
+        QCOMPARE(model.isError(), state != QStringLiteral("home"));
+        QCOMPARE(model.login(), login);
+        QCOMPARE(model.password(), password);
+        QCOMPARE(log.lines, logLine.isEmpty() ? QStringList() : QStringList{logLine});
+    }
+
+    void signInWithoutNetwork() {
+        CO co(server->baseUrl(), store);
+        QVERIFY(settles(co));
+        server.reset(); // the port is closed now
+        GlobalLoginModel model;
+        model.setCo(&co);
+        LogCapture log;
+        QVERIFY(signIn(model, QStringLiteral("student"), QStringLiteral("student")));
+        QVERIFY(model.isError());
+        QCOMPARE(co.stateName(), QStringLiteral("login"));
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY(!log.lines.first().isEmpty());
+        QVERIFY(!log.lines.first().contains(QStringLiteral("student")));
+    }
+
+    void newAttemptClearsTheErrorLine() {
+        CO co(server->baseUrl(), store);
+        QVERIFY(settles(co));
+        GlobalLoginModel model;
+        model.setCo(&co);
+        QVERIFY(signIn(model, QStringLiteral("student"), QStringLiteral("wrong")));
+        QVERIFY(model.isError());
+        server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/login"), [] {
+            standin::Fault f;
+            f.delayMs = 200;
+            return f;
+        }());
+        model.setPassword(QStringLiteral("student"));
+        model.signIn();
+        QVERIFY(model.loading());
+        QVERIFY(!model.isError());
+        QTRY_VERIFY_WITH_TIMEOUT(!model.loading(), 10000);
+        QVERIFY(!model.isError());
+        QCOMPARE(co.stateName(), QStringLiteral("home"));
+    }
+
+    // ---- preferences of the signed-in user ----
+
+    void preferencesLoaded_data() {
+        QTest::addColumn<Stored>("stored");
+        QTest::addColumn<QByteArray>("keysAnswer"); // scripted answer to the key list; empty: real
+        QTest::addColumn<QStringList>("writes");
+        QTest::addColumn<QString>("theme");
+        QTest::addColumn<bool>("current");
+        QTest::addColumn<bool>("next");
+        QTest::addColumn<QString>("accentName");
+        QTest::addColumn<QString>("accentColour");
+
+        const QStringList all{themeKey, currentKey, nextKey, accentKey};
+        const Stored full{
+            {themeKey, "dark"}, {currentKey, "true"}, {nextKey, "true"}, {accentKey, "green"}};
+        auto fullWith = [&](const QString& key, const QJsonValue& value) {
+            Stored s = full;
+            for (auto& entry : s)
+                if (entry.first == key)
+                    entry.second = value;
+            return s;
+        };
+
+        QTest::newRow("empty store")
+            << Stored{} << QByteArray() << all << "system" << true << true << "blue"
+            << "blue";
+        QTest::newRow("full store")
+            << full << QByteArray() << QStringList{} << "dark" << true << true << "green"
+            << "green";
+        QTest::newRow("only accent missing")
+            << Stored{{themeKey, "light"}, {currentKey, true}, {nextKey, false}} << QByteArray()
+            << QStringList{accentKey} << "light" << true << false << "blue"
+            << "blue";
+        QTest::newRow("\"false\" as text") << fullWith(currentKey, "false") << QByteArray()
+                                           << QStringList{} << "dark" << true << true << "green"
+                                           << "green";
+        QTest::newRow("booleans as numbers") << fullWith(nextKey, 0) << QByteArray()
+                                             << QStringList{} << "dark" << true << false << "green"
+                                             << "green";
+        QTest::newRow("accent in other case") << fullWith(accentKey, "Red") << QByteArray()
+                                              << QStringList{} << "dark" << true << true << "Red"
+                                              << "blue";
+        QTest::newRow("accent unknown") << fullWith(accentKey, "magenta") << QByteArray()
+                                        << QStringList{} << "dark" << true << true << "magenta"
+                                        << "blue";
+        QTest::newRow("accent not text") << fullWith(accentKey, 3) << QByteArray() << QStringList{}
+                                         << "dark" << true << true << "blue"
+                                         << "blue";
+        QTest::newRow("theme not text") << fullWith(themeKey, true) << QByteArray() << QStringList{}
+                                        << "system" << true << true << "green"
+                                        << "green";
+        // The key list cannot be read, so every default is written, over what is stored.
+        QTest::newRow("keys answer without keys")
+            << full << QByteArray(R"({"items": []})") << all << "system" << true << true << "blue"
+            << "blue";
+        QTest::newRow("keys list with a non-object")
+            << full
+            << QByteArray(R"({"keys": [{"key": "settings__theme"}, "settings__accent_color"]})")
+            << all << "system" << true << true << "blue"
+            << "blue";
+        QTest::newRow("keys without key text")
+            << full
+            << QByteArray(
+                   R"({"keys": [{"key": 1}, {"name": "settings__theme"}, {"key": "settings__theme"}]})")
+            << QStringList{currentKey, nextKey, accentKey} << "dark" << true << true << "blue"
+            << "blue";
+    }
+    void preferencesLoaded() {
+        QFETCH(Stored, stored);
+        QFETCH(QByteArray, keysAnswer);
+        QFETCH(QStringList, writes);
+        QFETCH(QString, theme);
+        QFETCH(bool, current);
+        QFETCH(bool, next);
+        QFETCH(QString, accentName);
+        QFETCH(QString, accentColour);
+
+        for (const auto& [key, value] : stored)
+            server->setStorage(QStringLiteral("student"), key, value);
+        if (!keysAnswer.isEmpty())
+            server->setFault(QStringLiteral("GET"), QStringLiteral("/api/storage/keys"),
+                             answer(200, keysAnswer));
+        LogCapture log;
+        CoordinatorModel* root = signedInRoot(QStringLiteral("student"));
+        QVERIFY(finishes(*root));
+        QCOMPARE(root->screen(), QStringLiteral("home"));
+        QVERIFY(!root->homeSettingsLoading());
+        QVERIFY(log.lines.isEmpty());
+
+        // One key list, the missing defaults one after another in table order, one read.
+        const auto requests = storageRequests();
+        QCOMPARE(requests.size(), 2 + writes.size());
+        QCOMPARE(requests.first().method + requests.first().path,
+                 QStringLiteral("GET/api/storage/keys"));
+        QStringList written;
+        for (qsizetype i = 1; i < requests.size() - 1; ++i) {
+            QCOMPARE(requests[i].path, QStringLiteral("/api/storage/set"));
+            written.append(bodyKey(requests[i]));
+        }
+        QCOMPARE(written, writes);
+        for (const auto& [key, value] : CoordinatorModel::defaults())
+            if (writes.contains(key))
+                QCOMPARE(server->storage(QStringLiteral("student"), key), QJsonValue(value));
+        QCOMPARE(requests.last().path, QStringLiteral("/api/storage/get"));
+        QCOMPARE(QJsonDocument::fromJson(requests.last().body).object(),
+                 (QJsonObject{{"keys", QJsonArray{nextKey, currentKey, themeKey, accentKey}}}));
+
+        const QVariantMap settings = root->settings();
+        QCOMPARE(settings.keys(),
+                 (QStringList{accentKey, accentNameKey, currentKey, nextKey, themeKey}));
+        QCOMPARE(settings.value(themeKey), QVariant(theme));
+        QCOMPARE(settings.value(currentKey), QVariant(current));
+        QCOMPARE(settings.value(nextKey), QVariant(next));
+        QCOMPARE(settings.value(accentNameKey), QVariant(accentName));
+        QCOMPARE(settings.value(accentKey).metaType(), QMetaType::fromType<QColor>());
+        QCOMPARE(settings.value(accentKey).value<QColor>(), *Palette::named(accentColour));
+    }
+
+    void preferencesFailure_data() {
+        QTest::addColumn<bool>("storeFull");
+        QTest::addColumn<QString>("failingPath");
+        QTest::addColumn<bool>("drop");
+        QTest::addColumn<QString>("logLine"); // a prefix of the one line logged
+        QTest::addColumn<int>("sets");
+        QTest::addColumn<int>("gets");
+
+        QTest::newRow("key list fails")
+            << false << "/api/storage/keys" << false << "httpError(500)" << 0 << 0;
+        QTest::newRow("key list unreachable")
+            << false << "/api/storage/keys" << true << "TransportError(" << 0 << 0;
+        QTest::newRow("first write fails")
+            << false << "/api/storage/set" << false << "httpError(500)" << 1 << 0;
+        QTest::newRow("read fails")
+            << true << "/api/storage/get" << false << "httpError(500)" << 0 << 1;
+    }
+    void preferencesFailure() {
+        QFETCH(bool, storeFull);
+        QFETCH(QString, failingPath);
+        QFETCH(bool, drop);
+        QFETCH(QString, logLine);
+        QFETCH(int, sets);
+        QFETCH(int, gets);
+
+        if (storeFull)
+            for (const auto& [key, value] : CoordinatorModel::defaults())
+                server->setStorage(QStringLiteral("student"), key, value);
+        standin::Fault f = answer(500, "{}");
+        if (drop) {
+            f = standin::Fault();
+            f.drop = true;
+        }
+        server->setFault(QStringLiteral("*"), failingPath, f);
+        LogCapture log;
+        CoordinatorModel* root = signedInRoot(QStringLiteral("student"));
+        QVERIFY(finishes(*root));
+
+        QCOMPARE(root->screen(), QStringLiteral("offline"));
+        QCOMPARE(root->co()->stateName(), QStringLiteral("offline"));
+        QVERIFY(root->homeSettingsLoading());
+        QVERIFY(root->settings().isEmpty());
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY2(log.lines.first().startsWith(logLine), qPrintable(log.lines.first()));
+        // A dropped keep-alive connection makes the network layer resend a GET once on its own.
+        const int keyLists =
+            server->count(QStringLiteral("GET"), QStringLiteral("/api/storage/keys"));
+        QVERIFY(drop ? keyLists >= 1 : keyLists == 1);
+        QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/storage/set")), sets);
+        QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/storage/get")), gets);
+    }
+
+    void nextUserGetsOwnPreferences() {
+        server->setStorage(QStringLiteral("student"), accentKey, QStringLiteral("red"));
+        server->setStorage(QStringLiteral("student"), themeKey, QStringLiteral("light"));
+        server->setStorage(QStringLiteral("teacher"), accentKey, QStringLiteral("green"));
+        server->setStorage(QStringLiteral("teacher"), themeKey, QStringLiteral("dark"));
+        CoordinatorModel root(new CO(server->baseUrl(), store));
+        QVERIFY(settles(*root.co()));
+        QCOMPARE(root.screen(), QStringLiteral("login"));
+        QVERIFY(root.settings().isEmpty());
+
+        GlobalLoginModel login;
+        login.setCo(root.co());
+        QVERIFY(signIn(login, QStringLiteral("student"), QStringLiteral("student")));
+        QVERIFY(finishes(root));
+        QCOMPARE(root.screen(), QStringLiteral("home"));
+        QCOMPARE(root.settings().value(accentNameKey), QVariant(QStringLiteral("red")));
+        QCOMPARE(root.settings().value(themeKey), QVariant(QStringLiteral("light")));
+
+        QVERIFY(awaitVoid(root.co()->logout()));
+        QCOMPARE(root.screen(), QStringLiteral("login"));
+        QVERIFY(root.settings().isEmpty());
+        QVERIFY(root.homeSettingsLoading());
+
+        QVERIFY(signIn(login, QStringLiteral("teacher"), QStringLiteral("teacher")));
+        QCOMPARE(root.screen(), QStringLiteral("loading"));
+        QVERIFY(finishes(root));
+        QCOMPARE(root.screen(), QStringLiteral("home"));
+        QCOMPARE(root.settings().value(accentNameKey), QVariant(QStringLiteral("green")));
+        QCOMPARE(root.settings().value(accentKey).value<QColor>(), *Palette::named(u"green"));
+        QCOMPARE(root.settings().value(themeKey), QVariant(QStringLiteral("dark")));
+        QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/storage/get")), 2);
+    }
+
+    void lateAnswerForPreviousUserIsDropped() {
+        server->setStorage(QStringLiteral("student"), accentKey, QStringLiteral("red"));
+        server->setStorage(QStringLiteral("teacher"), accentKey, QStringLiteral("green"));
+        standin::Fault slow;
+        slow.delayMs = 400;
+        slow.times = 1;
+        server->setFault(QStringLiteral("GET"), QStringLiteral("/api/storage/keys"), slow);
+        CoordinatorModel* root = signedInRoot(QStringLiteral("student"));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            server->count(QStringLiteral("GET"), QStringLiteral("/api/storage/keys")), 1, 10000);
+
+        // Signed out and in as someone else while the first user's key list is on its way.
+        QVERIFY(awaitVoid(root->co()->logout()));
+        GlobalLoginModel login;
+        login.setCo(root->co());
+        QVERIFY(signIn(login, QStringLiteral("teacher"), QStringLiteral("teacher")));
+        QVERIFY(finishes(*root));
+        QCOMPARE(root->settings().value(accentNameKey), QVariant(QStringLiteral("green")));
+
+        // The slow answer arrives after that and changes nothing, nor sends anything more.
+        QTest::qWait(600);
+        QCOMPARE(root->settings().value(accentNameKey), QVariant(QStringLiteral("green")));
+        QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/storage/get")), 1);
+        QCOMPARE(root->screen(), QStringLiteral("home"));
+    }
+};
+
+QTEST_MAIN(TestSignIn)
+#include "tst_signin.moc"

@@ -1,0 +1,310 @@
+// Toolkit pieces the screens build on: colours from text, accent names, symbols, device idiom,
+// the labelled field, the web view wrapper and the sliding progress bar.
+#include "AppInfo.h"
+#include "CoordinatorModel.h"
+#include "Palette.h"
+#include "QmlScene.h"
+#include "Toolkit.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+void typeText(QWindow& window, const QString& text) {
+    for (QChar c : text)
+        QTest::keyClick(&window, c.toLatin1());
+}
+} // namespace
+
+class TestToolkit : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void colourFromHex_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QColor>("expected");
+        const QColor faint = QColor::fromRgb(1, 1, 1, 1);
+        QTest::newRow("hash and six digits") << "#FF8800" << QColor::fromRgb(255, 136, 0, 255);
+        QTest::newRow("six lower-case digits") << "0a1b2c" << QColor::fromRgb(10, 27, 44, 255);
+        QTest::newRow("three digits double up") << "#A0f" << QColor::fromRgb(170, 0, 255, 255);
+        QTest::newRow("eight digits, alpha first")
+            << "#80FF0000" << QColor::fromRgb(255, 0, 0, 128);
+        QTest::newRow("eight zero digits") << "00000000" << QColor::fromRgb(0, 0, 0, 0);
+        QTest::newRow("empty") << "" << faint;
+        QTest::newRow("only punctuation") << "#;-" << faint;
+        QTest::newRow("five digits") << "#12345" << faint;
+        QTest::newRow("ten digits") << "#1234567890" << faint;
+        QTest::newRow("punctuation around") << "(#ff8800);" << QColor::fromRgb(255, 136, 0, 255);
+        QTest::newRow("white space around") << "  #ff8800\n" << QColor::fromRgb(255, 136, 0, 255);
+        // Six characters of which none is a digit: read as 0, so opaque black, not the faint
+        // colour.
+        QTest::newRow("six letters of junk") << "zzzzzz" << QColor::fromRgb(0, 0, 0, 255);
+        QTest::newRow("digits stop at junk") << "12zz56" << QColor::fromRgb(0, 0, 0x12, 255);
+        QTest::newRow("space inside counts") << "#ff 880" << QColor::fromRgb(0, 0, 0xff, 255);
+    }
+    void colourFromHex() {
+        QFETCH(QString, text);
+        QFETCH(QColor, expected);
+        const QColor c = AppInfo::colorFromHex(text);
+        QCOMPARE(c.rgba(), expected.rgba());
+        QCOMPARE(c.spec(), QColor::Rgb);
+    }
+
+    void accentNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("colour");
+        for (const char* n : {"red", "orange", "yellow", "green", "mint", "teal", "cyan", "blue",
+                              "indigo", "purple", "pink", "brown"})
+            QTest::newRow(n) << n << n;
+        QTest::newRow("other case") << "Red"
+                                    << "blue";
+        QTest::newRow("padded") << " red"
+                                << "blue";
+        QTest::newRow("unknown") << "magenta"
+                                 << "blue";
+        QTest::newRow("not an accent though a colour") << "gray"
+                                                       << "blue";
+        QTest::newRow("empty") << ""
+                               << "blue";
+    }
+    void accentNames() {
+        QFETCH(QString, name);
+        QFETCH(QString, colour);
+        QCOMPARE(CoordinatorModel::accentColor(name), *Palette::named(colour));
+    }
+
+    void everyScreenSymbolDrawsOneGlyph() {
+        // The names the screens ask for; each must be in the table and the font must turn its
+        // ligature into a single glyph (a ligature the font lacks would draw as a word).
+        const QStringList used{"app.background.dotted",
+                               "basketball",
+                               "briefcase",
+                               "bubble.left.and.text.bubble.right",
+                               "calendar.day.timeline.right",
+                               "chevron.left",
+                               "chevron.right",
+                               "exclamationmark.bubble",
+                               "eye",
+                               "eye.slash",
+                               "flask",
+                               "gear",
+                               "globe",
+                               "graduationcap",
+                               "info.circle",
+                               "inset.filled.rectangle.and.person.filled",
+                               "iphone",
+                               "iphone.gen1",
+                               "iphone.gen3.motion",
+                               "key.fill",
+                               "macbook.gen1",
+                               "magnifyingglass",
+                               "minus",
+                               "newspaper",
+                               "paintpalette",
+                               "person",
+                               "person.3",
+                               "person.and.background.dotted",
+                               "person.crop.circle.fill",
+                               "person.fill",
+                               "person.line.dotted.person.fill",
+                               "questionmark.app",
+                               "radicand.squareroot",
+                               "rectangle.portrait.and.arrow.right",
+                               "star.fill",
+                               "xmark"};
+        Toolkit* toolkit = Toolkit::instance();
+        QFont font(toolkit->symbolFontFamily());
+        font.setPixelSize(24);
+        QVERIFY2(QFontInfo(font).family() == toolkit->symbolFontFamily(), "symbol font not loaded");
+        const QFontMetricsF metrics(font);
+        for (const QString& name : toolkit->symbolNames())
+            QVERIFY2(used.contains(name),
+                     qPrintable(name + " is in the table but no screen uses it"));
+        for (const QString& name : used) {
+            QVERIFY2(Toolkit::knowsSymbol(name), qPrintable(name));
+            const QString ligature = toolkit->symbol(name);
+            QVERIFY2(metrics.horizontalAdvance(ligature) <= 30,
+                     qPrintable(name + " -> " + ligature));
+        }
+    }
+
+    void unknownSymbolIsReportedOnce() {
+        Toolkit* toolkit = Toolkit::instance();
+        QCOMPARE(toolkit->symbol(QString()), QString());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no\\.such\\.symbol"));
+        const QString first = toolkit->symbol(QStringLiteral("no.such.symbol"));
+        QTest::failOnWarning(QRegularExpression("no\\.such\\.symbol"));
+        QCOMPARE(toolkit->symbol(QStringLiteral("no.such.symbol")), first);
+        QVERIFY(!first.isEmpty());
+    }
+
+    void idiomFromScreenSize_data() {
+        QTest::addColumn<QSizeF>("millimetres");
+        QTest::addColumn<QString>("idiom");
+        QTest::newRow("phone, 6.1 in") << QSizeF(64, 142) << "phone";
+        QTest::newRow("just under 7 in") << QSizeF(106, 140) << "phone";
+        QTest::newRow("7 in exactly") << QSizeF(106.68, 142.24) << "pad";
+        QTest::newRow("tablet") << QSizeF(180, 250) << "pad";
+        QTest::newRow("desktop monitor") << QSizeF(600, 340) << "pad";
+        QTest::newRow("unknown size") << QSizeF(0, 0) << "pad";
+    }
+    void idiomFromScreenSize() {
+        QFETCH(QSizeF, millimetres);
+        QFETCH(QString, idiom);
+        QCOMPARE(Toolkit::idiomForScreen(millimetres), idiom);
+    }
+
+    void verticalSizeClass() {
+        Toolkit* toolkit = Toolkit::instance();
+        const QString before = toolkit->idiom();
+        toolkit->setIdiom(QStringLiteral("phone"));
+        QCOMPARE(toolkit->verticalSizeClass(800, 390), QStringLiteral("compact"));
+        QCOMPARE(toolkit->verticalSizeClass(390, 800), QStringLiteral("regular"));
+        toolkit->setIdiom(QStringLiteral("pad"));
+        QCOMPARE(toolkit->verticalSizeClass(1100, 700), QStringLiteral("regular"));
+        toolkit->setIdiom(before);
+    }
+
+    void fieldLabelTakesNoRoomWhenEmpty_data() {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("with title") << "Логин";
+        QTest::newRow("without title") << "";
+    }
+    void fieldLabelTakesNoRoomWhenEmpty() {
+        QFETCH(QString, title);
+        QmlScene scene;
+        QQuickItem* field =
+            scene.load(QByteArrayLiteral(
+                           "import OrvelBox.Controls\nLabeledTextField { icon: \"person.fill\" }"),
+                       {{"title", title}});
+        QVERIFY(field);
+        auto* label = scene.find<QQuickItem>("fieldTitle");
+        auto* box = scene.find<QQuickItem>("fieldBox");
+        QVERIFY(label && box);
+        QCOMPARE(label->isVisible(), !title.isEmpty());
+        if (title.isEmpty())
+            QTRY_COMPARE(box->y(), 0.0);
+        else
+            QTRY_COMPARE(box->y(), label->height() + 8);
+    }
+
+    void fieldMaskAndEye_data() {
+        QTest::addColumn<bool>("isSecure");
+        QTest::addColumn<bool>("hidden");
+        QTest::addColumn<bool>("eyeShown");
+        QTest::addColumn<bool>("masked");
+        QTest::newRow("password, hidden") << true << true << true << true;
+        QTest::newRow("password, shown") << true << false << true << false;
+        QTest::newRow("plain, hidden flag ignored") << false << true << false << false;
+        QTest::newRow("plain") << false << false << false << false;
+    }
+    void fieldMaskAndEye() {
+        QFETCH(bool, isSecure);
+        QFETCH(bool, hidden);
+        QFETCH(bool, eyeShown);
+        QFETCH(bool, masked);
+        QmlScene scene;
+        QQuickItem* field = scene.load(
+            QByteArrayLiteral("import OrvelBox.Controls\n"
+                              "LabeledTextField { title: \"Пароль\"; icon: \"key.fill\" }"),
+            {{"isSecure", isSecure}, {"isPasswordHidden", hidden}});
+        QVERIFY(field);
+        auto* entry = scene.find<QQuickItem>("entry");
+        auto* eye = scene.find<QQuickItem>("eyeButton");
+        QVERIFY(entry && eye);
+        QCOMPARE(eye->isVisible(), eyeShown);
+        QCOMPARE(entry->property("echoMode").toInt() == 2 /* Password */, masked);
+    }
+
+    void eyeTwiceKeepsTextAndMasksAgain() {
+        QmlScene scene;
+        QQuickItem* field =
+            scene.load(QByteArrayLiteral("import OrvelBox.Controls\n"
+                                         "LabeledTextField { title: \"Пароль\"; icon: "
+                                         "\"key.fill\"; isSecure: true; focus: true\n"
+                                         "  onEdited: value => text = value }"));
+        QVERIFY(field);
+        auto* entry = scene.find<QQuickItem>("entry");
+        auto* eye = scene.find<QQuickItem>("eyeButton");
+        QVERIFY(entry && eye);
+        entry->forceActiveFocus();
+        typeText(scene.window(), QStringLiteral("s3cret"));
+        QCOMPARE(field->property("text").toString(), QStringLiteral("s3cret"));
+        const QPoint eyeCentre =
+            eye->mapToScene(QPointF(eye->width() / 2, eye->height() / 2)).toPoint();
+        QTest::mouseClick(&scene.window(), Qt::LeftButton, {}, eyeCentre);
+        QCOMPARE(entry->property("echoMode").toInt(), 0);
+        QCOMPARE(entry->property("text").toString(), QStringLiteral("s3cret"));
+        QTest::mouseClick(&scene.window(), Qt::LeftButton, {}, eyeCentre);
+        QCOMPARE(entry->property("echoMode").toInt(), 2);
+        QCOMPARE(entry->property("text").toString(), QStringLiteral("s3cret"));
+        QVERIFY(entry->hasActiveFocus()); // the eye does not take the focus from the entry
+        // Typing goes on at the end of the text.
+        typeText(scene.window(), QStringLiteral("!"));
+        QCOMPARE(field->property("text").toString(), QStringLiteral("s3cret!"));
+    }
+
+    void webViewLoadsEachNewAddress() {
+        Toolkit::instance()->setWebViewStandIn(true);
+        QmlScene scene;
+        QQuickItem* view = scene.load(QByteArrayLiteral(
+            "import OrvelBox.Controls\nWebView { url: \"http://127.0.0.1:1/a\" }"));
+        QVERIFY(view);
+        auto* inner = view->property("view").value<QObject*>();
+        QVERIFY(inner);
+        QCOMPARE(inner->property("loadCount").toInt(), 1);
+        QCOMPARE(inner->property("url").toUrl(), QUrl("http://127.0.0.1:1/a"));
+        view->setProperty("url", QUrl("http://127.0.0.1:1/b"));
+        QCOMPARE(inner->property("loadCount").toInt(), 2);
+        QCOMPARE(inner->property("url").toUrl(), QUrl("http://127.0.0.1:1/b"));
+    }
+
+    void slidingBarFollowsWidth_data() {
+        QTest::addColumn<qreal>("width");
+        QTest::newRow("zero width") << 0.0;
+        QTest::newRow("narrow") << 100.0;
+        QTest::newRow("wide") << 640.0;
+    }
+    void slidingBarFollowsWidth() {
+        QFETCH(qreal, width);
+        QmlScene scene;
+        QQuickItem* root =
+            scene.load(QByteArrayLiteral("import QtQuick\nimport OrvelBox.Controls\n"
+                                         "Item { EndlessSlidingProgressStyle { objectName: "
+                                         "\"style\"; width: 300; barColor: \"blue\";"
+                                         " trackColor: \"gray\"; barHeight: 6 } }"));
+        QVERIFY(root);
+        auto* style = scene.find<QQuickItem>("style");
+        auto* bar = scene.find<QQuickItem>("slidingBar");
+        QVERIFY(style && bar);
+        QTRY_VERIFY(bar->x() > -120); // sliding
+        style->setWidth(width);
+        QCOMPARE(style->height(), 6.0);
+        QCOMPARE(bar->width(), width * 0.4);
+        QCOMPARE(bar->isVisible(), width > 0);
+        if (width > 0) {
+            // Left to right only: positions sampled over a while never step back except when a
+            // new cycle starts at the far left.
+            qreal last = bar->x();
+            int restarts = 0;
+            for (int i = 0; i < 60; ++i) {
+                QTest::qWait(25);
+                const qreal x = bar->x();
+                QVERIFY(x >= -width * 0.4 - 0.5 && x <= width + 0.5);
+                if (x < last) {
+                    QVERIFY2(x < last - width * 0.5, "the bar moved backwards");
+                    ++restarts;
+                }
+                last = x;
+            }
+            QVERIFY(restarts >= 1);
+        }
+        QVERIFY(!scene.grab().isNull());
+    }
+};
+
+QTEST_MAIN(TestToolkit)
+#include "tst_toolkit.moc"
