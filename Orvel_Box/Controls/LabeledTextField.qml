@@ -94,7 +94,7 @@ FocusScope {
                     visible: root.isSecure
                     focusPolicy: Qt.NoFocus
                     implicitWidth: 22
-                    implicitHeight: 22
+                    implicitHeight: 20
                     Accessible.name: root.isPasswordHidden ? "Показать пароль" : "Скрыть пароль"
                     contentItem: Symbol {
                         name: root.isPasswordHidden ? "eye.slash" : "eye"

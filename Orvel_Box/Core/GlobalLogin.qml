@@ -143,6 +143,7 @@ Rectangle {
                     Accessible.name: text
                 }
                 AccessibleAlert {
+                    objectName: "errorAlert"
                     target: errorLine
                     active: model.isError
                 }
@@ -155,7 +156,7 @@ Rectangle {
                 rightPadding: 20
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
-                textFormat: Text.MarkdownText
+                textFormat: Text.StyledText
                 text: model.notice
                 font.pixelSize: Theme.caption
                 color: Theme.label

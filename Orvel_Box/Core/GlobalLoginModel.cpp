@@ -40,11 +40,14 @@ void GlobalLoginModel::setFlags(bool loading, bool isError) {
 }
 
 QString GlobalLoginModel::notice() const {
-    return QStringLiteral(
-               "Нажимая кнопку войти вы соглашаетесь с настоящим [пользовательским соглашением](%1)"
-               " а также с [политикой конфиденциальности](%2)")
-        .arg(AppInfo::sitePage(QStringLiteral("/user-agreement")).toString(QUrl::FullyEncoded),
-             AppInfo::sitePage(QStringLiteral("/privacy")).toString(QUrl::FullyEncoded));
+    auto link = [](const QString& path, const QString& phrase) {
+        const QString href = AppInfo::sitePage(path).toString(QUrl::FullyEncoded).toHtmlEscaped();
+        return QStringLiteral("<a href=\"%1\">%2</a>").arg(href, phrase);
+    };
+    return QStringLiteral("Нажимая кнопку войти вы соглашаетесь с настоящим ") +
+           link(QStringLiteral("/user-agreement"), QStringLiteral("пользовательским соглашением")) +
+           QStringLiteral(" а также с ") +
+           link(QStringLiteral("/privacy"), QStringLiteral("политикой конфиденциальности"));
 }
 
 void GlobalLoginModel::openLink(const QString& link) {

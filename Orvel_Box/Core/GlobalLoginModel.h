@@ -15,7 +15,7 @@ class GlobalLoginModel : public QObject {
     Q_PROPERTY(QString password READ password WRITE setPassword NOTIFY passwordChanged)
     Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged)
     Q_PROPERTY(bool isError READ isError NOTIFY isErrorChanged)
-    // The agreement notice in Markdown, its two phrases linked to the site's pages.
+    // The agreement notice as styled text, its two phrases linked to the site's pages.
     Q_PROPERTY(QString notice READ notice CONSTANT)
   public:
     explicit GlobalLoginModel(QObject* parent = nullptr);

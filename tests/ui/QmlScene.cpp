@@ -43,6 +43,11 @@ QImage QmlScene::grab() {
     return m_window.grabWindow();
 }
 
+void typeText(QWindow& window, const QString& text) {
+    for (QChar c : text)
+        QTest::keyClick(&window, c.toLatin1());
+}
+
 QString screenshotDir() {
     if (qEnvironmentVariableIsSet("ORVEL_ARTIFACTS"))
         return artifactDir();

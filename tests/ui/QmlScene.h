@@ -32,6 +32,8 @@ class QmlScene {
     std::unique_ptr<QQuickItem> m_root;
 };
 
+// Types Latin-1 text into whatever has the focus (QTest has keyClicks only for widgets).
+void typeText(QWindow& window, const QString& text);
 // Where screenshots go: $ORVEL_ARTIFACTS, else "artifacts" in the test build folder.
 QString screenshotDir();
 // Distinct colours in the picture, counted on a coarse grid (ignores anti-aliasing noise).

@@ -8,6 +8,9 @@
 #include "TestSupport.h"
 #include "Toolkit.h"
 
+#include "AppInfo.h"
+
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
@@ -61,6 +64,22 @@ class TestSignIn : public QObject {
     static bool finishes(CoordinatorModel& root) {
         return detail::spinUntil([&] { return root.screen() != QStringLiteral("loading"); }, 10000);
     }
+    // A coordinator that found nobody signed in: what the sign-in screen is given.
+    std::unique_ptr<CO> signedOut() {
+        auto co = std::make_unique<CO>(server->baseUrl(), store);
+        if (!settles(*co) || co->appState() != CO::appStates::login)
+            return nullptr;
+        return co;
+    }
+    // The sign-in screen for `co`, in a colour scheme ("" for the system's).
+    static QQuickItem* loginScreen(QmlScene& scene, CO* co, const QString& scheme = {}) {
+        return scene.load(
+            QStringLiteral("import QtQuick\nimport OrvelBox.Controls\nimport OrvelBox.Core\n"
+                           "GlobalLogin { Component.onCompleted: Theme.preferredScheme = \"%1\" }")
+                .arg(scheme)
+                .toUtf8(),
+            {{"co", QVariant::fromValue(co)}});
+    }
     static bool signIn(GlobalLoginModel& m, const QString& login, const QString& password) {
         m.setLogin(login);
         m.setPassword(password);
@@ -88,46 +107,29 @@ class TestSignIn : public QObject {
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("logLine"); // empty: nothing logged
 
-        QTest::newRow("account accepted") << "student"
-                                          << "student" << 0 << QByteArray() << "home"
-                                          << "";
-        QTest::newRow("success as true")
-            << "a"
-            << "b" << 200 << QByteArray(R"({"success": true})") << "home"
-            << "";
-        QTest::newRow("success 0") << "a"
-                                   << "b" << 200 << QByteArray(R"({"success": 0})") << "login"
-                                   << "";
-        QTest::newRow("success 2") << "a"
-                                   << "b" << 200 << QByteArray(R"({"success": 2})") << "login"
-                                   << "";
-        QTest::newRow("success missing")
-            << "a"
-            << "b" << 200 << QByteArray(R"({"access_token": "t"})") << "login"
-            << "";
-        QTest::newRow("success as text")
-            << "a"
-            << "b" << 200 << QByteArray(R"({"success": "1"})") << "login"
-            << "";
-        QTest::newRow("success with a fraction")
-            << "a"
-            << "b" << 200 << QByteArray(R"({"success": 1.5})") << "login"
-            << "";
-        QTest::newRow("success null") << "a"
-                                      << "b" << 200 << QByteArray(R"({"success": null})") << "login"
-                                      << "";
-        QTest::newRow("wrong password") << "student"
-                                        << "wrong" << 0 << QByteArray() << "login"
-                                        << "API Error: Неверный логин или пароль (Code: 401)";
-        QTest::newRow("server error") << "student"
-                                      << "student" << 500 << QByteArray("{}") << "login"
-                                      << "HTTP Error: 500";
-        QTest::newRow("not JSON") << "student"
-                                  << "student" << 200 << QByteArray("<html>") << "login"
-                                  << "Invalid Response";
-        QTest::newRow("both fields empty") << ""
-                                           << "" << 0 << QByteArray() << "login"
-                                           << "API Error: Неверный логин или пароль (Code: 401)";
+        // The service's own answers, and scripted ones for the "success" member.
+        auto real = [](const char* tag, const char* login, const char* password, const char* state,
+                       const char* logLine) {
+            QTest::newRow(tag) << login << password << 0 << QByteArray() << state << logLine;
+        };
+        auto scripted = [](const char* tag, int status, const char* body, const char* state,
+                           const char* logLine = "") {
+            QTest::newRow(tag) << "student"
+                               << "student" << status << QByteArray(body) << state << logLine;
+        };
+        const char* refused = "API Error: Неверный логин или пароль (Code: 401)";
+        real("account accepted", "student", "student", "home", "");
+        real("wrong password", "student", "wrong", "login", refused);
+        real("both fields empty", "", "", "login", refused);
+        scripted("success as true", 200, R"({"success": true})", "home");
+        scripted("success 0", 200, R"({"success": 0})", "login");
+        scripted("success 2", 200, R"({"success": 2})", "login");
+        scripted("success missing", 200, R"({"access_token": "t"})", "login");
+        scripted("success as text", 200, R"({"success": "1"})", "login");
+        scripted("success with a fraction", 200, R"({"success": 1.5})", "login");
+        scripted("success null", 200, R"({"success": null})", "login");
+        scripted("server error", 500, "{}", "login", "HTTP Error: 500");
+        scripted("not JSON", 200, "<html>", "login", "Invalid Response");
     }
     void signInOutcome() {
         QFETCH(QString, login);
@@ -137,14 +139,13 @@ class TestSignIn : public QObject {
         QFETCH(QString, state);
         QFETCH(QString, logLine);
 
-        CO co(server->baseUrl(), store);
-        QVERIFY(settles(co));
-        QCOMPARE(co.stateName(), QStringLiteral("login"));
+        auto co = signedOut();
+        QVERIFY(co);
         if (status)
             server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/login"),
                              answer(status, body));
         GlobalLoginModel model;
-        model.setCo(&co);
+        model.setCo(co.get());
         model.setLogin(login);
         model.setPassword(password);
         LogCapture log;
@@ -159,7 +160,7 @@ class TestSignIn : public QObject {
         const auto sent = QJsonDocument::fromJson(server->requests().last().body).object();
         QCOMPARE(sent.value(QStringLiteral("username")).toString(), login);
         QCOMPARE(sent.value(QStringLiteral("password")).toString(), password);
-        QCOMPARE(co.stateName(), state);
+        QCOMPARE(co->stateName(), state);
         QCOMPARE(model.isError(), state != QStringLiteral("home"));
         QCOMPARE(model.login(), login);
         QCOMPARE(model.password(), password);
@@ -167,25 +168,25 @@ class TestSignIn : public QObject {
     }
 
     void signInWithoutNetwork() {
-        CO co(server->baseUrl(), store);
-        QVERIFY(settles(co));
+        auto co = signedOut();
+        QVERIFY(co);
         server.reset(); // the port is closed now
         GlobalLoginModel model;
-        model.setCo(&co);
+        model.setCo(co.get());
         LogCapture log;
         QVERIFY(signIn(model, QStringLiteral("student"), QStringLiteral("student")));
         QVERIFY(model.isError());
-        QCOMPARE(co.stateName(), QStringLiteral("login"));
+        QCOMPARE(co->stateName(), QStringLiteral("login"));
         QCOMPARE(log.lines.size(), 1);
         QVERIFY(!log.lines.first().isEmpty());
         QVERIFY(!log.lines.first().contains(QStringLiteral("student")));
     }
 
     void newAttemptClearsTheErrorLine() {
-        CO co(server->baseUrl(), store);
-        QVERIFY(settles(co));
+        auto co = signedOut();
+        QVERIFY(co);
         GlobalLoginModel model;
-        model.setCo(&co);
+        model.setCo(co.get());
         QVERIFY(signIn(model, QStringLiteral("student"), QStringLiteral("wrong")));
         QVERIFY(model.isError());
         server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/login"), [] {
@@ -199,7 +200,133 @@ class TestSignIn : public QObject {
         QVERIFY(!model.isError());
         QTRY_VERIFY_WITH_TIMEOUT(!model.loading(), 10000);
         QVERIFY(!model.isError());
-        QCOMPARE(co.stateName(), QStringLiteral("home"));
+        QCOMPARE(co->stateName(), QStringLiteral("home"));
+    }
+
+    // ---- the screen itself ----
+
+    void screenPictures_data() {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("light") << "light" << false << QSize(1100, 760);
+        QTest::newRow("dark") << "dark" << false << QSize(1100, 760);
+        QTest::newRow("error") << "light" << true << QSize(1100, 760);
+        QTest::newRow("error-dark-narrow") << "dark" << true << QSize(390, 760);
+    }
+    void screenPictures() {
+        QFETCH(QString, scheme);
+        QFETCH(bool, refused);
+        QFETCH(QSize, size);
+        auto co = signedOut();
+        QVERIFY(co);
+        QmlScene scene(size);
+        QQuickItem* screen = loginScreen(scene, co.get(), scheme);
+        QVERIFY(screen);
+        auto* model = scene.find<GlobalLoginModel>(QStringLiteral("globalLoginModel"));
+        auto* errorLine = scene.find<QQuickItem>(QStringLiteral("errorLine"));
+        QVERIFY(model && errorLine);
+        QVERIFY(!errorLine->isVisible());
+        if (refused) {
+            model->setLogin(QStringLiteral("student"));
+            model->setPassword(QStringLiteral("wrong"));
+            LogCapture quiet;
+            model->signIn();
+            QTRY_VERIFY_WITH_TIMEOUT(model->isError(), 10000);
+            QVERIFY(errorLine->isVisible());
+        }
+        QTest::qWait(300); // let the field outlines finish their colour animation
+
+        const QImage picture = scene.grab();
+        QVERIFY(!picture.isNull());
+        QCOMPARE(picture.size(), size);
+        const QString file =
+            QDir(screenshotDir())
+                .filePath(QStringLiteral("login-%1.png").arg(QTest::currentDataTag()));
+        QVERIFY(picture.save(file));
+
+        const bool dark = scheme == QStringLiteral("dark");
+        QCOMPARE(picture.pixelColor(2, 2), *Palette::named(u"systemBackground", dark));
+        QVERIFY2(distinctColours(picture) > 40, "the picture is nearly blank");
+        // The sign-in button, and the refusal line only when there was one.
+        QVERIFY(pixelsNear(picture, *Palette::named(u"blue", dark), 8) > 2000);
+        const int red = pixelsNear(picture, *Palette::named(u"red", dark), 40);
+        QVERIFY2(refused ? red > 40 : red == 0, qPrintable(QString::number(red)));
+    }
+
+    void screenByKeyboard() {
+        auto co = signedOut();
+        QVERIFY(co);
+        QmlScene scene;
+        QQuickItem* screen = loginScreen(scene, co.get());
+        QVERIFY(screen);
+        scene.window().requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(&scene.window()));
+        auto* loginEntry = scene.find<QQuickItem>(QStringLiteral("loginField"))
+                               ->findChild<QQuickItem*>(QStringLiteral("entry"));
+        auto* passwordEntry = scene.find<QQuickItem>(QStringLiteral("passwordField"))
+                                  ->findChild<QQuickItem*>(QStringLiteral("entry"));
+        QVERIFY(loginEntry && passwordEntry);
+        QTRY_VERIFY(loginEntry->hasActiveFocus());
+
+        typeText(scene.window(), QStringLiteral("student"));
+        QTest::keyClick(&scene.window(), Qt::Key_Tab);
+        QVERIFY(passwordEntry->hasActiveFocus());
+        typeText(scene.window(), QStringLiteral("student"));
+        QTest::keyClick(&scene.window(), Qt::Key_Backtab);
+        QVERIFY(loginEntry->hasActiveFocus());
+        QTest::keyClick(&scene.window(), Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(co->stateName(), QStringLiteral("home"), 10000);
+        QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/auth/login")), 1);
+    }
+
+    void refusalIsAnnounced() {
+        auto co = signedOut();
+        QVERIFY(co);
+        QmlScene scene;
+        QQuickItem* screen = loginScreen(scene, co.get());
+        QVERIFY(screen);
+        auto* model = scene.find<GlobalLoginModel>(QStringLiteral("globalLoginModel"));
+        auto* alert = scene.find<QObject>(QStringLiteral("errorAlert"));
+        QVERIFY(model && alert);
+        LogCapture quiet;
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            QVERIFY(signIn(*model, QStringLiteral("student"), QStringLiteral("wrong")));
+            QCOMPARE(alert->property("announcements").toInt(), attempt);
+        }
+    }
+
+    void noticeLinksOpenTheSitePages() {
+        auto co = signedOut();
+        QVERIFY(co);
+        QmlScene scene;
+        QQuickItem* screen = loginScreen(scene, co.get());
+        QVERIFY(screen);
+        auto* notice = scene.find<QQuickItem>(QStringLiteral("agreementNotice"));
+        QVERIFY(notice);
+        QCOMPARE(notice->property("text").toString().count(QStringLiteral("<a href=")), 2);
+
+        // Where on the notice each link sits, found by asking the text item.
+        QMap<QString, QPointF> linkAt;
+        for (qreal y = 1; y < notice->height(); y += 3)
+            for (qreal x = 1; x < notice->width(); x += 3) {
+                QString link;
+                QMetaObject::invokeMethod(notice, "linkAt", Q_RETURN_ARG(QString, link),
+                                          Q_ARG(qreal, x), Q_ARG(qreal, y));
+                if (!link.isEmpty() && !linkAt.contains(link))
+                    linkAt.insert(link, QPointF(x + 2, y + 1));
+            }
+        const QString agreement = AppInfo::sitePage(QStringLiteral("/user-agreement")).toString();
+        const QString privacy = AppInfo::sitePage(QStringLiteral("/privacy")).toString();
+        QCOMPARE(linkAt.keys(), (QStringList{privacy, agreement}));
+
+        QList<QUrl> opened;
+        Toolkit::instance()->setUrlOpener([&](const QUrl& u) { opened.append(u); });
+        for (const QString& link : {agreement, privacy})
+            QTest::mouseClick(&scene.window(), Qt::LeftButton, {},
+                              notice->mapToScene(linkAt.value(link)).toPoint());
+        Toolkit::instance()->setUrlOpener({});
+        QCOMPARE(opened, (QList<QUrl>{QUrl(agreement), QUrl(privacy)}));
     }
 
     // ---- preferences of the signed-in user ----

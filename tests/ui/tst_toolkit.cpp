@@ -12,13 +12,6 @@
 #include <QRegularExpression>
 #include <QTest>
 
-namespace {
-void typeText(QWindow& window, const QString& text) {
-    for (QChar c : text)
-        QTest::keyClick(&window, c.toLatin1());
-}
-} // namespace
-
 class TestToolkit : public QObject {
     Q_OBJECT
 
