@@ -17,21 +17,6 @@ QStringList pieces(const QString& text, QChar sep) {
     return out;
 }
 
-// An optional sign followed by one or more decimal digits and nothing else; otherwise 0.
-qint64 strictInteger(const QString& s) {
-    qsizetype i = 0;
-    if (i < s.size() && (s.at(i) == u'+' || s.at(i) == u'-'))
-        ++i;
-    if (i == s.size())
-        return 0;
-    for (qsizetype j = i; j < s.size(); ++j)
-        if (s.at(j) < u'0' || s.at(j) > u'9')
-            return 0;
-    bool ok = false;
-    const qint64 v = s.toLongLong(&ok, 10);
-    return ok ? v : 0; // out of range counts as unparsable
-}
-
 // Strict readers: report the key whose value is missing or of the wrong kind.
 struct Strict {
     const QJsonObject& o;
@@ -68,25 +53,48 @@ struct Strict {
 };
 } // namespace
 
+std::optional<qint64> strictInteger(QStringView s) {
+    qsizetype i = 0;
+    if (i < s.size() && (s.at(i) == u'+' || s.at(i) == u'-'))
+        ++i;
+    if (i == s.size())
+        return std::nullopt;
+    for (qsizetype j = i; j < s.size(); ++j)
+        if (s.at(j) < u'0' || s.at(j) > u'9')
+            return std::nullopt;
+    bool ok = false;
+    const qint64 v = s.toLongLong(&ok, 10);
+    if (!ok) // out of range
+        return std::nullopt;
+    return v;
+}
+
+QStringList lessonTimePieces(const QString& time) {
+    return pieces(time, u'-');
+}
+
 qint64 lessonMinutes(const QString& piece) {
     const QStringList parts = pieces(piece, u':');
-    const qint64 hours = parts.isEmpty() ? 0 : strictInteger(parts.first());
-    const qint64 minutes = parts.isEmpty() ? 0 : strictInteger(parts.last());
+    const qint64 hours = parts.isEmpty() ? 0 : strictInteger(parts.first()).value_or(0);
+    const qint64 minutes = parts.isEmpty() ? 0 : strictInteger(parts.last()).value_or(0);
     qint64 product = 0, sum = 0;
-    if (__builtin_mul_overflow(hours, qint64(60), &product) || __builtin_add_overflow(product, minutes, &sum))
+    if (__builtin_mul_overflow(hours, qint64(60), &product) ||
+        __builtin_add_overflow(product, minutes, &sum))
         return 0;
     return sum;
 }
 
 std::pair<qint64, qint64> lessonSpan(const QString& time) {
-    const QStringList parts = pieces(time, u'-');
+    const QStringList parts = lessonTimePieces(time);
     if (parts.isEmpty())
         return {0, 0};
     return {lessonMinutes(parts.first()), lessonMinutes(parts.last())};
 }
 
 Schedule scheduleFromMap(const QJsonObject& m, const QString& listKey) {
-    auto list = [&](const QString& key) { return Json::textList(m.value(key)).value_or(QStringList()); };
+    auto list = [&](const QString& key) {
+        return Json::textList(m.value(key)).value_or(QStringList());
+    };
     Schedule s;
     s.classroom = Json::text(m, QStringLiteral("classroom"));
     s.combined_main_groups = list(QStringLiteral("combined_main_groups"));

@@ -3,6 +3,7 @@
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <optional>
 
 // Outcome of a strict decoding: the record, or the first key that was missing or mistyped.
@@ -27,7 +28,7 @@ struct Schedule {
     Q_PROPERTY(QString time MEMBER time)
     Q_PROPERTY(qint64 timeLESSON_start MEMBER timeLESSON_start)
     Q_PROPERTY(qint64 timeLESSON_end MEMBER timeLESSON_end)
-public:
+  public:
     QString classroom;
     QStringList combined_main_groups;
     QStringList combined_with;
@@ -66,7 +67,7 @@ struct teacherInfo {
     Q_PROPERTY(QString name MEMBER name)
     Q_PROPERTY(QString photo_url MEMBER photo_url)
     Q_PROPERTY(QString photo_thumb_url MEMBER photo_thumb_url)
-public:
+  public:
     QString deparment;
     QString description;
     QString full_name;
@@ -83,6 +84,10 @@ Schedule scheduleFromMap(const QJsonObject& map, const QString& listKey);
 // The lessons of a timetable answer's "schedule" array (non-object elements are skipped).
 QList<Schedule> schedulesFromAnswer(const QJsonObject& answer, const QString& listKey);
 teacherInfo teacherFromMap(const QJsonObject& map);
+// An optional sign followed by one or more decimal digits and nothing else, within 64 bits.
+std::optional<qint64> strictInteger(QStringView text);
+// The pieces of a "hh:mm-hh:mm" lesson time between dashes, trimmed, empty ones dropped.
+QStringList lessonTimePieces(const QString& time);
 // Minutes after midnight of one "hours:minutes" piece; unparsable parts count as 0.
 qint64 lessonMinutes(const QString& piece);
 // Start and end minutes of a "hh:mm-hh:mm" lesson time.

@@ -1,0 +1,228 @@
+import QtQuick
+import QtQuick.Layouts
+import QtQuick.Controls.Basic
+import OrvelBox.Controls
+
+// The week timetable of the user's group or teacher. Reloads each time it is shown. The home
+// screen calls tick() once a second so the dates follow the clock, and gives a navigation
+// stack to open the teacher card on.
+FocusScope {
+    id: root
+    property var co
+    property color accentColor: Theme.blue
+    // A NavigationStack; without one, teacherCardRequested is emitted instead.
+    property var navigator: null
+    // No work mode is stored yet: the home screen may offer the work-mode screen.
+    readonly property bool modeRequired: screen.modeRequired
+    readonly property alias model: screen
+
+    signal teacherCardRequested(string teacherName)
+
+    function tick() { screen.tick() }
+    function reload() { screen.reloadWeek() }
+    function openTeacher(name) {
+        if (navigator)
+            navigator.push(teacherCard, { co: root.co, teacherName: name, accentColor: root.accentColor })
+        else
+            teacherCardRequested(name)
+    }
+
+    focus: true
+    Keys.onPressed: event => event.accepted = screen.handleKey(event.key)
+
+    ScheduleScreenModel {
+        id: screen
+        co: root.co
+        active: root.visible
+    }
+
+    Component {
+        id: teacherCard
+        TeacherViewInfo {}
+    }
+
+    readonly property int margin: Toolkit.isPhone ? 16 : 20
+
+    Column {
+        objectName: "modePrompt"
+        visible: screen.screenState === "modeRequired"
+        anchors.centerIn: parent
+        width: Math.min(parent.width - 2 * root.margin, 460)
+        spacing: 10
+        Text {
+            width: parent.width
+            horizontalAlignment: Text.AlignHCenter
+            text: "Режим работы"
+            font.pixelSize: Theme.title
+            font.bold: true
+            color: Theme.label
+        }
+        Text {
+            width: parent.width
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            text: "Для продолжения работы требуется выбрать режим работы в меню приложения."
+            font.pixelSize: Theme.body
+            color: Theme.label
+        }
+    }
+
+    ColumnLayout {
+        visible: !screen.modeRequired
+        anchors.fill: parent
+        anchors.margins: root.margin
+        spacing: 12
+
+        RowLayout {
+            spacing: 5
+            Text {
+                text: "Расписание"
+                font.pixelSize: Theme.title
+                font.bold: true
+                color: Theme.label
+                Accessible.role: Accessible.Heading
+            }
+            Rectangle {
+                objectName: "weekSwitcher"
+                Layout.leftMargin: 5
+                implicitWidth: switcher.implicitWidth + 12
+                implicitHeight: switcher.implicitHeight + 8
+                radius: 10
+                color: Theme.systemGray5
+                Row {
+                    id: switcher
+                    anchors.centerIn: parent
+                    spacing: 4
+                    AbstractButton {
+                        objectName: "previousWeek"
+                        anchors.verticalCenter: parent.verticalCenter
+                        implicitWidth: 20
+                        implicitHeight: 20
+                        focusPolicy: Qt.NoFocus
+                        Accessible.name: "Предыдущая неделя"
+                        contentItem: Symbol {
+                            name: "chevron.left"
+                            color: screen.canGoBack ? root.accentColor : Theme.gray
+                        }
+                        onClicked: screen.previousWeek()
+                    }
+                    Column {
+                        anchors.verticalCenter: parent.verticalCenter
+                        Text {
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            text: screen.weekFirstDate
+                            font.pixelSize: Theme.caption
+                            font.bold: true
+                            color: Theme.label
+                        }
+                        Text {
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            text: screen.weekLastDate
+                            font.pixelSize: Theme.caption
+                            font.bold: true
+                            color: Theme.label
+                        }
+                    }
+                    AbstractButton {
+                        objectName: "nextWeek"
+                        anchors.verticalCenter: parent.verticalCenter
+                        implicitWidth: 20
+                        implicitHeight: 20
+                        focusPolicy: Qt.NoFocus
+                        Accessible.name: "Следующая неделя"
+                        contentItem: Symbol {
+                            name: "chevron.right"
+                            color: screen.canGoForward ? root.accentColor : Theme.gray
+                        }
+                        onClicked: screen.nextWeek()
+                    }
+                }
+            }
+        }
+
+        RowLayout {
+            spacing: Toolkit.isPhone ? 6 : 8
+            Repeater {
+                model: screen.dayLabels
+                ScheduleButtonBox {
+                    required property int index
+                    required property string modelData
+                    Layout.fillWidth: Toolkit.isPhone
+                    dayIndex: index
+                    selectedId: screen.selectedDay
+                    dayType: modelData
+                    dayDate: screen.dayDates[index]
+                    accentColor: root.accentColor
+                    onClicked: screen.selectedDay = index
+                }
+            }
+        }
+
+        Item {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+
+            EndlessSlidingProgressStyle {
+                visible: screen.screenState === "loading"
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.top: parent.top
+                anchors.topMargin: 8
+                barColor: root.accentColor
+                trackColor: Theme.systemGray4
+                barHeight: 6
+            }
+
+            Column {
+                objectName: "restView"
+                visible: screen.screenState === "rest"
+                anchors.centerIn: parent
+                spacing: 4
+                Text {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    text: screen.dayDates[screen.selectedDay]
+                    font.pixelSize: Theme.largeTitle
+                    font.bold: true
+                    color: Theme.label
+                }
+                Text {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    text: "Нет пар"
+                    font.pixelSize: Theme.title2
+                    font.weight: Font.Medium
+                    color: Theme.label
+                }
+                Text {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    text: "Отдыхайте"
+                    font.pixelSize: Theme.body
+                    font.weight: Font.Medium
+                    color: Theme.label
+                    opacity: 0.5
+                }
+            }
+
+            ListView {
+                objectName: "lessonList"
+                visible: screen.screenState === "lessons"
+                anchors.fill: parent
+                clip: true
+                spacing: 10
+                boundsBehavior: Flickable.StopAtBounds
+                model: screen.dayLessons
+                ScrollBar.vertical: ScrollBar {}
+                delegate: ScheduleBox {
+                    required property var modelData
+                    width: ListView.view.width
+                    item: modelData
+                    mode: screen.mode
+                    weekOffset: screen.weekOffset
+                    selectedDay: screen.selectedDay
+                    co: root.co
+                    accentColor: root.accentColor
+                    onTeacherRequested: name => root.openTeacher(name)
+                }
+            }
+        }
+    }
+}

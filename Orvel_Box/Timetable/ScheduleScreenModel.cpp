@@ -1,0 +1,259 @@
+#include "ScheduleScreenModel.h"
+
+#include "JsonRead.h"
+#include "Log.h"
+
+#include <QNetworkReply>
+
+namespace {
+const QString workModeKey = QStringLiteral("work_mode");
+
+// The names in a store key listing; elements without a text name count as "".
+QStringList storedKeys(const QJsonObject& answer) {
+    QStringList keys;
+    for (const QJsonValue& v : Json::array(answer, QStringLiteral("keys")))
+        keys.append(Json::text(v.toObject(), QStringLiteral("key")));
+    return keys;
+}
+
+// The coordinator (and its client) went away while a call was out.
+ApiError clientGone() {
+    return ApiError::transport(QNetworkReply::OperationCanceledError,
+                               QStringLiteral("Operation canceled"));
+}
+
+// The text stored under `key`; a value that is not text reads as "".
+QCoro::Task<Result<QString>> readStoredValue(QPointer<OrvelApi> client, QString key) {
+    if (!client)
+        co_return clientGone();
+    const ApiResult answer = co_await client->storageGet(key);
+    if (!answer.ok())
+        co_return answer.error();
+    co_return Json::text(answer.value(), QStringLiteral("value"));
+}
+} // namespace
+
+ScheduleScreenModel::ScheduleScreenModel(QObject* parent) : ScreenModel(parent) {
+    m_screenState = screenState();
+    tick();
+}
+
+QString ScheduleScreenModel::screenState() const {
+    if (m_modeRequired)
+        return QStringLiteral("modeRequired");
+    if (m_loading)
+        return QStringLiteral("loading");
+    return m_inDay[m_selectedDay] == 0 ? QStringLiteral("rest") : QStringLiteral("lessons");
+}
+
+QVariantList ScheduleScreenModel::inDay() const {
+    QVariantList out;
+    for (int n : m_inDay)
+        out.append(n);
+    return out;
+}
+
+QStringList ScheduleScreenModel::dayLabels() const {
+    QStringList out;
+    for (int i = 0; i < WeekCalendar::dayCount; ++i)
+        out.append(WeekCalendar::dayLabel(i));
+    return out;
+}
+
+void ScheduleScreenModel::setClock(WeekCalendar::Clock clock) {
+    m_clock = std::move(clock);
+    tick();
+}
+
+QString ScheduleScreenModel::weekDayDate(const QString& indexText, const QString& format) const {
+    return WeekCalendar::weekDayDate(indexText, m_weekOffset, format, m_clock());
+}
+
+void ScheduleScreenModel::tick() {
+    const QDateTime now = m_clock();
+    QStringList dates;
+    for (int i = 0; i < WeekCalendar::dayCount; ++i)
+        dates.append(WeekCalendar::weekDayDate(QString::number(i), m_weekOffset,
+                                               QStringLiteral("dd.MM"), now));
+    const QString last = WeekCalendar::weekDayDate(QStringLiteral("6"), m_weekOffset,
+                                                   QStringLiteral("dd.MM.yy"), now);
+    const int today = WeekCalendar::todayIndex(now);
+    if (dates == m_dayDates && last == m_weekLast && today == m_today)
+        return;
+    m_dayDates = dates;
+    m_weekFirst = dates.first();
+    m_weekLast = last;
+    m_today = today;
+    emit datesChanged();
+}
+
+void ScheduleScreenModel::setSelectedDay(int day) {
+    if (day < 0 || day >= WeekCalendar::dayCount || day == m_selectedDay)
+        return;
+    m_selectedDay = day;
+    emit selectedDayChanged();
+    refreshLessons();
+}
+
+void ScheduleScreenModel::setWeekState(bool loading, bool modeRequired) {
+    if (loading == m_loading && modeRequired == m_modeRequired)
+        return;
+    m_loading = loading;
+    m_modeRequired = modeRequired;
+    emit weekChanged();
+    refreshState();
+}
+
+void ScheduleScreenModel::refreshLessons() {
+    m_dayLessons.clear();
+    const QString name = WeekCalendar::dayName(m_selectedDay);
+    for (const Schedule& s : std::as_const(m_schedule))
+        if (s.day == name)
+            m_dayLessons.append(QVariant::fromValue(s));
+    emit dayLessonsChanged();
+    refreshState();
+}
+
+void ScheduleScreenModel::refreshState() {
+    const QString state = screenState();
+    if (state == m_screenState)
+        return;
+    m_screenState = state;
+    emit screenStateChanged();
+}
+
+void ScheduleScreenModel::reloadWeek() {
+    tick();
+    setWeekState(true, m_modeRequired);
+    setSelectedDay(m_weekOffset == 0 ? WeekCalendar::todayIndex(m_clock()) : 0);
+    loadTimetable(++m_generation, m_weekOffset);
+}
+
+bool ScheduleScreenModel::page(int offset) {
+    if (m_loading || offset < WeekCalendar::firstOffset || offset > WeekCalendar::lastOffset)
+        return false;
+    m_weekOffset = offset;
+    emit weekChanged();
+    reloadWeek();
+    return true;
+}
+
+bool ScheduleScreenModel::handleKey(int key) {
+    switch (key) {
+    case Qt::Key_Left:
+        previousWeek();
+        return true;
+    case Qt::Key_Right:
+        nextWeek();
+        return true;
+    case Qt::Key_Home:
+        currentWeek();
+        return true;
+    default:
+        break;
+    }
+    if (key >= Qt::Key_1 && key < Qt::Key_1 + WeekCalendar::dayCount && !m_modeRequired) {
+        setSelectedDay(key - Qt::Key_1);
+        return true;
+    }
+    return false;
+}
+
+void ScheduleScreenModel::showWeek(Week week) {
+    m_schedule = std::move(week.lessons);
+    m_mode = week.mode;
+    m_inDay = WeekCalendar::countByDay(m_schedule);
+    m_loading = false;
+    emit weekChanged();
+    refreshLessons();
+}
+
+QCoro::Task<void> ScheduleScreenModel::loadTimetable(quint64 generation, int offset) {
+    QPointer<ScheduleScreenModel> self(this);
+    const bool shown = co_await fetchAndShow(generation, offset);
+    if (self)
+        emit loadFinished(shown);
+}
+
+QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(quint64 generation, int offset) {
+    QPointer<ScheduleScreenModel> self(this);
+    // A load that a newer one has overtaken writes nothing.
+    auto stale = [&] { return self->m_generation != generation; };
+    const QPointer<OrvelApi> client = api();
+    if (!client)
+        co_return false;
+
+    const Result<std::optional<QString>> workMode = co_await storedWorkMode(client);
+    if (!self) // the screen is gone, and with it whoever would care
+        co_return false;
+    if (!workMode.ok()) {
+        Log::line(workMode.error().description());
+        co_return false;
+    }
+    if (stale())
+        co_return false;
+    if (!workMode.value()) {
+        setWeekState(true, true);
+        co_return false;
+    }
+    setWeekState(true, false);
+
+    Result<Week> week = co_await fetchWeek(client, *workMode.value(), offset);
+    if (!self)
+        co_return false;
+    if (!week.ok()) {
+        Log::line(week.error().description());
+        co_return false;
+    }
+    if (stale())
+        co_return false;
+    showWeek(std::move(week.value()));
+    co_return true;
+}
+
+QCoro::Task<Result<std::optional<QString>>>
+ScheduleScreenModel::storedWorkMode(QPointer<OrvelApi> client) {
+    const ApiResult keys = co_await client->storageKeys();
+    if (!keys.ok())
+        co_return keys.error();
+    if (!storedKeys(keys.value()).contains(workModeKey))
+        co_return std::optional<QString>();
+    const Result<QString> mode = co_await readStoredValue(client, workModeKey);
+    if (!mode.ok())
+        co_return mode.error();
+    co_return std::optional<QString>(mode.value());
+}
+
+QCoro::Task<Result<ScheduleScreenModel::Week>>
+ScheduleScreenModel::fetchWeek(QPointer<OrvelApi> client, QString workMode, int offset) {
+    ApiResult answer = ApiError();
+    Week week;
+    if (workMode == QLatin1String("student")) {
+        const Result<QString> faculty =
+            co_await readStoredValue(client, QStringLiteral("faculty_name"));
+        if (!faculty.ok())
+            co_return faculty.error();
+        const Result<QString> group =
+            co_await readStoredValue(client, QStringLiteral("group_name"));
+        if (!group.ok())
+            co_return group.error();
+        if (!client)
+            co_return clientGone();
+        answer = co_await client->getWeekSchedule(faculty.value(), group.value(), offset);
+        week.mode = QStringLiteral("student");
+    } else {
+        const Result<QString> teacher = co_await readStoredValue(client, QStringLiteral("teacher"));
+        if (!teacher.ok())
+            co_return teacher.error();
+        if (!client)
+            co_return clientGone();
+        answer = co_await client->getTeacherSchedule(teacher.value(), offset);
+        week.mode = QStringLiteral("teacher");
+    }
+    if (!answer.ok())
+        co_return answer.error();
+    week.lessons = schedulesFromAnswer(answer.value(), week.mode == QLatin1String("student")
+                                                           ? QStringLiteral("combined_with")
+                                                           : QStringLiteral("combined_groups"));
+    co_return week;
+}

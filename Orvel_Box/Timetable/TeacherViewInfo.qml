@@ -1,0 +1,99 @@
+import QtQuick
+import QtQuick.Layouts
+import QtQuick.Controls.Basic
+import OrvelBox.Controls
+
+// A teacher's profile, looked up by the short name a lesson carries.
+Item {
+    id: root
+    property var co
+    property string teacherName
+    property color accentColor: Theme.blue
+
+    TeacherViewInfoModel {
+        id: card
+        co: root.co
+        teacherName: root.teacherName
+        active: root.visible
+    }
+
+    EndlessSlidingProgressStyle {
+        visible: card.isLoading
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.margins: 20
+        barColor: root.accentColor
+        trackColor: Theme.systemGray4
+        barHeight: 6
+    }
+
+    Flickable {
+        objectName: "teacherPage"
+        visible: !card.isLoading
+        anchors.fill: parent
+        contentHeight: page.implicitHeight + 40
+        boundsBehavior: Flickable.StopAtBounds
+        clip: true
+        ScrollBar.vertical: ScrollBar {}
+
+        ColumnLayout {
+            id: page
+            x: 20
+            y: 20
+            width: parent.width - 40
+            spacing: 14
+
+            RowLayout {
+                spacing: 16
+                PersonPhoto {
+                    Layout.preferredWidth: 100
+                    Layout.preferredHeight: 100
+                    placeholderColor: Theme.gray
+                    source: card.photoUrl
+                }
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 4
+                    Text {
+                        Layout.fillWidth: true
+                        text: card.displayName
+                        wrapMode: Text.Wrap
+                        font.pixelSize: Theme.title2
+                        font.bold: true
+                        color: Theme.label
+                    }
+                    Text {
+                        Layout.fillWidth: true
+                        text: card.tech.deparment
+                        wrapMode: Text.Wrap
+                        font.pixelSize: Theme.caption
+                        font.bold: true
+                        color: Theme.label
+                        opacity: 0.5
+                    }
+                }
+            }
+
+            Text {
+                Layout.fillWidth: true
+                text: card.tech.description
+                wrapMode: Text.Wrap
+                font.pixelSize: 14
+                color: Theme.label
+            }
+
+            Text {
+                Layout.fillWidth: true
+                text: card.sourceLine
+                textFormat: Text.MarkdownText
+                wrapMode: Text.Wrap
+                font.pixelSize: Theme.caption
+                color: Theme.label
+                linkColor: root.accentColor
+                opacity: 0.5
+                onLinkActivated: link => Toolkit.openUrl(link)
+            }
+        }
+    }
+}

@@ -1,0 +1,50 @@
+#include "TeacherViewInfoModel.h"
+
+#include "JsonRead.h"
+#include "Log.h"
+#include "ScheduleBoxModel.h"
+
+#ifndef ORVEL_INSTITUTION_URL
+#define ORVEL_INSTITUTION_URL "https://orvel.example.edu/"
+#endif
+
+void TeacherViewInfoModel::setTeacherName(const QString& name) {
+    if (name == m_teacherName)
+        return;
+    m_teacherName = name;
+    emit teacherNameChanged();
+}
+
+QUrl TeacherViewInfoModel::photoUrl() const {
+    return pictureUrl(m_tech.photo_url);
+}
+
+QString TeacherViewInfoModel::sourceLine() {
+    return QStringLiteral("Источник данных: [официальный сайт учреждения образования «ОРВЕЛ им. "
+                          "П. Н. Орловского».](%1)")
+        .arg(QLatin1String(ORVEL_INSTITUTION_URL));
+}
+
+void TeacherViewInfoModel::appeared() {
+    if (m_isLoading && !m_inFlight)
+        load();
+}
+
+QCoro::Task<void> TeacherViewInfoModel::load() {
+    QPointer<OrvelApi> client = api();
+    if (!client)
+        co_return;
+    QPointer<TeacherViewInfoModel> self(this);
+    m_inFlight = true;
+    const ApiResult answer = co_await client->getTeacher(m_teacherName);
+    if (!self)
+        co_return;
+    m_inFlight = false;
+    if (!answer.ok()) {
+        Log::line(answer.error().description());
+        co_return;
+    }
+    m_tech = teacherFromMap(Json::object(answer.value(), QStringLiteral("teacher")));
+    m_isLoading = false;
+    emit changed();
+}

@@ -1,0 +1,361 @@
+// The timetable screen's model against the stand-in: which week it asks for, paging, weekday
+// grouping, the work-mode prompt, failures and answers that arrive out of order.
+#include "ScheduleScreenModel.h"
+#include "SignedIn.h"
+
+#include <QSignalSpy>
+#include <QTimeZone>
+
+using standin::Fault;
+
+namespace {
+const QString weekPath = QStringLiteral("/api/schedule/week");
+
+QDateTime berlin(QDate day, QTime time = QTime(12, 0)) {
+    return QDateTime(day, time, QTimeZone("Europe/Berlin"));
+}
+// Wednesday 5 March 2025 and the days around it.
+const QDate wednesday(2025, 3, 5);
+
+QJsonObject lesson(qint64 id, const char* day, const char* subject = "Физика (Лек)") {
+    return {{"id", id},
+            {"day", QString::fromUtf8(day)},
+            {"subject", QString::fromUtf8(subject)},
+            {"time", "08:30-09:50"}};
+}
+
+QList<qint64> ids(const QVariantList& lessons) {
+    QList<qint64> out;
+    for (const QVariant& v : lessons)
+        out.append(v.value<Schedule>().id);
+    return out;
+}
+} // namespace
+
+class TestScheduleScreen : public QObject {
+    Q_OBJECT
+    SignedIn app;
+    std::unique_ptr<ScheduleScreenModel> model;
+    QDateTime now;
+    std::unique_ptr<QSignalSpy> finished;
+    qsizetype seen = 0;
+
+    // Waits for the next load to end.
+    bool settled() {
+        if (finished->size() == seen && !finished->wait(10000))
+            return false;
+        seen = finished->size();
+        return true;
+    }
+    QString faculty() const { return standin::Server::facultyNames().first(); }
+    void demoGroup() { app.studentMode(faculty(), app.firstGroup(faculty())); }
+    int weekRequests() const {
+        return app.gets(weekPath) + app.gets(QStringLiteral("/api/teachers/%1/schedule")
+                                                 .arg(standin::Server::demoTeacherName()));
+    }
+
+  private slots:
+    void initTestCase() {
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+    }
+    void init() {
+        QVERIFY(app.start());
+        now = berlin(wednesday);
+        model = std::make_unique<ScheduleScreenModel>();
+        model->setClock([this] { return now; });
+        model->setCo(app.co.get());
+        finished = std::make_unique<QSignalSpy>(model.get(), &ScheduleScreenModel::loadFinished);
+        seen = 0;
+    }
+    void cleanup() {
+        finished.reset();
+        model.reset();
+        app.stop();
+    }
+
+    void loadsTheWeekOfTheStoredMode_data() {
+        QTest::addColumn<QString>("workMode");
+        QTest::addColumn<bool>("teacherWeek");
+        QTest::newRow("student group") << "student" << false;
+        QTest::newRow("teacher") << "teacher" << true;
+        QTest::newRow("any other text is a teacher") << "преподаватель" << true;
+        QTest::newRow("empty text is a teacher") << "" << true;
+    }
+    void loadsTheWeekOfTheStoredMode() {
+        QFETCH(QString, workMode);
+        QFETCH(bool, teacherWeek);
+        const QString teacher = standin::Server::demoTeacherName();
+        const QString group = app.firstGroup(faculty());
+        app.studentMode(faculty(), group);
+        app.teacherMode(teacher, workMode);
+        model->reloadWeek();
+        QVERIFY(settled());
+        QVERIFY(!model->isSheduleLoading());
+
+        const standin::LoggedRequest week = app.server->requests().last();
+        QCOMPARE(week.method, QStringLiteral("GET"));
+        if (teacherWeek) {
+            QCOMPARE(week.path, QStringLiteral("/api/teachers/%1/schedule").arg(teacher));
+            QCOMPARE(week.rawQuery, QStringLiteral("offset=0"));
+            QCOMPARE(model->mode(), QStringLiteral("teacher"));
+            // A teacher's lessons list every attending group under "combined_groups".
+            QVERIFY(std::any_of(model->schedule().cbegin(), model->schedule().cend(),
+                                [](const Schedule& s) { return !s.combined_with.isEmpty(); }));
+        } else {
+            QCOMPARE(week.path, weekPath);
+            QCOMPARE(week.query.queryItemValue("faculty", QUrl::FullyDecoded), faculty());
+            QCOMPARE(week.query.queryItemValue("group", QUrl::FullyDecoded), group);
+            QCOMPARE(week.query.queryItemValue("offset"), QStringLiteral("0"));
+            QVERIFY2(week.rawQuery.startsWith(QStringLiteral("faculty=%D0")),
+                     qPrintable(week.rawQuery));
+            QCOMPARE(model->mode(), QStringLiteral("student"));
+        }
+        QVERIFY(!model->schedule().isEmpty());
+        int shown = 0;
+        for (int n : model->counts())
+            shown += n;
+        QCOMPARE(shown, std::count_if(model->schedule().cbegin(), model->schedule().cend(),
+                                      [](const Schedule& s) {
+                                          return WeekCalendar::dayIndex(s.day).has_value();
+                                      }));
+        QCOMPARE(model->dayLessons().size(), model->counts()[model->selectedDay()]);
+    }
+
+    void groupsLessonsByWeekday_data() {
+        QTest::addColumn<QJsonObject>("answer");
+        QTest::addColumn<QList<int>>("counts");
+        QTest::addColumn<QList<qint64>>("tuesday");
+        const QJsonArray week{lesson(1, "Вторник"),     lesson(2, "Пятница"), lesson(3, "Вторник"),
+                              lesson(4, "Воскресенье"), lesson(5, ""),        lesson(6, "вторник"),
+                              "not a lesson",           lesson(7, "Суббота")};
+        QTest::newRow("mixed week") << QJsonObject{{"schedule", week}}
+                                    << QList<int>{0, 2, 0, 0, 1, 1} << QList<qint64>{1, 3};
+        QTest::newRow("no schedule entry")
+            << QJsonObject{} << QList<int>{0, 0, 0, 0, 0, 0} << QList<qint64>{};
+        QTest::newRow("schedule is not a list")
+            << QJsonObject{{"schedule", "none"}} << QList<int>{0, 0, 0, 0, 0, 0} << QList<qint64>{};
+    }
+    void groupsLessonsByWeekday() {
+        QFETCH(QJsonObject, answer);
+        QFETCH(QList<int>, counts);
+        QFETCH(QList<qint64>, tuesday);
+        demoGroup();
+        app.script(weekPath, answer);
+        model->reloadWeek();
+        QVERIFY(settled());
+        for (int day = 0; day < WeekCalendar::dayCount; ++day) {
+            model->setSelectedDay(day);
+            QCOMPARE(model->inDay().at(day).toInt(), counts[day]);
+            QCOMPARE(model->dayLessons().size(), counts[day]);
+            QCOMPARE(model->screenState(),
+                     counts[day] ? QStringLiteral("lessons") : QStringLiteral("rest"));
+        }
+        model->setSelectedDay(1);
+        QCOMPARE(ids(model->dayLessons()), tuesday);
+    }
+
+    void selectsTodayOnlyInTheCurrentWeek_data() {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<int>("index");
+        QTest::newRow("monday") << QDate(2025, 3, 3) << 0;
+        QTest::newRow("wednesday") << wednesday << 2;
+        QTest::newRow("saturday") << QDate(2025, 3, 8) << 5;
+        QTest::newRow("sunday selects saturday") << QDate(2025, 3, 9) << 5;
+    }
+    void selectsTodayOnlyInTheCurrentWeek() {
+        QFETCH(QDate, today);
+        QFETCH(int, index);
+        now = berlin(today);
+        app.script(weekPath, {});
+        demoGroup();
+        model->reloadWeek();
+        QCOMPARE(model->selectedDay(), index);
+        QVERIFY(settled());
+        QVERIFY(model->handleKey(Qt::Key_Right));
+        QCOMPARE(model->selectedDay(), 0);
+        QVERIFY(settled());
+        QVERIFY(model->handleKey(Qt::Key_Home));
+        QCOMPARE(model->weekOffset(), 0);
+        QCOMPARE(model->selectedDay(), index);
+    }
+
+    void pagingStaysWithinTheCoveredWeeks() {
+        demoGroup();
+        model->reloadWeek();
+        QVERIFY(settled());
+        QVERIFY(model->nextWeek());
+        QCOMPARE(model->weekOffset(), 1);
+        // Refused while the week is loading.
+        QVERIFY(!model->nextWeek());
+        QVERIFY(!model->previousWeek());
+        QVERIFY(!model->canGoBack());
+        QVERIFY(settled());
+        QCOMPARE(app.server->requests().last().query.queryItemValue("offset"), QStringLiteral("1"));
+        QVERIFY(!model->canGoForward());
+        const int before = weekRequests();
+        QVERIFY(!model->nextWeek());
+        QCOMPARE(model->weekOffset(), 1);
+
+        for (int expected = 0; expected >= WeekCalendar::firstOffset; --expected) {
+            QVERIFY(model->handleKey(Qt::Key_Left));
+            QCOMPARE(model->weekOffset(), expected);
+            QVERIFY(settled());
+        }
+        QCOMPARE(app.server->requests().last().query.queryItemValue("offset"),
+                 QStringLiteral("-30"));
+        QVERIFY(!model->canGoBack());
+        QVERIFY(!model->previousWeek());
+        QCOMPARE(model->weekOffset(), -30);
+        QCOMPARE(weekRequests(), before + 31);
+        // The header follows the shown week: 30 weeks before the week of 3 March 2025.
+        QCOMPARE(model->weekFirstDate(), QStringLiteral("05.08"));
+        QCOMPARE(model->weekLastDate(), QStringLiteral("11.08.24"));
+    }
+
+    void digitKeysPickWeekdays() {
+        app.script(weekPath, {});
+        demoGroup();
+        model->reloadWeek();
+        QVERIFY(settled());
+        for (int day = 0; day < WeekCalendar::dayCount; ++day) {
+            QVERIFY(model->handleKey(Qt::Key_1 + day));
+            QCOMPARE(model->selectedDay(), day);
+        }
+        QVERIFY(!model->handleKey(Qt::Key_7));
+        QVERIFY(!model->handleKey(Qt::Key_0));
+        QCOMPARE(model->selectedDay(), 5);
+    }
+
+    void withoutWorkModeOnlyThePromptShows() {
+        model->reloadWeek();
+        QVERIFY(settled());
+        QVERIFY(model->modeRequired());
+        QVERIFY(model->isSheduleLoading());
+        QCOMPARE(model->screenState(), QStringLiteral("modeRequired"));
+        QVERIFY(!model->canGoBack());
+        QVERIFY(!model->previousWeek());
+        QCOMPARE(app.server->count(QStringLiteral("POST"), QStringLiteral("/api/storage/get")), 0);
+        QCOMPARE(app.gets(weekPath), 0);
+
+        // Once a mode is chosen, the next showing leaves the prompt.
+        demoGroup();
+        model->reloadWeek();
+        QVERIFY(settled());
+        QVERIFY(!model->modeRequired());
+        QVERIFY(!model->isSheduleLoading());
+        QCOMPARE(app.gets(weekPath), 1);
+    }
+
+    void failureKeepsTheProgress_data() {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("key listing") << "GET"
+                                     << "/api/storage/keys";
+        QTest::newRow("stored value") << "POST"
+                                      << "/api/storage/get";
+        QTest::newRow("week") << "GET" << weekPath;
+    }
+    void failureKeepsTheProgress() {
+        QFETCH(QString, method);
+        QFETCH(QString, path);
+        demoGroup();
+        Fault f;
+        f.status = 500;
+        f.body = "{}";
+        app.server->setFault(method, path, f);
+        {
+            LogCapture log;
+            model->reloadWeek();
+            QVERIFY(settled());
+            QCOMPARE(log.lines, QStringList{QStringLiteral("HTTP Error: 500")});
+        }
+        QCOMPARE(finished->first().first().toBool(), false);
+        QVERIFY(model->isSheduleLoading());
+        QCOMPARE(model->screenState(), QStringLiteral("loading"));
+        QVERIFY(!model->nextWeek());
+        QCOMPARE(model->weekOffset(), 0);
+
+        app.server->clearFaults();
+        model->reloadWeek();
+        QVERIFY(settled());
+        QVERIFY(!model->isSheduleLoading());
+    }
+
+    // The user picked a new work mode while the old week was still on its way: the old answer,
+    // arriving last, must not replace the new week.
+    void lateAnswerNeverReplacesANewerWeek() {
+        demoGroup();
+        Fault slow;
+        slow.delayMs = 1500;
+        slow.times = 1;
+        app.server->setFault(QStringLiteral("GET"), weekPath, slow);
+        model->reloadWeek();
+        QVERIFY(QTest::qWaitFor([&] { return app.gets(weekPath) == 1; }, 10000));
+
+        app.teacherMode(standin::Server::demoTeacherName());
+        model->reloadWeek();
+        QVERIFY(settled());
+        QCOMPARE(finished->size(), 1);
+        QCOMPARE(finished->last().first().toBool(), true);
+        QCOMPARE(model->mode(), QStringLiteral("teacher"));
+        const QList<Schedule> teacherWeek = model->schedule();
+
+        QVERIFY(settled());
+        QCOMPARE(finished->last().first().toBool(), false);
+        QCOMPARE(model->mode(), QStringLiteral("teacher"));
+        QCOMPARE(model->schedule().size(), teacherWeek.size());
+        QCOMPARE(model->schedule().first().id, teacherWeek.first().id);
+        QVERIFY(!model->isSheduleLoading());
+    }
+
+    // The home screen's clock refreshes the dates without reloading or rebuilding anything.
+    void tickRefreshesOnlyTheDates() {
+        now = berlin(QDate(2025, 3, 9), QTime(23, 59, 59));
+        demoGroup();
+        model->reloadWeek();
+        QVERIFY(settled());
+        QCOMPARE(model->weekFirstDate(), QStringLiteral("03.03"));
+        QCOMPARE(model->todayIndex(), 5);
+        const int requests = int(app.server->requests().size());
+        QSignalSpy dates(model.get(), &ScheduleScreenModel::datesChanged);
+        QSignalSpy lessons(model.get(), &ScheduleScreenModel::dayLessonsChanged);
+        QSignalSpy week(model.get(), &ScheduleScreenModel::weekChanged);
+        QSignalSpy day(model.get(), &ScheduleScreenModel::selectedDayChanged);
+
+        model->tick();
+        QCOMPARE(dates.size(), 0);
+
+        now = now.addSecs(2); // Monday 00:00:01: a new week
+        model->tick();
+        QCOMPARE(dates.size(), 1);
+        QCOMPARE(model->weekFirstDate(), QStringLiteral("10.03"));
+        QCOMPARE(model->weekLastDate(), QStringLiteral("16.03.25"));
+        QCOMPARE(model->dayDates(),
+                 (QStringList{"10.03", "11.03", "12.03", "13.03", "14.03", "15.03"}));
+        QCOMPARE(model->todayIndex(), 0);
+        QCOMPARE(model->selectedDay(), 5);
+        QCOMPARE(lessons.size(), 0);
+        QCOMPARE(week.size(), 0);
+        QCOMPARE(day.size(), 0);
+        QVERIFY(!model->isSheduleLoading());
+        QCOMPARE(int(app.server->requests().size()), requests);
+    }
+
+    void weekDayDateFollowsTheShownWeek() {
+        app.script(weekPath, {});
+        demoGroup();
+        model->reloadWeek();
+        QVERIFY(settled());
+        QCOMPARE(model->weekDayDate(QStringLiteral("0"), QStringLiteral("dd.MM")),
+                 QStringLiteral("03.03"));
+        QVERIFY(model->previousWeek());
+        QCOMPARE(model->weekDayDate(QStringLiteral("6"), QStringLiteral("dd.MM.yy")),
+                 QStringLiteral("02.03.25"));
+        QCOMPARE(model->weekDayDate(QStringLiteral("x"), QStringLiteral("dd.MM")),
+                 WeekCalendar::indexError);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestScheduleScreen)
+#include "tst_schedulescreen.moc"
