@@ -1,5 +1,6 @@
 import QtQuick
 import OrvelBox.Controls
+import OrvelBox.Timetable
 
 // A person's photo in a circle: the white "person" symbol on a grey disc until the picture
 // has arrived (and for good when it cannot be loaded).

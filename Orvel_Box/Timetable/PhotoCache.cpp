@@ -12,6 +12,7 @@
 #include <QNetworkDiskCache>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QPromise>
 #include <QStandardPaths>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -25,7 +26,7 @@ QFuture<QImage> decodeAsync(QByteArray data) {
 }
 
 class NoCookies : public QNetworkCookieJar {
-public:
+  public:
     using QNetworkCookieJar::QNetworkCookieJar;
     bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
     QList<QNetworkCookie> cookiesForUrl(const QUrl&) const override { return {}; }
@@ -37,7 +38,8 @@ void logFailure(const QString& description) {
 } // namespace
 
 QString PhotoCache::defaultDiskPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/teacher_photos_cache");
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+           QStringLiteral("/teacher_photos_cache");
 }
 
 PhotoCache& PhotoCache::instance() {
@@ -80,23 +82,19 @@ QCoro::Task<std::optional<QImage>> PhotoCache::load(QUrl url) {
     if (const QImage* hit = m_memory.object(key))
         co_return *hit;
 
-    QPointer<PhotoCache> self(this);
-    // Somebody is already fetching this address: share that fetch's outcome.
-    if (m_inFlight.contains(key)) {
-        for (;;) {
-            const auto finished = co_await qCoro(this, &PhotoCache::fetchFinished);
-            if (!self)
-                co_return std::nullopt;
-            if (finished == url)
-                break;
-        }
-        if (const QImage* hit = m_memory.object(key))
-            co_return *hit;
-        co_return std::nullopt;
-    }
+    // Somebody is already fetching this address: share that fetch's outcome. (A wait on the
+    // fetchFinished signal is no good here: QCoro queues the wake-up, so a second emission
+    // before it runs would wake a wait that has already ended.)
+    if (const auto flight = m_inFlight.constFind(key); flight != m_inFlight.cend())
+        co_return co_await QFuture<std::optional<QImage>>(*flight);
 
-    m_inFlight.insert(key);
+    QPromise<std::optional<QImage>> outcome;
+    outcome.start();
+    m_inFlight.insert(key, outcome.future());
+    QPointer<PhotoCache> self(this);
     std::optional<QImage> result = co_await fromDiskOrNetwork(url);
+    outcome.addResult(self ? result : std::nullopt);
+    outcome.finish();
     if (!self)
         co_return std::nullopt;
     m_inFlight.remove(key);
@@ -138,8 +136,9 @@ QCoro::Task<std::optional<QImage>> PhotoCache::fetch(QUrl url) {
         co_return std::nullopt;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (reply->error() != QNetworkReply::NoError && status == 0) {
-        logFailure(reply->error() == QNetworkReply::OperationCanceledError ? QStringLiteral("The request timed out.")
-                                                                          : reply->errorString());
+        logFailure(reply->error() == QNetworkReply::OperationCanceledError
+                       ? QStringLiteral("The request timed out.")
+                       : reply->errorString());
         co_return std::nullopt;
     }
     if (status >= 300) {

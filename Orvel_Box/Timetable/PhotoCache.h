@@ -1,10 +1,11 @@
 #pragma once
 #include <QCache>
-#include <QSet>
+#include <QCoroTask>
+#include <QFuture>
+#include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QUrl>
-#include <QCoroTask>
 #include <optional>
 
 class QNetworkAccessManager;
@@ -16,7 +17,7 @@ class QNetworkDiskCache;
 // token. Pictures are decoded off the interface thread. One instance per process.
 class PhotoCache : public QObject {
     Q_OBJECT
-public:
+  public:
     static PhotoCache& instance();
     // Tests: a cache in any directory, so a "restart" is a new object on the same directory.
     explicit PhotoCache(const QString& diskPath, QObject* parent = nullptr);
@@ -33,18 +34,19 @@ public:
     int networkFetches() const { return m_fetches; }
     void clearMemory() { m_memory.clear(); }
 
-signals:
+  signals:
     void fetchFinished(const QUrl& url);
 
-private:
+  private:
     QCoro::Task<std::optional<QImage>> fromDiskOrNetwork(QUrl url);
     QCoro::Task<std::optional<QImage>> fetch(QUrl url);
     void remember(const QUrl& url, const QImage& image);
-    void store(const QUrl& url, const QByteArray& data, const QList<QPair<QByteArray, QByteArray>>& headers);
+    void store(const QUrl& url, const QByteArray& data,
+               const QList<QPair<QByteArray, QByteArray>>& headers);
 
     QNetworkAccessManager* m_nam;
     QNetworkDiskCache* m_disk;
     QCache<QString, QImage> m_memory;
-    QSet<QString> m_inFlight;
+    QHash<QString, QFuture<std::optional<QImage>>> m_inFlight; // by address
     int m_fetches = 0;
 };

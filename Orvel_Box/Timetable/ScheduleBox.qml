@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 import QtQuick.Controls.Basic
 import OrvelBox.Controls
+import OrvelBox.Timetable
 
 // One lesson: title, room and kind, the teacher (student mode) or the faculty and the other
 // groups (teacher mode) on the left; start over end time on the right.
@@ -63,7 +64,7 @@ Rectangle {
                     elide: Text.ElideRight
                     maximumLineCount: 1
                     font.pixelSize: Theme.caption
-                    color: Palette.color(card.kindColor, Theme.dark)
+                    color: Theme[card.kindColor]
                 }
                 TextMetrics {
                     id: kindMetrics
@@ -72,27 +73,33 @@ Rectangle {
                 }
             }
 
-            AbstractButton {
-                objectName: "teacherLink"
-                visible: card.showsTeacher
+            // Made only when shown, so a card without the row loads no photo.
+            Loader {
+                active: card.showsTeacher
+                visible: active
                 Layout.fillWidth: true
                 Layout.topMargin: 4
-                focusPolicy: Qt.NoFocus
-                Accessible.name: card.teacherName
-                onClicked: root.teacherRequested(root.item.teacher)
-                contentItem: RowLayout {
-                    spacing: 8
-                    PersonPhoto {
-                        Layout.preferredWidth: 30
-                        Layout.preferredHeight: 30
-                        source: card.teacherPhoto
-                    }
-                    Text {
-                        Layout.fillWidth: true
-                        text: card.teacherName
-                        elide: Text.ElideRight
-                        font.pixelSize: 14
-                        color: Theme.label
+                sourceComponent: AbstractButton {
+                    objectName: "teacherLink"
+                    focusPolicy: Qt.NoFocus
+                    Accessible.name: card.teacherName
+                    onClicked: root.teacherRequested(root.item.teacher)
+                    contentItem: RowLayout {
+                        spacing: 8
+                        PersonPhoto {
+                            Layout.preferredWidth: 30
+                            Layout.preferredHeight: 30
+                            source: card.teacherPhoto
+                        }
+                        Text {
+                            Layout.fillWidth: true
+                            text: card.teacherName
+                            wrapMode: Text.Wrap
+                            maximumLineCount: 2
+                            elide: Text.ElideRight
+                            font.pixelSize: 14
+                            color: Theme.label
+                        }
                     }
                 }
             }

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 import QtQuick.Controls.Basic
 import OrvelBox.Controls
+import OrvelBox.Timetable
 
 // The week timetable of the user's group or teacher. Reloads each time it is shown. The home
 // screen calls tick() once a second so the dates follow the clock, and gives a navigation

@@ -13,11 +13,28 @@ void ScreenModel::setActive(bool active) {
     m_active = active;
     emit activeChanged();
     if (m_active && !m_building)
-        appeared();
+        appearSoon();
 }
 
 void ScreenModel::componentComplete() {
     m_building = false;
     if (m_active)
-        appeared();
+        appearSoon();
+}
+
+// A view is often visible for a moment while it is being built and placed (an item made
+// inline is visible until its parent hides it), so only a view still shown once control
+// returns to the event loop counts as having appeared.
+void ScreenModel::appearSoon() {
+    if (m_appearing)
+        return;
+    m_appearing = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_appearing = false;
+            if (m_active)
+                appeared();
+        },
+        Qt::QueuedConnection);
 }

@@ -7,8 +7,8 @@
 #include <QtQml/qqmlregistration.h>
 
 // Base of the models whose view loads when it is shown. The view binds `active` to its own
-// visibility; every change from hidden to shown calls appeared() (once the view is complete,
-// so all of its properties are set by then). Models made in C++ act at once.
+// visibility; every change from hidden to shown calls appeared() on the next turn of the event
+// loop (once the view is complete, so all of its properties are set by then).
 class ScreenModel : public QObject, public QQmlParserStatus {
     Q_OBJECT
     Q_INTERFACES(QQmlParserStatus)
@@ -36,7 +36,10 @@ class ScreenModel : public QObject, public QQmlParserStatus {
     OrvelApi* api() const { return m_co ? m_co->api() : nullptr; }
 
   private:
+    void appearSoon();
+
     QPointer<CO> m_co;
     bool m_active = false;
     bool m_building = false;
+    bool m_appearing = false;
 };

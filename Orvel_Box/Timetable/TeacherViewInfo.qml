@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 import QtQuick.Controls.Basic
 import OrvelBox.Controls
+import OrvelBox.Timetable
 
 // A teacher's profile, looked up by the short name a lesson carries.
 Item {
@@ -86,7 +87,7 @@ Item {
             Text {
                 Layout.fillWidth: true
                 text: card.sourceLine
-                textFormat: Text.MarkdownText
+                textFormat: Text.StyledText
                 wrapMode: Text.Wrap
                 font.pixelSize: Theme.caption
                 color: Theme.label

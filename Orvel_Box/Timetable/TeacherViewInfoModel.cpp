@@ -20,8 +20,8 @@ QUrl TeacherViewInfoModel::photoUrl() const {
 }
 
 QString TeacherViewInfoModel::sourceLine() {
-    return QStringLiteral("Источник данных: [официальный сайт учреждения образования «ОРВЕЛ им. "
-                          "П. Н. Орловского».](%1)")
+    return QStringLiteral("Источник данных: <a href=\"%1\">официальный сайт учреждения образования "
+                          "«ОРВЕЛ им. П. Н. Орловского».</a>")
         .arg(QLatin1String(ORVEL_INSTITUTION_URL));
 }
 

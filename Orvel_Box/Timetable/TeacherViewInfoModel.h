@@ -28,7 +28,7 @@ class TeacherViewInfoModel : public ScreenModel {
         return m_tech.full_name.isEmpty() ? m_tech.name : m_tech.full_name;
     }
     QUrl photoUrl() const;
-    // Where the profiles come from, as a Markdown link to the institution's site.
+    // Where the profiles come from, with a link to the institution's site (styled text).
     static QString sourceLine();
 
   signals:

@@ -35,7 +35,7 @@ class TestPhotoCache : public QObject {
     QUrl at(const QString& path) const { return QUrl(server->baseUrl() + path); }
     int hits(const QString& path) const { return server->count(QStringLiteral("GET"), path); }
 
-private slots:
+  private slots:
     void init() {
         server = std::make_unique<standin::Server>();
         QVERIFY(server->listen());
@@ -118,23 +118,41 @@ private slots:
         QCOMPARE(server->requests().size(), expectedRequests);
     }
 
+    // Several cards showing the same photos: each address is fetched once, and every show
+    // gets its own address's picture even when the fetches end in the same instant.
+    void concurrentShowsShareOneFetch_data() {
+        QTest::addColumn<int>("addresses");
+        QTest::newRow("one picture") << 1;
+        QTest::newRow("three pictures at once") << 3;
+    }
     void concurrentShowsShareOneFetch() {
-        Fault f;
-        f.status = 200;
-        f.body = png(Qt::yellow);
-        f.contentType = "image/png";
-        f.delayMs = 200;
-        server->setFault(QStringLiteral("GET"), QStringLiteral("/photos/d.png"), f);
+        QFETCH(int, addresses);
+        const QList<QColor> colours{Qt::yellow, Qt::cyan, Qt::magenta};
+        for (int a = 0; a < addresses; ++a) {
+            Fault f;
+            f.status = 200;
+            f.body = png(colours[a]);
+            f.contentType = "image/png";
+            f.delayMs = 200;
+            server->setFault(QStringLiteral("GET"), QStringLiteral("/photos/d%1.png").arg(a), f);
+        }
         PhotoCache cache(dir->path());
-        auto results = std::make_shared<QList<std::optional<QImage>>>();
+        using Shown = QList<std::pair<int, std::optional<QImage>>>;
+        auto results = std::make_shared<Shown>();
         for (int i = 0; i < 6; ++i)
-            [](PhotoCache* c, QUrl u, std::shared_ptr<QList<std::optional<QImage>>> out) -> QCoro::Task<void> {
-                out->append(co_await c->load(u));
-            }(&cache, at(QStringLiteral("/photos/d.png")), results);
-        QVERIFY(detail::spinUntil([&] { return results->size() == 6; }, 5000));
-        for (const auto& r : *results)
+            for (int a = 0; a < addresses; ++a)
+                [](PhotoCache* c, QUrl u, int a, std::shared_ptr<Shown> out) -> QCoro::Task<void> {
+                    out->append({a, co_await c->load(u)});
+                }(&cache, at(QStringLiteral("/photos/d%1.png").arg(a)), a, results);
+        QVERIFY(detail::spinUntil([&] { return results->size() == 6 * addresses; }, 5000));
+        // Late wake-ups of finished waits would land here.
+        QTest::qWait(50);
+        for (const auto& [a, r] : *results) {
             QVERIFY(r && !r->isNull());
-        QCOMPARE(hits(QStringLiteral("/photos/d.png")), 1);
+            QCOMPARE(r->pixelColor(1, 1), colours[a]);
+        }
+        for (int a = 0; a < addresses; ++a)
+            QCOMPARE(hits(QStringLiteral("/photos/d%1.png").arg(a)), 1);
     }
 };
 
