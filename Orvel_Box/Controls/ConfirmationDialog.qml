@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import QtQuick.Templates as T
 import QtQuick.Layouts
 
 // Asks before something that cannot be undone. `confirmed` fires only for the action button;
@@ -13,7 +14,7 @@ Popup {
     property string cancelText: "Отмена"
     signal confirmed()
 
-    parent: Overlay.overlay
+    parent: T.Overlay.overlay
     modal: true
     focus: true
     closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
@@ -22,7 +23,7 @@ Popup {
     y: parent ? (parent.height - height) / 2 : 0
     padding: 20
 
-    Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.35) }
+    T.Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.35) }
     background: Rectangle { radius: 16; color: Theme.secondarySystemBackground }
 
     contentItem: ColumnLayout {
@@ -66,12 +67,13 @@ Popup {
     }
 
     component DialogButton: AbstractButton {
+        id: button
         property color textColor
         Layout.fillWidth: true
         implicitHeight: 44
         contentItem: Text {
-            text: parent.text
-            color: parent.textColor
+            text: button.text
+            color: button.textColor
             font.pixelSize: Theme.body
             font.weight: Font.DemiBold
             horizontalAlignment: Text.AlignHCenter
@@ -79,8 +81,8 @@ Popup {
         }
         background: Rectangle {
             radius: 12
-            color: parent.pressed ? Theme.systemGray4 : Theme.systemGray5
-            border.width: parent.visualFocus ? 2 : 0
+            color: button.pressed ? Theme.systemGray4 : Theme.systemGray5
+            border.width: button.visualFocus ? 2 : 0
             border.color: Theme.blue
         }
     }

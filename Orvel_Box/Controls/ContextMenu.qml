@@ -21,6 +21,7 @@ Item {
 
     Menu {
         id: menu
+        objectName: "contextMenu"
         padding: 6
         background: Rectangle {
             implicitWidth: 220

@@ -1,26 +1,43 @@
 import QtQuick
-import OrvelBox.Controls
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import OrvelBox.Controls
 
 // One row of a menu: a symbol and a label on glass. The caller decides what a click does
-// and tints the row.
-AbstractButton {
+// and tints the row. (Not an AbstractButton: its `icon` would clash with ours.)
+Item {
     id: root
     property string name
     property string icon
     property color tint: Theme.blue
+    signal clicked()
 
-    text: name
     Layout.fillWidth: true
     Layout.maximumWidth: Toolkit.isPhone ? Number.POSITIVE_INFINITY : 400
-    implicitWidth: Toolkit.isPhone ? row.implicitWidth + 2 * padding : 400
-    implicitHeight: row.implicitHeight + 2 * padding
-    padding: 10
-    hoverEnabled: true
+    implicitWidth: Toolkit.isPhone ? row.implicitWidth + 20 : 400
+    implicitHeight: row.implicitHeight + 20
+    activeFocusOnTab: true
 
-    contentItem: RowLayout {
+    Accessible.role: Accessible.Button
+    Accessible.name: name
+    Accessible.onPressAction: root.clicked()
+    Keys.onSpacePressed: root.clicked()
+    Keys.onReturnPressed: root.clicked()
+
+    GlassBackground {
+        anchors.fill: parent
+        tint: Theme.systemGray6
+        interactive: true
+        hovered: hover.hovered
+        pressed: tap.pressed
+        focused: root.activeFocus
+        focusColor: root.tint
+        radius: height / 2
+    }
+
+    RowLayout {
         id: row
+        anchors.fill: parent
+        anchors.margins: 10
         spacing: 5
         Symbol {
             name: root.icon
@@ -37,11 +54,9 @@ AbstractButton {
         }
     }
 
-    background: GlassBackground {
-        tint: Theme.systemGray6
-        interactive: true
-        hovered: root.hovered
-        pressed: root.pressed
-        radius: height / 2
+    HoverHandler { id: hover }
+    TapHandler {
+        id: tap
+        onTapped: root.clicked()
     }
 }

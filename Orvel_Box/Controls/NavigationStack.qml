@@ -58,5 +58,20 @@ Item {
         anchors.bottom: parent.bottom
         clip: true
         Keys.onEscapePressed: event => event.accepted = root.pop() !== null
+
+        // Plain animations rather than the style's animators: they also finish in windows that
+        // draw no frames (offscreen tests), and the page below keeps a little parallax.
+        pushEnter: Transition { Slide { from: stack.width; to: 0 } }
+        pushExit: Transition { Slide { from: 0; to: -stack.width * 0.3 } }
+        popEnter: Transition { Slide { from: -stack.width * 0.3; to: 0 } }
+        popExit: Transition { Slide { from: 0; to: stack.width } }
+        replaceEnter: Transition { Slide { from: stack.width; to: 0 } }
+        replaceExit: Transition { Slide { from: 0; to: -stack.width * 0.3 } }
+    }
+
+    component Slide: NumberAnimation {
+        property: "x"
+        duration: 250
+        easing.type: Easing.OutCubic
     }
 }

@@ -1,6 +1,7 @@
 import QtQuick
 import OrvelBox.Controls
 import QtQuick.Controls.Basic
+import QtQuick.Templates as T
 
 // A modal card over the window. Escape, a click beside it or its close button dismiss it; on
 // a phone it covers nearly the whole window and slides up from the bottom.
@@ -9,7 +10,7 @@ Popup {
     default property alias content: body.data
     property bool showsCloseButton: true
 
-    parent: Overlay.overlay
+    parent: T.Overlay.overlay
     modal: true
     focus: true
     closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
@@ -19,7 +20,7 @@ Popup {
     x: parent ? (parent.width - width) / 2 : 0
     y: parent ? (Toolkit.isPhone ? parent.height - height : (parent.height - height) / 2) : 0
 
-    Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.35) }
+    T.Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.35) }
 
     background: Rectangle {
         radius: 16

@@ -45,6 +45,8 @@ Item {
                     required property var modelData
                     required property int index
                     readonly property color shade: root.currentIndex === index ? root.tint : Theme.gray
+                    // Equal shares of the bar, whatever the titles' lengths.
+                    Layout.preferredWidth: 1
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     text: modelData.title

@@ -23,6 +23,10 @@ QmlScene::~QmlScene() {
 QQuickItem* QmlScene::load(const QByteArray& qml, const QVariantMap& initialProperties) {
     QQmlComponent component(&m_engine);
     component.setData(qml, QUrl(QStringLiteral("qrc:/scene.qml")));
+    if (!component.isReady()) {
+        qWarning().noquote() << "QML did not load:" << component.errorString();
+        return nullptr;
+    }
     std::unique_ptr<QObject> object(component.createWithInitialProperties(initialProperties));
     auto* item = qobject_cast<QQuickItem*>(object.get());
     if (!item) {
