@@ -10,27 +10,12 @@ Rectangle {
         anchors.centerIn: parent
         spacing: 20
 
-        Image {
+        AppTitle {
             anchors.horizontalCenter: parent.horizontalCenter
-            width: 100
-            height: 100
-            source: "qrc:/orvel/Logo.svg"
-            sourceSize: Qt.size(200, 200)
-            fillMode: Image.PreserveAspectCrop
+            spacing: 20
         }
-        Text {
+        SlidingProgress {
             anchors.horizontalCenter: parent.horizontalCenter
-            text: "Orvel Box"
-            font.pixelSize: Theme.title2
-            font.bold: true
-            color: Theme.label
-        }
-        EndlessSlidingProgressStyle {
-            anchors.horizontalCenter: parent.horizontalCenter
-            width: 100
-            barColor: Theme.blue
-            trackColor: Theme.systemGray4
-            barHeight: 6
         }
     }
 }

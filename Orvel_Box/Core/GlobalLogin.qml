@@ -31,23 +31,9 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             spacing: 8
 
-            Image {
+            AppTitle {
                 anchors.horizontalCenter: parent.horizontalCenter
-                width: 100
-                height: 100
-                source: "qrc:/orvel/Logo.svg"
-                sourceSize: Qt.size(200, 200)
-                fillMode: Image.PreserveAspectCrop
-                Accessible.ignored: true
-            }
-
-            Text {
-                anchors.horizontalCenter: parent.horizontalCenter
-                text: "Orvel Box"
-                font.pixelSize: Theme.title2
-                font.bold: true
-                color: Theme.label
-                Accessible.role: Accessible.Heading
+                spacing: 8
             }
 
             Column {
@@ -114,19 +100,10 @@ Rectangle {
                     onClicked: model.signIn()
                 }
 
-                Item {
+                SlidingProgress {
                     objectName: "signInProgress"
                     visible: model.loading
                     anchors.horizontalCenter: parent.horizontalCenter
-                    width: 100 + 2 * 16
-                    height: 6 + 2 * 16
-                    EndlessSlidingProgressStyle {
-                        anchors.centerIn: parent
-                        width: 100
-                        barColor: Theme.blue
-                        trackColor: Theme.systemGray4
-                        barHeight: 6
-                    }
                 }
 
                 Text {

@@ -80,6 +80,7 @@ class TestSignIn : public QObject {
                 .toUtf8(),
             {{"co", QVariant::fromValue(co)}});
     }
+    // Presses the button with these texts; true once the attempt has ended.
     static bool signIn(GlobalLoginModel& m, const QString& login, const QString& password) {
         m.setLogin(login);
         m.setPassword(password);
@@ -207,16 +208,22 @@ class TestSignIn : public QObject {
 
     void screenPictures_data() {
         QTest::addColumn<QString>("scheme");
-        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QString>("phase"); // "idle", "busy" (answer held back) or "refused"
         QTest::addColumn<QSize>("size");
-        QTest::newRow("light") << "light" << false << QSize(1100, 760);
-        QTest::newRow("dark") << "dark" << false << QSize(1100, 760);
-        QTest::newRow("error") << "light" << true << QSize(1100, 760);
-        QTest::newRow("error-dark-narrow") << "dark" << true << QSize(390, 760);
+        QTest::newRow("light") << "light"
+                               << "idle" << QSize(1100, 760);
+        QTest::newRow("dark") << "dark"
+                              << "idle" << QSize(1100, 760);
+        QTest::newRow("busy") << "light"
+                              << "busy" << QSize(1100, 760);
+        QTest::newRow("error") << "light"
+                               << "refused" << QSize(1100, 760);
+        QTest::newRow("error-dark-narrow") << "dark"
+                                           << "refused" << QSize(390, 760);
     }
     void screenPictures() {
         QFETCH(QString, scheme);
-        QFETCH(bool, refused);
+        QFETCH(QString, phase);
         QFETCH(QSize, size);
         auto co = signedOut();
         QVERIFY(co);
@@ -225,16 +232,25 @@ class TestSignIn : public QObject {
         QVERIFY(screen);
         auto* model = scene.find<GlobalLoginModel>(QStringLiteral("globalLoginModel"));
         auto* errorLine = scene.find<QQuickItem>(QStringLiteral("errorLine"));
-        QVERIFY(model && errorLine);
-        QVERIFY(!errorLine->isVisible());
-        if (refused) {
+        auto* button = scene.find<QQuickItem>(QStringLiteral("signInButton"));
+        auto* progress = scene.find<QQuickItem>(QStringLiteral("signInProgress"));
+        QVERIFY(model && errorLine && button && progress);
+        QVERIFY(!errorLine->isVisible() && !progress->isVisible());
+        LogCapture quiet;
+        if (phase != QStringLiteral("idle")) {
+            standin::Fault held;
+            held.delayMs = 5000;
+            if (phase == QStringLiteral("busy"))
+                server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/login"), held);
             model->setLogin(QStringLiteral("student"));
             model->setPassword(QStringLiteral("wrong"));
-            LogCapture quiet;
             model->signIn();
-            QTRY_VERIFY_WITH_TIMEOUT(model->isError(), 10000);
-            QVERIFY(errorLine->isVisible());
         }
+        if (phase == QStringLiteral("refused"))
+            QTRY_VERIFY_WITH_TIMEOUT(model->isError(), 10000);
+        QCOMPARE(errorLine->isVisible(), phase == QStringLiteral("refused"));
+        QCOMPARE(progress->isVisible(), phase == QStringLiteral("busy"));
+        QCOMPARE(button->isVisible(), phase != QStringLiteral("busy"));
         QTest::qWait(300); // let the field outlines finish their colour animation
 
         const QImage picture = scene.grab();
@@ -248,10 +264,23 @@ class TestSignIn : public QObject {
         const bool dark = scheme == QStringLiteral("dark");
         QCOMPARE(picture.pixelColor(2, 2), *Palette::named(u"systemBackground", dark));
         QVERIFY2(distinctColours(picture) > 40, "the picture is nearly blank");
-        // The sign-in button, and the refusal line only when there was one.
-        QVERIFY(pixelsNear(picture, *Palette::named(u"blue", dark), 8) > 2000);
+        // The button is a large blue area; the sliding bar a small one.
+        const int blue = pixelsNear(picture, *Palette::named(u"blue", dark), 8);
+        QVERIFY2(phase == QStringLiteral("busy") ? blue < 1000 : blue > 2000,
+                 qPrintable(QString::number(blue)));
         const int red = pixelsNear(picture, *Palette::named(u"red", dark), 40);
-        QVERIFY2(refused ? red > 40 : red == 0, qPrintable(QString::number(red)));
+        QVERIFY2(phase == QStringLiteral("refused") ? red > 40 : red == 0,
+                 qPrintable(QString::number(red)));
+    }
+
+    void loadingScreenPicture() {
+        QmlScene scene(QSize(1100, 760));
+        QVERIFY(scene.load("import OrvelBox.Core\nGlobalLoading {}"));
+        QTest::qWait(300);
+        const QImage picture = scene.grab();
+        QVERIFY(picture.save(QDir(screenshotDir()).filePath(QStringLiteral("loading.png"))));
+        QVERIFY(distinctColours(picture) > 20);
+        QVERIFY(pixelsNear(picture, *Palette::named(u"systemGray4"), 2) > 100); // the track
     }
 
     void screenByKeyboard() {
