@@ -9,8 +9,8 @@ struct Entry {
     QRgb dark;
 };
 
-// Values follow the platform the screens were designed for, so the accent swatches and
-// greys look the same to users who switch between devices.
+// The accent colours are stored on the service by name, so the same name must give the same
+// colour on every device the user signs in on; keep these values stable.
 constexpr std::array<Entry, 25> table{{
     {u"blue", qRgb(0x00, 0x7a, 0xff), qRgb(0x0a, 0x84, 0xff)},
     {u"red", qRgb(0xff, 0x3b, 0x30), qRgb(0xff, 0x45, 0x3a)},
