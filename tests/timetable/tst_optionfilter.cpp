@@ -1,0 +1,186 @@
+// Which options a picker lists for a search text, and how the list model tells its views.
+#include "OptionFilterModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+QList<option> people() {
+    return {option::none(),
+            {0, QStringLiteral("Иванов И.И."), QStringLiteral("https://media.example/0_thumb.png")},
+            {1, QStringLiteral("Петров П.П."), QStringLiteral("person.crop.circle.fill")},
+            {2, QStringLiteral("иванова А.Б."), QStringLiteral("person.crop.circle.fill")},
+            {3, QStringLiteral("Семёнов С.С."), {}},
+            {4, QStringLiteral("Семенов Е.Е."), {}},
+            {5, QStringLiteral("Ли Ан"), {}},
+            {6, QStringLiteral("Лиана Ким"), {}},
+            {7, QStringLiteral("Straße O.O."), {}}};
+}
+
+QStringList listedNames(const OptionFilterModel& m) {
+    QStringList out;
+    for (int row = 0; row < m.rowCount(); ++row)
+        out.append(m.index(row).data(OptionFilterModel::NameRole).toString());
+    return out;
+}
+} // namespace
+
+class TestOptionFilter : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void listsMatchingNamesInOrder_data() {
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("lower case finds capitalised and lower case")
+            << "иванов" << QStringList{"Иванов И.И.", "иванова А.Б."};
+        QTest::newRow("capitals find lower case")
+            << "ИВАНОВ" << QStringList{"Иванов И.И.", "иванова А.Б."};
+        QTest::newRow("mixed case inside a name") << "ОВ и" << QStringList{"Иванов И.И."};
+        QTest::newRow("ё is not е") << "семён" << QStringList{"Семёнов С.С."};
+        QTest::newRow("е is not ё") << "семен" << QStringList{"Семенов Е.Е."};
+        QTest::newRow("trailing blank must match a blank") << "ли " << QStringList{"Ли Ан"};
+        QTest::newRow("without the blank") << "ли" << QStringList{"Ли Ан", "Лиана Ким"};
+        QTest::newRow("leading blank is kept") << " ан" << QStringList{"Ли Ан"};
+        QTest::newRow("no folding beyond lower case") << "strasse" << QStringList{};
+        QTest::newRow("no match") << "zzz" << QStringList{};
+        QTest::newRow("the no-choice entry is searchable") << "выбр" << QStringList{"Не выбрано"};
+        QTest::newRow("order of the list, not of the match")
+            << "." << QStringList{"Иванов И.И.",  "Петров П.П.",  "иванова А.Б.",
+                                  "Семёнов С.С.", "Семенов Е.Е.", "Straße O.O."};
+        QTest::newRow("empty lists everything")
+            << "" << QStringList{"Не выбрано",   "Иванов И.И.",  "Петров П.П.",
+                                 "иванова А.Б.", "Семёнов С.С.", "Семенов Е.Е.",
+                                 "Ли Ан",        "Лиана Ким",    "Straße O.O."};
+    }
+    void listsMatchingNamesInOrder() {
+        QFETCH(QString, search);
+        QFETCH(QStringList, names);
+        OptionList list;
+        list.setItems(people());
+        OptionFilterModel model;
+        model.setOptions(&list);
+        model.setSearch(search);
+        QCOMPARE(listedNames(model), names);
+        // The same rows whichever search came before.
+        model.setSearch(QStringLiteral("п"));
+        model.setSearch(search);
+        QCOMPARE(listedNames(model), names);
+    }
+
+    // Typing and deleting only removes and inserts rows: the rows that stay listed keep their
+    // place in the views (persistent indexes follow them), and views never start over.
+    void searchChangesOnlyTheRowsThatDiffer() {
+        QList<option> many{option::none()};
+        for (int i = 0; i < 400; ++i)
+            many.append({i, QStringLiteral("%1 %2").arg(i % 3 ? u"Иванов" : u"Петров").arg(i), {}});
+        OptionList list;
+        list.setItems(many);
+        OptionFilterModel model;
+        model.setOptions(&list);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+
+        QList<QPersistentModelIndex> kept;
+        for (int row = 0; row < model.rowCount(); ++row)
+            kept.append(QPersistentModelIndex(model.index(row)));
+        const QStringList searches{"и", "ив", "3", "1", "петров 1", "", "3", "zz", ""};
+        for (const QString& search : searches) {
+            const QList<int> before = [&] {
+                QList<int> ids;
+                for (const QPersistentModelIndex& i : kept)
+                    ids.append(i.isValid() ? i.data(OptionFilterModel::OptionIdRole).toInt() : -2);
+                return ids;
+            }();
+            model.setSearch(search);
+            QStringList expected;
+            for (int row = 0; row < list.count(); ++row)
+                if (list.lowered(row).contains(search.toLower()))
+                    expected.append(list.items()[row].name);
+            QCOMPARE(listedNames(model), expected);
+            for (qsizetype i = 0; i < kept.size(); ++i) {
+                if (!kept[i].isValid())
+                    continue;
+                QCOMPARE(kept[i].data(OptionFilterModel::OptionIdRole).toInt(), before[i]);
+                QVERIFY(kept[i]
+                            .data(OptionFilterModel::NameRole)
+                            .toString()
+                            .toLower()
+                            .contains(search.toLower()));
+            }
+            // Rows gone in this step are gone for good; start tracking every listed row again.
+            kept.clear();
+            for (int row = 0; row < model.rowCount(); ++row)
+                kept.append(QPersistentModelIndex(model.index(row)));
+        }
+        QCOMPARE(resets.count(), 0);
+    }
+
+    void chosenOptionAndItsRow() {
+        OptionList list;
+        list.setItems(people());
+        OptionFilterModel model;
+        model.setOptions(&list);
+        QCOMPARE(model.selectedID(), -1);
+        QVERIFY(model.hasCurrent());
+        QCOMPARE(model.current(), option::none());
+        QCOMPARE(model.selectedRow(), 0);
+
+        model.setSelectedID(3);
+        QCOMPARE(model.current().name, QStringLiteral("Семёнов С.С."));
+        QCOMPARE(model.selectedRow(), 4);
+        model.setSearch(QStringLiteral("сем"));
+        QCOMPARE(model.selectedRow(), 0);
+        QCOMPARE(model.idAt(0), 3);
+        QCOMPARE(model.idAt(2), -1);
+        model.setSearch(QStringLiteral("ли"));
+        QCOMPARE(model.selectedRow(), -1);
+        QVERIFY(model.hasCurrent());
+
+        // A new list without the chosen id: nothing is shown as chosen until a new choice.
+        QSignalSpy selection(&model, &OptionFilterModel::selectionChanged);
+        list.setItems({option::none(), {10, QStringLiteral("Лисицын Л.Л."), {}}});
+        QVERIFY(selection.count() > 0);
+        QVERIFY(!model.hasCurrent());
+        QCOMPARE(model.current(), option());
+        QCOMPARE(listedNames(model), QStringList{"Лисицын Л.Л."});
+    }
+
+    // The no-choice entry carries -1 but names nothing: it is never a stored value.
+    void namesAndIdsOfAList() {
+        OptionList list;
+        list.setItems({option::none(),
+                       {7, QStringLiteral("МИТ-231"), {}},
+                       {7, QStringLiteral("МИТ-232"), {}},
+                       {8, QStringLiteral("МИТ-231"), {}}});
+        QCOMPARE(list.nameOfId(-1), QString());
+        QCOMPARE(list.nameOfId(7), QStringLiteral("МИТ-231"));
+        QCOMPARE(list.nameOfId(9), QString());
+        QCOMPARE(list.idOfName(QStringLiteral("МИТ-231")), 7);
+        QCOMPARE(list.idOfName(QStringLiteral("Не выбрано")), -1);
+        QCOMPARE(list.idOfName(QString()), -1);
+    }
+
+    void iconIsPictureOrSymbol_data() {
+        QTest::addColumn<QString>("icon");
+        QTest::addColumn<bool>("picture");
+        QTest::newRow("service address") << "https://media.example/t/1_thumb.png" << true;
+        QTest::newRow("stand-in address")
+            << "http://127.0.0.1:8765/media/teachers/1_thumb.png" << true;
+        QTest::newRow("https anywhere") << "not an address https" << true;
+        QTest::newRow("symbol") << "person.crop.circle.fill" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("other scheme") << "ftp://media.example/1.png" << false;
+        QTest::newRow("http without slashes") << "http:photo" << false;
+    }
+    void iconIsPictureOrSymbol() {
+        QFETCH(QString, icon);
+        QFETCH(bool, picture);
+        QCOMPARE((option{0, {}, icon}.iconIsImage()), picture);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOptionFilter)
+#include "tst_optionfilter.moc"
