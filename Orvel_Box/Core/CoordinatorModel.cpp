@@ -13,9 +13,11 @@ const QString nextLessonKey = QStringLiteral("settings__next_lesson");
 const QString accentKey = QStringLiteral("settings__accent_color");
 const QString accentNameKey = QStringLiteral("settings__accent_color_string");
 
+} // namespace
+
 // The names of an answer's "keys" list in answer order; anything but a list of objects is
 // read as no keys at all.
-QStringList storedKeys(const QJsonObject& answer) {
+QStringList CoordinatorModel::storedKeys(const QJsonObject& answer) {
     const QJsonValue keys = answer.value(QStringLiteral("keys"));
     if (!keys.isArray())
         return {};
@@ -27,14 +29,18 @@ QStringList storedKeys(const QJsonObject& answer) {
     }
     return names;
 }
+
+namespace {
 // The order in which the stored preferences are asked for.
 QStringList readOrder() {
     return {nextLessonKey, currentLessonKey, themeKey, accentKey};
 }
 
+} // namespace
+
 // The stored preferences as the screens use them; a value of the wrong kind reads as its
 // default.
-void insertPreferences(QVariantMap& settings, const QJsonObject& values) {
+void CoordinatorModel::insertPreferences(QVariantMap& settings, const QJsonObject& values) {
     const QString accentName = Json::text(values, accentKey, QStringLiteral("blue"));
     settings.insert(themeKey, Json::text(values, themeKey, QStringLiteral("system")));
     settings.insert(currentLessonKey, Json::boolean(values.value(currentLessonKey)).value_or(true));
@@ -42,7 +48,6 @@ void insertPreferences(QVariantMap& settings, const QJsonObject& values) {
     settings.insert(accentNameKey, accentName);
     settings.insert(accentKey, CoordinatorModel::accentColor(accentName));
 }
-} // namespace
 
 CoordinatorModel::CoordinatorModel(QObject* parent) : CoordinatorModel(new CO, parent) {}
 

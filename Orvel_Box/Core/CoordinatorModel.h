@@ -37,6 +37,11 @@ class CoordinatorModel : public QObject {
     // case), anything else blue.
     static QColor accentColor(const QString& name);
 
+    // The key names of a "/api/storage/keys" answer, in answer order.
+    static QStringList storedKeys(const QJsonObject& answer);
+    // Writes the five preference entries read from a multi-key store answer into `settings`.
+    static void insertPreferences(QVariantMap& settings, const QJsonObject& values);
+
     // The preference keys with the defaults written for missing ones, in writing order.
     static const QList<std::pair<QString, QString>>& defaults();
 

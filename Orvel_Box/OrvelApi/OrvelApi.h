@@ -65,6 +65,10 @@ public:
     // Sends the sign-out request, then drops the tokens whatever happened. Never fails.
     QCoro::Task<void> logout();
 
+    // How an HTTP answer is judged: an object below 400, the service's error message or the
+    // bare status from 400 on.
+    static ApiResult classify(int status, const QByteArray& body) { return judge({status, body}); }
+
     // The description given to transport failures that mean "no network at all".
     static QString offlineDescription();
 
