@@ -3,18 +3,101 @@
 #include "JsonRead.h"
 
 #include <QJsonArray>
+#include <QStringTokenizer>
+#include <QVarLengthArray>
+
 
 namespace {
 // Blanks around a piece are the service's formatting, not part of the number: "08:30 - 09:50"
-// must mean 510 and 590, not 480 and 50.
-QStringList pieces(const QString& text, QChar sep) {
-    QStringList out;
-    for (const QString& p : text.split(sep)) {
-        const QString t = p.trimmed();
-        if (!t.isEmpty())
-            out.append(t);
+// must mean 510 and 590, not 480 and 50. Views into `text`, so a week's times parse without
+// allocating.
+QVarLengthArray<QStringView, 4> pieces(QStringView text, QChar sep) {
+    QVarLengthArray<QStringView, 4> out;
+    for (QStringView p : text.tokenize(sep)) {
+        p = p.trimmed();
+        if (!p.isEmpty())
+            out.append(p);
     }
     return out;
+}
+
+qint64 minutesOf(QStringView piece) {
+    const auto parts = pieces(piece, u':');
+    const qint64 hours = parts.isEmpty() ? 0 : strictInteger(parts.first()).value_or(0);
+    const qint64 minutes = parts.isEmpty() ? 0 : strictInteger(parts.last()).value_or(0);
+    qint64 product = 0, sum = 0;
+    if (__builtin_mul_overflow(hours, qint64(60), &product) ||
+        __builtin_add_overflow(product, minutes, &sum))
+        return 0;
+    return sum;
+}
+
+// The lesson keys a map-built record reads. The second list's key depends on the timetable
+// and is matched separately; the two derived minute fields are never read from the map.
+enum class Field {
+    classroom,
+    combined_main_groups,
+    date,
+    dateTs,
+    day,
+    faculty_id,
+    faculty_name,
+    group_id,
+    group_name,
+    hash,
+    id,
+    is_combined,
+    lessonType,
+    number,
+    source,
+    subject,
+    teacher,
+    teacher_full_name,
+    teacher_photo,
+    time,
+    timeupdate
+};
+
+constexpr std::pair<QStringView, Field> fieldKeys[] = {
+    {u"classroom", Field::classroom},
+    {u"combined_main_groups", Field::combined_main_groups},
+    {u"date", Field::date},
+    {u"dateTs", Field::dateTs},
+    {u"day", Field::day},
+    {u"faculty_id", Field::faculty_id},
+    {u"faculty_name", Field::faculty_name},
+    {u"group_id", Field::group_id},
+    {u"group_name", Field::group_name},
+    {u"hash", Field::hash},
+    {u"id", Field::id},
+    {u"is_combined", Field::is_combined},
+    {u"lessonType", Field::lessonType},
+    {u"number", Field::number},
+    {u"source", Field::source},
+    {u"subject", Field::subject},
+    {u"teacher", Field::teacher},
+    {u"teacher_full_name", Field::teacher_full_name},
+    {u"teacher_photo", Field::teacher_photo},
+    {u"time", Field::time},
+    {u"timeupdate", Field::timeupdate},
+};
+
+std::optional<Field> fieldOf(QStringView key) {
+    for (const auto& [name, field] : fieldKeys)
+        if (name.size() == key.size() && name == key)
+            return field;
+    return std::nullopt;
+}
+
+// Readers of one entry in place; only numbers and lists go through a QJsonValue.
+QString text(QJsonValueConstRef v) {
+    return v.isString() ? v.toString() : QString();
+}
+qint64 integer(QJsonValueConstRef v) {
+    return Json::integer(QJsonValue(v)).value_or(0);
+}
+QStringList textList(QJsonValueConstRef v) {
+    return Json::textList(QJsonValue(v)).value_or(QStringList());
 }
 
 // Strict readers: report the key whose value is missing or of the wrong kind.
@@ -70,54 +153,103 @@ std::optional<qint64> strictInteger(QStringView s) {
 }
 
 QStringList lessonTimePieces(const QString& time) {
-    return pieces(time, u'-');
+    QStringList out;
+    for (QStringView p : pieces(time, u'-'))
+        out.append(p.toString());
+    return out;
 }
 
 qint64 lessonMinutes(const QString& piece) {
-    const QStringList parts = pieces(piece, u':');
-    const qint64 hours = parts.isEmpty() ? 0 : strictInteger(parts.first()).value_or(0);
-    const qint64 minutes = parts.isEmpty() ? 0 : strictInteger(parts.last()).value_or(0);
-    qint64 product = 0, sum = 0;
-    if (__builtin_mul_overflow(hours, qint64(60), &product) ||
-        __builtin_add_overflow(product, minutes, &sum))
-        return 0;
-    return sum;
+    return minutesOf(piece);
 }
 
 std::pair<qint64, qint64> lessonSpan(const QString& time) {
-    const QStringList parts = lessonTimePieces(time);
+    const auto parts = pieces(time, u'-');
     if (parts.isEmpty())
         return {0, 0};
-    return {lessonMinutes(parts.first()), lessonMinutes(parts.last())};
+    return {minutesOf(parts.first()), minutesOf(parts.last())};
 }
 
+// One pass over the map's entries: a week holds hundreds of lessons, and looking each of the
+// 24 keys up separately costs several times more.
 Schedule scheduleFromMap(const QJsonObject& m, const QString& listKey) {
-    auto list = [&](const QString& key) {
-        return Json::textList(m.value(key)).value_or(QStringList());
-    };
     Schedule s;
-    s.classroom = Json::text(m, QStringLiteral("classroom"));
-    s.combined_main_groups = list(QStringLiteral("combined_main_groups"));
-    s.combined_with = list(listKey);
-    s.date = Json::text(m, QStringLiteral("date"));
-    s.dateTs = Json::integer(m, QStringLiteral("dateTs"));
-    s.day = Json::text(m, QStringLiteral("day"));
-    s.faculty_id = Json::integer(m, QStringLiteral("faculty_id"));
-    s.faculty_name = Json::text(m, QStringLiteral("faculty_name"));
-    s.group_id = Json::integer(m, QStringLiteral("group_id"));
-    s.group_name = Json::text(m, QStringLiteral("group_name"));
-    s.hash = Json::text(m, QStringLiteral("hash"));
-    s.id = Json::integer(m, QStringLiteral("id"));
-    s.is_combined = Json::boolean(m, QStringLiteral("is_combined"));
-    s.lessonType = Json::text(m, QStringLiteral("lessonType"));
-    s.number = Json::integer(m, QStringLiteral("number"));
-    s.source = Json::text(m, QStringLiteral("source"));
-    s.subject = Json::text(m, QStringLiteral("subject"));
-    s.teacher = Json::text(m, QStringLiteral("teacher"));
-    s.teacher_full_name = Json::text(m, QStringLiteral("teacher_full_name"));
-    s.teacher_photo = Json::text(m, QStringLiteral("teacher_photo"));
-    s.time = Json::text(m, QStringLiteral("time"));
-    s.timeupdate = Json::integer(m, QStringLiteral("timeupdate"));
+    for (auto entry = m.constBegin(); entry != m.constEnd(); ++entry) {
+        const QString key = entry.key();
+        const QJsonValueConstRef v = entry.value();
+        if (key.size() == listKey.size() && key == listKey) {
+            s.combined_with = textList(v);
+            continue;
+        }
+        const std::optional<Field> field = fieldOf(key);
+        if (!field)
+            continue;
+        switch (*field) {
+        case Field::classroom:
+            s.classroom = text(v);
+            break;
+        case Field::combined_main_groups:
+            s.combined_main_groups = textList(v);
+            break;
+        case Field::date:
+            s.date = text(v);
+            break;
+        case Field::dateTs:
+            s.dateTs = integer(v);
+            break;
+        case Field::day:
+            s.day = text(v);
+            break;
+        case Field::faculty_id:
+            s.faculty_id = integer(v);
+            break;
+        case Field::faculty_name:
+            s.faculty_name = text(v);
+            break;
+        case Field::group_id:
+            s.group_id = integer(v);
+            break;
+        case Field::group_name:
+            s.group_name = text(v);
+            break;
+        case Field::hash:
+            s.hash = text(v);
+            break;
+        case Field::id:
+            s.id = integer(v);
+            break;
+        case Field::is_combined:
+            s.is_combined = Json::boolean(QJsonValue(v)).value_or(false);
+            break;
+        case Field::lessonType:
+            s.lessonType = text(v);
+            break;
+        case Field::number:
+            s.number = integer(v);
+            break;
+        case Field::source:
+            s.source = text(v);
+            break;
+        case Field::subject:
+            s.subject = text(v);
+            break;
+        case Field::teacher:
+            s.teacher = text(v);
+            break;
+        case Field::teacher_full_name:
+            s.teacher_full_name = text(v);
+            break;
+        case Field::teacher_photo:
+            s.teacher_photo = text(v);
+            break;
+        case Field::time:
+            s.time = text(v);
+            break;
+        case Field::timeupdate:
+            s.timeupdate = integer(v);
+            break;
+        }
+    }
     std::tie(s.timeLESSON_start, s.timeLESSON_end) = lessonSpan(s.time);
     return s;
 }

@@ -1,0 +1,188 @@
+// Timetable figures: decoding a large week answer into lesson records, and paging one week on
+// the drawn screen (key press to the new week's first frame) against the in-process stand-in.
+#include "CO.h"
+#include "Schedule.h"
+#include "ScheduleScreenModel.h"
+#include "StandinServer.h"
+#include "Toolkit.h"
+#include "WeekCalendar.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+#include <algorithm>
+#include <cstdio>
+
+Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
+
+namespace {
+// The machine is shared: the minimum shows the code's own cost, the median what a user sees.
+struct Stats {
+    double min, median, p95;
+};
+Stats stats(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return {v.front(), v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 95 / 100)]};
+}
+void print(const char* what, const Stats& s) {
+    std::printf("  %-32s min %8.1f us   median %8.1f us   p95 %8.1f us\n", what, s.min, s.median,
+                s.p95);
+}
+
+// A week answer of `n` lessons with every key the service sends, in its wire form.
+QByteArray weekAnswer(int n) {
+    QJsonArray lessons;
+    for (int i = 0; i < n; ++i)
+        lessons.append(QJsonObject{
+            {"classroom", QStringLiteral("Б-%1").arg(100 + i % 300)},
+            {"combined_main_groups", QJsonArray{"ИТ-21"}},
+            {"combined_with", QJsonArray{"ИТ-22", "ИТ-23"}},
+            {"date", "05.03.2025"},
+            {"dateTs", 1741132800 + i},
+            {"day", WeekCalendar::dayName(i % 6)},
+            {"faculty_id", 3},
+            {"faculty_name", "Факультет информационных технологий"},
+            {"group_id", 12},
+            {"group_name", "ИТ-21"},
+            {"hash", QStringLiteral("%1").arg(i * 7919, 8, 16, QLatin1Char('0'))},
+            {"id", 100000 + i},
+            {"is_combined", i % 3 == 0},
+            {"lessonType", "lecture"},
+            {"number", 1 + i % 6},
+            {"source", "sync"},
+            {"subject", QStringLiteral("Дисциплина номер %1 (Лек)").arg(i)},
+            {"teacher", "Иванов И.И."},
+            {"teacher_full_name", "Иванов Иван Иванович"},
+            {"teacher_photo", "http://127.0.0.1/media/teachers/1_thumb.png"},
+            {"time", "08:30-09:50"},
+            {"timeupdate", 1740873600},
+            {"timeLESSON_start", 510},
+            {"timeLESSON_end", 590},
+        });
+    return QJsonDocument(QJsonObject{{"schedule", lessons}}).toJson(QJsonDocument::Compact);
+}
+
+void decodeBench(int runs) {
+    const QByteArray bytes = weekAnswer(500);
+    std::vector<double> whole, records;
+    qsizetype sink = 0;
+    for (int i = 0; i < runs + 20; ++i) {
+        QElapsedTimer t;
+        t.start();
+        const QJsonObject answer = QJsonDocument::fromJson(bytes).object();
+        const qint64 parsed = t.nsecsElapsed();
+        const QList<Schedule> lessons =
+            schedulesFromAnswer(answer, QStringLiteral("combined_with"));
+        const auto counts = WeekCalendar::countByDay(lessons);
+        const qint64 done = t.nsecsElapsed();
+        sink += lessons.size() + counts[0];
+        if (i >= 20) {
+            whole.push_back(done / 1e3);
+            records.push_back((done - parsed) / 1e3);
+        }
+    }
+    std::printf("decoding a 500-lesson week (%lld bytes of JSON), %d runs (goal < 1000 us):\n",
+                qlonglong(bytes.size()), runs);
+    print("answer object to records+counts", stats(records));
+    print("JSON text to records+counts", stats(whole));
+    if (sink < 0)
+        std::printf("\n");
+}
+
+const QByteArray sceneQml = R"qml(
+import QtQuick
+import OrvelBox.Controls
+import OrvelBox.Timetable
+Rectangle {
+    property var co
+    color: Theme.systemBackground
+    ScheduleScreen { objectName: "screen"; anchors.fill: parent; co: parent.co }
+}
+)qml";
+
+int pagingBench(int pages) {
+    standin::Server server;
+    if (!server.listen())
+        return 1;
+    const QString login = QStringLiteral("bench");
+    QString refresh;
+    const QString access = server.issueTokens(login, &refresh);
+    server.setStorage(login, QStringLiteral("work_mode"), QStringLiteral("teacher"));
+    server.setStorage(login, QStringLiteral("teacher"), standin::Server::demoTeacherName());
+    QTemporaryDir dir;
+    auto tokens = std::make_shared<TokenStore>(dir.filePath(QStringLiteral("tokens.ini")));
+    tokens->write(QString::fromLatin1(TokenStore::accessKey), access);
+    tokens->write(QString::fromLatin1(TokenStore::refreshKey), refresh);
+    CO co(server.baseUrl(), tokens);
+
+    QQmlEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    QQuickWindow window;
+    window.resize(960, 680);
+    QQmlComponent component(&engine);
+    component.setData(sceneQml, QUrl(QStringLiteral("qrc:/bench.qml")));
+    std::unique_ptr<QObject> object(
+        component.createWithInitialProperties({{"co", QVariant::fromValue<QObject*>(&co)}}));
+    auto* root = qobject_cast<QQuickItem*>(object.get());
+    if (!root) {
+        std::printf("scene did not load: %s\n", qPrintable(component.errorString()));
+        return 1;
+    }
+    root->setParentItem(window.contentItem());
+    root->setSize(window.size());
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    auto* screen = root->findChild<QQuickItem*>(QStringLiteral("screen"));
+    auto* model = qobject_cast<ScheduleScreenModel*>(screen->property("model").value<QObject*>());
+    screen->forceActiveFocus();
+    QSignalSpy loaded(model, &ScheduleScreenModel::loadFinished);
+    if (!loaded.wait(10000))
+        return 1;
+
+    // Alternate between this week and the previous one; each page is a full reload.
+    std::vector<double> toLoaded, toFrame;
+    for (int i = 0; i < pages + 5; ++i) {
+        const Qt::Key key = model->weekOffset() == 0 ? Qt::Key_Left : Qt::Key_Right;
+        QSignalSpy frame(&window, &QQuickWindow::frameSwapped);
+        QElapsedTimer t;
+        t.start();
+        QTest::keyClick(&window, key);
+        if (!loaded.wait(10000))
+            return 1;
+        const double l = t.nsecsElapsed() / 1e3;
+        frame.clear();
+        if (!frame.wait(5000))
+            return 1;
+        if (i >= 5) {
+            toLoaded.push_back(l);
+            toFrame.push_back(t.nsecsElapsed() / 1e3);
+        }
+    }
+    std::printf(
+        "paging one week on screen (teacher mode, %d pages, 5 requests each on loopback):\n",
+        pages);
+    print("key press to week loaded", stats(toLoaded));
+    print("key press to new week drawn", stats(toFrame));
+    return 0;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    // Rendering on this thread: the first frame after the week arrives is the one that shows it.
+    qputenv("QSG_RENDER_LOOP", "basic");
+    QGuiApplication app(argc, argv);
+    decodeBench(argc > 1 ? QByteArray(argv[1]).toInt() : 300);
+    return pagingBench(argc > 2 ? QByteArray(argv[2]).toInt() : 40);
+}
