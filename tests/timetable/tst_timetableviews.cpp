@@ -147,7 +147,7 @@ class TestTimetableViews : public QObject {
             qWarning("Some pictures were still loading");
         QTest::qWait(250);
         const QImage image = scene.grab();
-        image.save(screenshotDir() + QLatin1Char('/') + name + QStringLiteral(".png"));
+        image.save(artifactDir() + QLatin1Char('/') + name + QStringLiteral(".png"));
         return image;
     }
 
