@@ -97,20 +97,15 @@ QVariant OptionFilterModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case NameRole:
         return o.name;
-    case IconRole:
-        return o.icon;
-    case IconIsImageRole:
-        return o.iconIsImage();
+    case OptionRole:
+        return QVariant::fromValue(o);
     default:
         return {};
     }
 }
 
 QHash<int, QByteArray> OptionFilterModel::roleNames() const {
-    return {{OptionIdRole, "optionId"},
-            {NameRole, "name"},
-            {IconRole, "icon"},
-            {IconIsImageRole, "iconIsImage"}};
+    return {{OptionIdRole, "optionId"}, {NameRole, "name"}, {OptionRole, "entry"}};
 }
 
 QList<int> OptionFilterModel::matchingRows() const {

@@ -55,7 +55,7 @@ class OptionFilterModel : public QAbstractListModel {
     // Where that option is listed now, -1 when the search hides it or no option carries the id.
     Q_PROPERTY(int selectedRow READ selectedRow NOTIFY selectionChanged)
   public:
-    enum Role { OptionIdRole = Qt::UserRole + 1, NameRole, IconRole, IconIsImageRole };
+    enum Role { OptionIdRole = Qt::UserRole + 1, NameRole, OptionRole };
 
     using QAbstractListModel::QAbstractListModel;
 

@@ -1,0 +1,266 @@
+// The work-mode screen and its pickers as drawn and driven by keyboard and mouse, in offscreen
+// windows against the stand-in. Pictures go to the artefact folder.
+#include "CachedAsyncImage.h"
+#include "QmlScene.h"
+#include "SignedIn.h"
+#include "WorkmodeModel.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
+
+namespace {
+const QByteArray sceneQml = R"qml(
+import QtQuick
+import OrvelBox.Controls
+import OrvelBox.Timetable
+Rectangle {
+    id: scene
+    property var co
+    property var settings: ({})
+    property string scheme
+    color: Theme.systemBackground
+    Component.onCompleted: Theme.preferredScheme = scheme
+    NavigationStack {
+        anchors.fill: parent
+        initialItem: Workmode { objectName: "workmode"; co: scene.co; settings: scene.settings }
+    }
+}
+)qml";
+
+// Items named `name` in the visual tree below `item`; list delegates and sheets hang there
+// without QObject parents.
+QList<QQuickItem*> itemsNamed(QQuickItem* item, const QString& name) {
+    QList<QQuickItem*> out;
+    if (item->objectName() == name)
+        out.append(item);
+    for (QQuickItem* child : item->childItems())
+        out.append(itemsNamed(child, name));
+    return out;
+}
+
+// Types any text, Cyrillic included, into whatever has the focus.
+void typeInto(QWindow& window, const QString& text) {
+    for (QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, &window, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+} // namespace
+
+class TestWorkmodeViews : public QObject {
+    Q_OBJECT
+    SignedIn app;
+    std::unique_ptr<QmlScene> scene;
+
+    QQuickItem* workmode() const { return scene->find<QQuickItem>(QStringLiteral("workmode")); }
+    WorkmodeModel* model() const { return workmode()->property("model").value<WorkmodeModel*>(); }
+    QQuickItem* picker(const char* name) const {
+        return scene->find<QQuickItem>(QString::fromLatin1(name));
+    }
+    QObject* sheetOf(QQuickItem* field) const { return field->property("sheet").value<QObject*>(); }
+    OptionFilterModel* listed(QObject* sheet) const {
+        return sheet->property("listed").value<OptionFilterModel*>();
+    }
+    QQuickItem* overlay() { return scene->window().contentItem(); }
+
+    bool show(const QString& scheme = {}, QSize size = {820, 700}) {
+        scene = std::make_unique<QmlScene>(size);
+        QVariantMap settings;
+        if (scheme == u"dark")
+            settings.insert(QStringLiteral("settings__accent_color"),
+                            QColor(QStringLiteral("#AF52DE")));
+        if (!scene->load(sceneQml, {{"co", QVariant::fromValue(app.co.get())},
+                                    {"settings", settings},
+                                    {"scheme", scheme}}))
+            return false;
+        return QTest::qWaitFor([&] { return !model()->isLoading(); }, 10000);
+    }
+    QObject* openSheet(QQuickItem* field) {
+        QTest::mouseClick(
+            &scene->window(), Qt::LeftButton, {},
+            field->mapToScene(QPointF(field->width() / 2, field->height() / 2)).toPoint());
+        QObject* sheet = nullptr;
+        const bool opened = QTest::qWaitFor(
+            [&] { return (sheet = sheetOf(field)) && sheet->property("opened").toBool(); }, 5000);
+        return opened ? sheet : nullptr;
+    }
+    bool picturesShown() {
+        const QList<QQuickItem*> pictures = itemsNamed(overlay(), QStringLiteral("optionPicture"));
+        return !pictures.isEmpty() &&
+               std::all_of(pictures.begin(), pictures.end(),
+                           [](QQuickItem* p) { return p->property("ready").toBool(); });
+    }
+    void save(const QString& name) {
+        QVERIFY(scene->grab().save(QDir(screenshotDir()).filePath(name)));
+    }
+
+  private slots:
+    void init() { QVERIFY(app.start()); }
+    void cleanup() {
+        scene.reset();
+        app.stop();
+    }
+
+    void teacherPickerWithPhotos() {
+        app.teacherMode(standin::Server::demoTeacherName());
+        QVERIFY(show());
+        QQuickItem* field = picker("teacherPicker");
+        QVERIFY(field->isVisible());
+        QVERIFY(!picker("facultyPicker")->isVisible());
+        QObject* sheet = openSheet(field);
+        QVERIFY(sheet);
+        // The search field has the focus at once: typing filters without a click.
+        QQuickItem* entry = itemsNamed(overlay(), QStringLiteral("entry")).value(0);
+        QVERIFY(entry);
+        QVERIFY(entry->hasActiveFocus());
+        QVERIFY(QTest::qWaitFor([&] { return picturesShown(); }, 10000));
+        save(QStringLiteral("workmode-teacher-picker.png"));
+
+        typeInto(scene->window(), QStringLiteral("ова"));
+        QCOMPARE(sheet->property("search").toString(), QStringLiteral("ова"));
+        QVERIFY(listed(sheet)->count() > 2);
+        QVERIFY(listed(sheet)->count() < model()->teachers()->count());
+        QVERIFY(QTest::qWaitFor([&] { return picturesShown(); }, 10000));
+        save(QStringLiteral("workmode-teacher-search.png"));
+    }
+
+    // Arrows move, Enter chooses the current row; Escape leaves everything as it was.
+    void keyboardChoosesAndEscapeCancels() {
+        QVERIFY(show());
+        QQuickItem* teacherTile = scene->find<QQuickItem>(QStringLiteral("teacherTile"));
+        QTest::mouseClick(&scene->window(), Qt::LeftButton, {},
+                          teacherTile->mapToScene(QPointF(teacherTile->width() / 2, 10)).toPoint());
+        QCOMPARE(model()->selectedMode(), 1);
+        QQuickItem* field = picker("teacherPicker");
+        QSignalSpy changed(field, SIGNAL(changed(int)));
+
+        QObject* sheet = openSheet(field);
+        typeInto(scene->window(), QStringLiteral("ИВАНОВ"));
+        OptionFilterModel* rows = listed(sheet);
+        QVERIFY(rows->count() >= 2);
+        const int second = rows->idAt(1);
+        QTest::keyClick(&scene->window(), Qt::Key_Down);
+        QTest::keyClick(&scene->window(), Qt::Key_Down);
+        QTest::keyClick(&scene->window(), Qt::Key_Up);
+        QTest::keyClick(&scene->window(), Qt::Key_Return);
+        QVERIFY(QTest::qWaitFor([&] { return !sheetOf(field); }, 5000));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.at(0).at(0).toInt(), second);
+        QCOMPARE(model()->selectedTeacher(), second);
+        QVERIFY(model()->buttonVisible());
+        QVERIFY(model()->teachers()->nameOfId(second).toLower().contains(QStringLiteral("иванов")));
+
+        // A new sheet starts with an empty search, on the chosen row.
+        sheet = openSheet(field);
+        QCOMPARE(sheet->property("search").toString(), QString());
+        QCOMPARE(listed(sheet)->count(), model()->teachers()->count());
+        typeInto(scene->window(), QStringLiteral("пет"));
+        QTest::keyClick(&scene->window(), Qt::Key_Escape);
+        QVERIFY(QTest::qWaitFor([&] { return !sheetOf(field); }, 5000));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(model()->selectedTeacher(), second);
+
+        // Faculty sheets have no search field; the list itself takes the keys.
+        QTest::mouseClick(&scene->window(), Qt::LeftButton, {},
+                          scene->find<QQuickItem>(QStringLiteral("studentTile"))
+                              ->mapToScene(QPointF(20, 10))
+                              .toPoint());
+        sheet = openSheet(picker("facultyPicker"));
+        QVERIFY(!itemsNamed(overlay(), QStringLiteral("searchField")).value(0)->isVisible());
+        save(QStringLiteral("workmode-faculty-picker.png"));
+        QTest::keyClick(&scene->window(), Qt::Key_Down);
+        QTest::keyClick(&scene->window(), Qt::Key_Enter);
+        QVERIFY(QTest::qWaitFor([&] { return model()->groupsOpened(); }, 10000));
+        QCOMPARE(model()->selectedFaculty(), model()->faculties()->items()[1].id);
+        QVERIFY(picker("groupPicker")->isVisible());
+    }
+
+    // Narrowing the search removes rows; the rows that stay keep their delegates.
+    void searchKeepsTheDelegatesOfRowsThatStay() {
+        app.teacherMode(standin::Server::demoTeacherName());
+        QVERIFY(show());
+        QObject* sheet = openSheet(picker("teacherPicker"));
+        typeInto(scene->window(), QStringLiteral("о"));
+        QHash<QString, QPointer<QQuickItem>> before;
+        QQuickItem* list = itemsNamed(overlay(), QStringLiteral("optionList")).value(0);
+        QVERIFY(list);
+        for (QQuickItem* row : list->property("contentItem").value<QQuickItem*>()->childItems())
+            if (row->property("entry").isValid())
+                before.insert(row->property("entry").value<option>().name, row);
+        QVERIFY(before.size() > 3);
+        typeInto(scene->window(), QStringLiteral("в"));
+        int kept = 0;
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            if (!it.key().toLower().contains(QStringLiteral("ов")))
+                continue;
+            QVERIFY2(it.value(), qPrintable(it.key()));
+            QCOMPARE(it.value()->property("entry").value<option>().name, it.key());
+            ++kept;
+        }
+        QVERIFY(kept > 0);
+        QVERIFY(listed(sheet)->count() < model()->teachers()->count());
+    }
+
+    void fieldShowsTheChoiceOrNothing() {
+        app.script(QStringLiteral("/api/teachers"),
+                   {{"teachers", QJsonArray{QJsonObject{{"name", "Битый Адрес"},
+                                                        {"photo_thumb_url", "https://"}},
+                                            QJsonObject{{"name", "Без Фото"}}}}});
+        app.teacherMode(QStringLiteral("Битый Адрес"));
+        LogCapture log;
+        QVERIFY(show());
+        // The picture address does not load: the grey placeholder stays.
+        QVERIFY(QTest::qWaitFor(
+            [&] { return log.contains(QStringLiteral("Ошибка загрузки изображения: ")); }, 10000));
+        QQuickItem* placeholder =
+            itemsNamed(picker("teacherPicker"), QStringLiteral("optionPicture")).value(0);
+        QVERIFY(placeholder);
+        QVERIFY(!placeholder->property("ready").toBool());
+        QCOMPARE(itemsNamed(picker("teacherPicker"), QStringLiteral("optionName"))
+                     .value(0)
+                     ->property("text"),
+                 QVariant(QStringLiteral("Битый Адрес")));
+
+        // Nothing chosen: the no-choice entry with its minus symbol.
+        model()->chooseMode(0);
+        QQuickItem* faculty = picker("facultyPicker");
+        QCOMPARE(itemsNamed(faculty, QStringLiteral("optionName")).value(0)->property("text"),
+                 QVariant(QStringLiteral("Не выбрано")));
+        QCOMPARE(itemsNamed(faculty, QStringLiteral("optionSymbol")).value(0)->property("name"),
+                 QVariant(QStringLiteral("minus")));
+        save(QStringLiteral("workmode-student-empty.png"));
+
+        // A list without the chosen id: the field shows nothing until a new choice.
+        model()->chooseMode(1);
+        QQuickItem* teacher = picker("teacherPicker");
+        QVERIFY(itemsNamed(teacher, QStringLiteral("optionName")).value(0)->isVisible());
+        model()->teachers()->setItems({option::none(), {5, QStringLiteral("Другой Д.Д."), {}}});
+        QVERIFY(!itemsNamed(teacher, QStringLiteral("optionName")).value(0)->isVisible());
+    }
+
+    void studentScreenRestored_data() {
+        QTest::addColumn<QString>("scheme");
+        QTest::newRow("light") << "light";
+        QTest::newRow("dark") << "dark";
+    }
+    void studentScreenRestored() {
+        QFETCH(QString, scheme);
+        const QString faculty = QStringLiteral("Факультет математики и информационных технологий");
+        app.studentMode(faculty, app.firstGroup(faculty));
+        QVERIFY(show(scheme));
+        QVERIFY(picker("groupPicker")->isVisible());
+        QQuickItem* button = scene->find<QQuickItem>(QStringLiteral("saveButton"));
+        QVERIFY(button->isVisible());
+        save(QStringLiteral("workmode-student-%1.png").arg(scheme));
+
+        QSignalSpy saved(workmode(), SIGNAL(saved()));
+        QTest::mouseClick(
+            &scene->window(), Qt::LeftButton, {},
+            button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint());
+        QVERIFY(saved.wait(10000));
+    }
+};
+
+QTEST_MAIN(TestWorkmodeViews)
+#include "tst_workmodeviews.moc"
