@@ -131,7 +131,13 @@ void OptionFilterModel::rebuild() {
 
 // Both the listed rows and the wanted rows ascend, so one walk over both finds the runs to
 // remove and to insert; each run is one signal and rows listed before and after stay put.
+//
+// A list view pays for every run it is told of (Qt Quick merges each into its pending changes,
+// which grows with their number), so after `maxRuns` runs the rest of the list is announced
+// as one replacement. The rows that stay keep their delegates through those first runs, which
+// reach past every row a view shows from the top, where the sheet puts a new search.
 void OptionFilterModel::refilter() {
+    constexpr int maxRuns = 256;
     const QList<int> wanted = matchingRows();
     if (wanted == m_rows)
         return;
@@ -140,31 +146,43 @@ void OptionFilterModel::refilter() {
     m_rows.reserve(wanted.size());
     qsizetype next = 0;
     const auto pendingLeft = [&] { return m_pendingFrom < m_pending.size(); };
-    while (pendingLeft() || next < wanted.size()) {
+    const auto removeUpTo = [&](qsizetype end) {
         const int at = int(m_rows.size());
-        qsizetype end = m_pendingFrom;
-        while (end < m_pending.size() && (next == wanted.size() || m_pending[end] < wanted[next]))
-            ++end;
-        if (end > m_pendingFrom) {
-            beginRemoveRows({}, at, at + int(end - m_pendingFrom) - 1);
-            m_pendingFrom = end;
-            endRemoveRows();
-            continue;
-        }
-        end = next;
-        while (end < wanted.size() && (!pendingLeft() || wanted[end] < m_pending[m_pendingFrom]))
-            ++end;
-        if (end > next) {
-            beginInsertRows({}, at, at + int(end - next) - 1);
-            m_rows.append(wanted.sliced(next, end - next));
-            next = end;
-            endInsertRows();
-            continue;
+        beginRemoveRows({}, at, at + int(end - m_pendingFrom) - 1);
+        m_pendingFrom = end;
+        endRemoveRows();
+    };
+    const auto insertUpTo = [&](qsizetype end) {
+        const int at = int(m_rows.size());
+        beginInsertRows({}, at, at + int(end - next) - 1);
+        m_rows.append(wanted.sliced(next, end - next));
+        next = end;
+        endInsertRows();
+    };
+    for (int runs = 0; pendingLeft() || next < wanted.size(); ++runs) {
+        if (runs == maxRuns) {
+            if (pendingLeft())
+                removeUpTo(m_pending.size());
+            if (next < wanted.size())
+                insertUpTo(wanted.size());
+            break;
         }
         while (pendingLeft() && next < wanted.size() && m_pending[m_pendingFrom] == wanted[next]) {
             m_rows.append(wanted[next++]);
             ++m_pendingFrom;
         }
+        qsizetype end = m_pendingFrom;
+        while (end < m_pending.size() && (next == wanted.size() || m_pending[end] < wanted[next]))
+            ++end;
+        if (end > m_pendingFrom) {
+            removeUpTo(end);
+            continue;
+        }
+        end = next;
+        while (end < wanted.size() && (!pendingLeft() || wanted[end] < m_pending[m_pendingFrom]))
+            ++end;
+        if (end > next)
+            insertUpTo(end);
     }
     m_pending.clear();
     m_pendingFrom = 0;
