@@ -136,6 +136,7 @@ class TestWorkmodeViews : public QObject {
         QSignalSpy changed(field, SIGNAL(changed(int)));
 
         QObject* sheet = openSheet(field);
+        QVERIFY(sheet);
         typeInto(scene->window(), QStringLiteral("ИВАНОВ"));
         OptionFilterModel* rows = listed(sheet);
         QVERIFY(rows->count() >= 2);
@@ -153,6 +154,7 @@ class TestWorkmodeViews : public QObject {
 
         // A new sheet starts with an empty search, on the chosen row.
         sheet = openSheet(field);
+        QVERIFY(sheet);
         QCOMPARE(sheet->property("search").toString(), QString());
         QCOMPARE(listed(sheet)->count(), model()->teachers()->count());
         typeInto(scene->window(), QStringLiteral("пет"));
@@ -167,6 +169,7 @@ class TestWorkmodeViews : public QObject {
                               ->mapToScene(QPointF(20, 10))
                               .toPoint());
         sheet = openSheet(picker("facultyPicker"));
+        QVERIFY(sheet);
         QVERIFY(!itemsNamed(overlay(), QStringLiteral("searchField")).value(0)->isVisible());
         save(QStringLiteral("workmode-faculty-picker.png"));
         QTest::keyClick(&scene->window(), Qt::Key_Down);
@@ -174,6 +177,30 @@ class TestWorkmodeViews : public QObject {
         QVERIFY(QTest::qWaitFor([&] { return model()->groupsOpened(); }, 10000));
         QCOMPARE(model()->selectedFaculty(), model()->faculties()->items()[1].id);
         QVERIFY(picker("groupPicker")->isVisible());
+
+        // Clicking the row already chosen is a choice too: the groups load again.
+        QQuickItem* facultyField = picker("facultyPicker");
+        QSignalSpy facultyChanged(facultyField, SIGNAL(changed(int)));
+        const int groupLoads = app.gets(QStringLiteral("/api/schedule/groups"));
+        QVERIFY(QTest::qWaitFor([&] { return !sheetOf(facultyField); }, 5000));
+        QVERIFY(openSheet(facultyField));
+        QQuickItem* list = itemsNamed(overlay(), QStringLiteral("optionList")).value(0);
+        QVERIFY(list);
+        QQuickItem* chosenRow = nullptr;
+        for (QQuickItem* row : list->property("contentItem").value<QQuickItem*>()->childItems())
+            if (row->property("chosen").toBool())
+                chosenRow = row;
+        QVERIFY(chosenRow);
+        QTest::mouseClick(
+            &scene->window(), Qt::LeftButton, {},
+            chosenRow->mapToScene(QPointF(chosenRow->width() / 2, chosenRow->height() / 2))
+                .toPoint());
+        QVERIFY(QTest::qWaitFor([&] { return !sheetOf(facultyField); }, 5000));
+        QCOMPARE(facultyChanged.count(), 1);
+        QCOMPARE(facultyChanged.at(0).at(0).toInt(), model()->faculties()->items()[1].id);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return app.gets(QStringLiteral("/api/schedule/groups")) == groupLoads + 1; },
+            5000));
     }
 
     // Narrowing the search removes rows; the rows that stay keep their delegates.
@@ -181,6 +208,7 @@ class TestWorkmodeViews : public QObject {
         app.teacherMode(standin::Server::demoTeacherName());
         QVERIFY(show());
         QObject* sheet = openSheet(picker("teacherPicker"));
+        QVERIFY(sheet);
         typeInto(scene->window(), QStringLiteral("о"));
         QHash<QString, QPointer<QQuickItem>> before;
         QQuickItem* list = itemsNamed(overlay(), QStringLiteral("optionList")).value(0);
