@@ -23,6 +23,12 @@ Sheet {
         close()
     }
 
+    // Enter with nothing listed chooses nothing.
+    function chooseCurrent() {
+        if (list.currentIndex >= 0)
+            choose(filter.idAt(list.currentIndex))
+    }
+
     // The chosen row in sight, with its neighbours around it.
     onOpened: list.positionViewAtIndex(list.currentIndex, ListView.Center)
 
@@ -41,8 +47,8 @@ Sheet {
 
         Keys.onUpPressed: list.decrementCurrentIndex()
         Keys.onDownPressed: list.incrementCurrentIndex()
-        Keys.onReturnPressed: root.choose(filter.idAt(list.currentIndex))
-        Keys.onEnterPressed: root.choose(filter.idAt(list.currentIndex))
+        Keys.onReturnPressed: root.chooseCurrent()
+        Keys.onEnterPressed: root.chooseCurrent()
 
         LabeledTextField {
             id: searchField

@@ -157,7 +157,11 @@ class TestWorkmodeViews : public QObject {
         QVERIFY(sheet);
         QCOMPARE(sheet->property("search").toString(), QString());
         QCOMPARE(listed(sheet)->count(), model()->teachers()->count());
-        typeInto(scene->window(), QStringLiteral("пет"));
+        typeInto(scene->window(), QStringLiteral("щщщ"));
+        QCOMPARE(listed(sheet)->count(), 0);
+        QTest::keyClick(&scene->window(), Qt::Key_Return);
+        QVERIFY(sheet->property("opened").toBool());
+        QCOMPARE(changed.count(), 1);
         QTest::keyClick(&scene->window(), Qt::Key_Escape);
         QVERIFY(QTest::qWaitFor([&] { return !sheetOf(field); }, 5000));
         QCOMPARE(changed.count(), 1);
