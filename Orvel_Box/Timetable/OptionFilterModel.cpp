@@ -1,5 +1,7 @@
 #include "OptionFilterModel.h"
 
+#include <algorithm>
+
 void OptionList::setItems(QList<option> items) {
     if (items == m_items)
         return;
@@ -139,7 +141,8 @@ void OptionFilterModel::rebuild() {
 void OptionFilterModel::refilter() {
     constexpr int maxRuns = 256;
     const QList<int> wanted = matchingRows();
-    if (wanted == m_rows)
+    // Not QList::operator==: Qt 6.4 hands memcmp a null pointer for two empty lists.
+    if (std::ranges::equal(wanted, m_rows))
         return;
     m_pending = std::exchange(m_rows, {});
     m_pendingFrom = 0;
