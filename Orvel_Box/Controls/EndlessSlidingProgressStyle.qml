@@ -35,8 +35,10 @@ Item {
         x: -width + root.phase * (root.width + width)
     }
 
+    // A running animation makes the window draw a frame at every vsync, so a bar that is
+    // hidden (a loaded screen keeps its waiting view, invisible) must not run.
     NumberAnimation on phase {
-        running: root.isAnimating && root.width > 0
+        running: root.isAnimating && root.width > 0 && root.visible
         loops: Animation.Infinite
         from: 0
         to: 1
