@@ -1,0 +1,188 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import OrvelBox.Controls
+import OrvelBox.Core
+import OrvelBox.Home
+
+// The settings screen: the colour theme and the accent colour. Both apply at once to the
+// whole window and are kept in the per-user store.
+Item {
+    id: root
+    property CO co
+    // Owner of the settings map, which this screen writes.
+    property CoordinatorModel coordinator
+    readonly property string navigationTitle: "Настройки"
+    readonly property color accentColor: Accent.of(coordinator ? coordinator.settings : ({}), Theme.blue)
+    readonly property alias model: settings
+
+    SettingsModel {
+        id: settings
+        co: root.co
+        coordinator: root.coordinator
+        active: root.visible
+    }
+
+    Flickable {
+        anchors.fill: parent
+        contentHeight: page.implicitHeight + 40
+        boundsBehavior: Flickable.StopAtBounds
+        clip: true
+        ScrollBar.vertical: ScrollBar {}
+
+        ColumnLayout {
+            id: page
+            x: 20
+            y: 20
+            width: parent.width - 40
+            spacing: 8
+
+            Card {
+                tint: Theme.systemGray5
+                radius: 100
+                topPadding: 0
+                bottomPadding: 0
+                Layout.preferredHeight: 50
+                contentItem: RowLayout {
+                    spacing: 8
+                    Label { text: "Тема" }
+                    Item { Layout.fillWidth: true }
+                    Row {
+                        objectName: "themePicker"
+                        spacing: 2
+                        Accessible.role: Accessible.PageTabList
+                        Accessible.name: "Тема"
+                        Repeater {
+                            model: settings.themeLabels
+                            delegate: ThemeChoice {}
+                        }
+                    }
+                }
+            }
+            Caption { text: "Тема изменяется в приложениях Orvel Box на всех ваших устройствах при перезапуске." }
+
+            Card {
+                tint: Theme.systemGray5
+                radius: 100
+                topPadding: 0
+                bottomPadding: 0
+                Layout.preferredHeight: 50
+                Layout.topMargin: 12
+                contentItem: RowLayout {
+                    spacing: 0
+                    Label { text: "Акцентный цвет" }
+                    Flickable {
+                        id: swatchScroller
+                        objectName: "swatches"
+                        Layout.fillWidth: true
+                        Layout.leftMargin: 20
+                        Layout.preferredHeight: 25
+                        contentWidth: swatchRow.implicitWidth
+                        flickableDirection: Flickable.HorizontalFlick
+                        boundsBehavior: Flickable.StopAtBounds
+                        clip: true
+
+                        function scrollTo(x) {
+                            contentX = Math.max(0, Math.min(contentWidth - width, x))
+                        }
+                        // A mouse wheel turns vertically; here it moves along the row.
+                        WheelHandler {
+                            onWheel: event => swatchScroller.scrollTo(swatchScroller.contentX
+                                                                      - (event.angleDelta.x + event.angleDelta.y) / 4)
+                        }
+                        Row {
+                            id: swatchRow
+                            // Flush right while they all fit, like the theme choices above.
+                            x: Math.max(0, swatchScroller.width - implicitWidth)
+                            spacing: 5
+                            Repeater {
+                                model: settings.allAccentColors
+                                delegate: Swatch {}
+                            }
+                        }
+                    }
+                }
+            }
+            Caption { text: "Выбор акцентного цвета приложения." }
+        }
+    }
+
+    component Label: Text {
+        color: Theme.label
+        font.pixelSize: Theme.body
+    }
+
+    component Caption: Text {
+        color: Theme.secondaryLabel
+        font.pixelSize: Theme.caption
+        wrapMode: Text.Wrap
+        horizontalAlignment: Text.AlignHCenter
+        Layout.fillWidth: true
+        Layout.maximumWidth: Toolkit.isPhone ? Number.POSITIVE_INFINITY : 400
+        Layout.alignment: Qt.AlignHCenter
+    }
+
+    component ThemeChoice: AbstractButton {
+        id: choice
+        required property int index
+        required property string modelData
+        readonly property bool chosen: settings.selectedTheme === index
+        objectName: "theme" + index
+        text: modelData
+        checkable: true
+        checked: chosen
+        implicitWidth: themeText.implicitWidth + 20
+        implicitHeight: 30
+        Accessible.role: Accessible.PageTab
+        onClicked: settings.selectedTheme = index
+        contentItem: Text {
+            id: themeText
+            text: choice.text
+            color: choice.chosen ? Theme.white : root.accentColor
+            font.pixelSize: Theme.subheadline
+            font.weight: choice.chosen ? Font.DemiBold : Font.Normal
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+        }
+        background: Rectangle {
+            radius: height / 2
+            color: choice.chosen ? root.accentColor : Theme.clear
+            border.width: choice.visualFocus ? 2 : 0
+            border.color: choice.chosen ? Theme.label : root.accentColor
+        }
+    }
+
+    component Swatch: AbstractButton {
+        id: swatch
+        required property var modelData
+        readonly property bool marked: settings.markedAccent === modelData.name
+        objectName: "swatch-" + modelData.name
+        implicitWidth: 25
+        implicitHeight: 25
+        Accessible.name: modelData.name
+        Accessible.checkable: true
+        Accessible.checked: marked
+        onClicked: settings.chooseAccent(modelData.name)
+        onActiveFocusChanged: {
+            if (activeFocus && (x < swatchScroller.contentX || x + width > swatchScroller.contentX + swatchScroller.width))
+                swatchScroller.scrollTo(x + width - swatchScroller.width / 2)
+        }
+        background: Rectangle {
+            radius: width / 2
+            color: swatch.modelData.color
+            border.width: swatch.visualFocus ? 2 : 0
+            border.color: Theme.label
+        }
+        contentItem: Item {
+            Rectangle {
+                anchors.centerIn: parent
+                width: 21
+                height: 21
+                radius: width / 2
+                color: Theme.clear
+                border.width: swatch.marked ? 2 : 0
+                border.color: Theme.white
+            }
+        }
+    }
+}

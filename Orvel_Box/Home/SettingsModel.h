@@ -1,0 +1,70 @@
+#pragma once
+#include "CoordinatorModel.h"
+#include "ScreenModel.h"
+#include "VariantList.h"
+
+#include <QPointer>
+#include <QUuid>
+#include <QVariantList>
+
+// One swatch of the accent picker.
+struct accentColor {
+    Q_GADGET
+    Q_PROPERTY(QString name MEMBER name)
+    Q_PROPERTY(QColor color MEMBER color)
+  public:
+    QUuid id;
+    QString name; // the value stored on the service
+    QColor color;
+};
+
+// The settings screen: colour theme and accent colour. A choice goes into the settings map at
+// once (through the root view's model, so every screen restyles) and then to the per-user
+// store through the coordinator's PreferenceWriter.
+class SettingsModel : public ScreenModel {
+    Q_OBJECT
+    QML_ELEMENT
+    // Owner of the settings map, read and written.
+    Q_PROPERTY(CoordinatorModel* coordinator READ coordinator WRITE setCoordinator NOTIFY
+                   coordinatorChanged)
+    // 0 system, 1 light, 2 dark.
+    Q_PROPERTY(
+        int selectedTheme READ selectedTheme WRITE setSelectedTheme NOTIFY selectedThemeChanged)
+    Q_PROPERTY(QStringList themeLabels READ themeLabels CONSTANT)
+    Q_PROPERTY(QVariantList allAccentColors READ allAccentColorsForQml CONSTANT)
+    // Name of the swatch to mark.
+    Q_PROPERTY(QString markedAccent READ markedAccent NOTIFY markedAccentChanged)
+  public:
+    explicit SettingsModel(QObject* parent = nullptr);
+
+    CoordinatorModel* coordinator() const { return m_coordinator; }
+    void setCoordinator(CoordinatorModel* coordinator);
+    int selectedTheme() const { return m_selectedTheme; }
+    // A change writes the map and the store; setting the current value does nothing.
+    void setSelectedTheme(int theme);
+    static QStringList themeLabels();
+    const QList<accentColor>& allAccentColors() const { return m_allAccentColors; }
+    QString markedAccent() const;
+    // A tap on a swatch; tapping the marked one writes again.
+    Q_INVOKABLE void chooseAccent(const QString& name);
+
+    // Stored theme text for a picker index and back; unknown text is the system theme.
+    static QString themeText(int theme);
+    static int themeIndex(const QVariant& text);
+
+  signals:
+    void coordinatorChanged();
+    void selectedThemeChanged();
+    void markedAccentChanged();
+
+  protected:
+    void appeared() override;
+
+  private:
+    QVariantList allAccentColorsForQml() const { return variantList(m_allAccentColors); }
+    void store(const QString& key, const QString& value);
+
+    QPointer<CoordinatorModel> m_coordinator;
+    int m_selectedTheme = 0;
+    QList<accentColor> m_allAccentColors;
+};
