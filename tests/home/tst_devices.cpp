@@ -1,0 +1,337 @@
+// The devices screen against the stand-in: this device and the account's sessions, ending a
+// session, answers that come back late, and signing out.
+#include "DevicescreenModel.h"
+#include "MenuScreenModel.h"
+#include "SignedInWindow.h"
+
+#include <QJsonArray>
+#include <QSignalSpy>
+
+class TestDevices : public QObject {
+    Q_OBJECT
+    SignedInWindow w;
+    std::unique_ptr<OrvelApi> phone; // the same account signed in on a second device
+
+    std::unique_ptr<DevicescreenModel> open() {
+        auto model = std::make_unique<DevicescreenModel>();
+        model->setCo(w.co());
+        model->setActive(true);
+        return model;
+    }
+    static bool loaded(DevicescreenModel& m) {
+        return detail::spinUntil([&] { return !m.myDeviceLoading() && !m.allDevicesLoading(); },
+                                 10000);
+    }
+    static QStringList names(const DevicescreenModel& m) {
+        QStringList out;
+        for (const session& s : m.allDevices())
+            out.append(s.device_name);
+        return out;
+    }
+    qint64 phoneSession(const DevicescreenModel& m) const {
+        for (const session& s : m.allDevices())
+            if (s.device_name == u"Pixel 8")
+                return s.id;
+        return -1;
+    }
+    void script(const char* method, const char* path, const QJsonObject& body, int delayMs = 0,
+                int times = -1) {
+        standin::Fault f;
+        f.status = 200;
+        f.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
+        f.delayMs = delayMs;
+        f.times = times;
+        w.fault(method, path, f);
+    }
+    int gets(const char* path) const {
+        return w.server->count(QStringLiteral("GET"), QString::fromLatin1(path));
+    }
+
+  private slots:
+    void init() {
+        QVERIFY(w.start());
+        phone = w.signInElsewhere(QStringLiteral("Pixel 8"), QStringLiteral("android"));
+        QVERIFY(phone);
+    }
+    void cleanup() {
+        phone.reset();
+        w.stop();
+    }
+
+    void records_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<bool>("current");
+        QTest::addColumn<qint64>("id");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("icon");
+        QTest::addColumn<QString>("ip");
+        QTest::newRow("web")
+            << QByteArray(R"({"id":3,"device_type":"web","device_name":"Firefox","ip":"10.0.0.2"})")
+            << false << qint64(3) << "Firefox"
+            << "web"
+            << "globe"
+            << "10.0.0.2";
+        QTest::newRow("ios") << QByteArray(R"({"device_type":"ios"})") << false << qint64(0)
+                             << "unknown"
+                             << "ios"
+                             << "iphone"
+                             << "0.0.0.0";
+        QTest::newRow("desktop") << QByteArray(R"({"device_type":"desktop"})") << true << qint64(0)
+                                 << ""
+                                 << "desktop"
+                                 << "macbook.gen1"
+                                 << "0.0.0.0";
+        QTest::newRow("pwa") << QByteArray(R"({"device_type":"pwa"})") << false << qint64(0)
+                             << "unknown"
+                             << "pwa"
+                             << "app.background.dotted"
+                             << "0.0.0.0";
+        QTest::newRow("android") << QByteArray(R"({"device_type":"android"})") << false << qint64(0)
+                                 << "unknown"
+                                 << "android"
+                                 << "iphone.gen1"
+                                 << "0.0.0.0";
+        QTest::newRow("other case")
+            << QByteArray(R"({"device_type":"Desktop"})") << false << qint64(0) << "unknown"
+            << "Desktop"
+            << "questionmark.app"
+            << "0.0.0.0";
+        QTest::newRow("nothing in the list") << QByteArray("{}") << false << qint64(0) << "unknown"
+                                             << "unknown"
+                                             << "questionmark.app"
+                                             << "0.0.0.0";
+        QTest::newRow("nothing for this device") << QByteArray("{}") << true << qint64(0) << ""
+                                                 << ""
+                                                 << "questionmark.app"
+                                                 << "0.0.0.0";
+        QTest::newRow("wrong kinds")
+            << QByteArray(R"({"id":"7","device_type":5,"device_name":null,"ip":false})") << false
+            << qint64(0) << "unknown"
+            << "unknown"
+            << "questionmark.app"
+            << "0.0.0.0";
+        QTest::newRow("fractional id") << QByteArray(R"({"id":7.5})") << true << qint64(0) << ""
+                                       << ""
+                                       << "questionmark.app"
+                                       << "0.0.0.0";
+    }
+    void records() {
+        QFETCH(QByteArray, json);
+        QFETCH(bool, current);
+        const QJsonObject o = QJsonDocument::fromJson(json).object();
+        const session s = current ? session::current(o) : session::listed(o);
+        QTEST(s.id, "id");
+        QTEST(s.device_name, "name");
+        QTEST(s.device_type, "type");
+        QTEST(s.shownIcon(), "icon");
+        QTEST(s.ip, "ip");
+        QCOMPARE(session::placeholder().shownIcon(), QStringLiteral("globe"));
+    }
+
+    void thisDeviceAndTheSessions() {
+        auto screen = open();
+        QVERIFY(screen->myDeviceLoading());
+        QVERIFY(screen->allDevicesLoading());
+        QVERIFY(loaded(*screen));
+        const session me = screen->myDevice();
+        QCOMPARE(me.device_name, QStringLiteral("test"));
+        QCOMPARE(me.shownIcon(), QStringLiteral("macbook.gen1"));
+        QCOMPARE(me.ip, QStringLiteral("127.0.0.1"));
+        // Service order, nothing left out: this device is listed too.
+        QCOMPARE(names(*screen), QStringList({"Pixel 8", "test"}));
+        QCOMPARE(screen->allDevices().first().shownIcon(), QStringLiteral("iphone.gen1"));
+        QCOMPARE(screen->allDevices().last().id, me.id);
+    }
+
+    void oddAnswers_data() {
+        QTest::addColumn<QByteArray>("current");
+        QTest::addColumn<QByteArray>("list");
+        QTest::addColumn<QString>("myName");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("no session member")
+            << QByteArray("{}") << QByteArray(R"({"sessions":[]})") << "" << QStringList();
+        QTest::newRow("session not a map")
+            << QByteArray(R"({"session":[1]})") << QByteArray(R"({"sessions":{"id":1}})") << ""
+            << QStringList();
+        QTest::newRow("nameless entries")
+            << QByteArray(R"({"session":{"device_name":"Mac"}})")
+            << QByteArray(R"({"sessions":[{"id":1},{"id":2,"device_name":"iPad"}]})") << "Mac"
+            << QStringList{"unknown", "iPad"};
+    }
+    void oddAnswers() {
+        QFETCH(QByteArray, current);
+        QFETCH(QByteArray, list);
+        script("GET", "/api/sessions/current", QJsonDocument::fromJson(current).object());
+        script("GET", "/api/users/sessions", QJsonDocument::fromJson(list).object());
+        auto screen = open();
+        QVERIFY(loaded(*screen));
+        QTEST(screen->myDevice().device_name, "myName");
+        QTEST(names(*screen), "listed");
+    }
+
+    // Ending another session: both blocks wait, the service forgets the session, the list
+    // comes back without it.
+    void revokeAnotherSession() {
+        auto screen = open();
+        QVERIFY(loaded(*screen));
+        const qint64 id = phoneSession(*screen);
+        QVERIFY(id > 0);
+
+        screen->revoke(id);
+        QVERIFY(screen->myDeviceLoading());
+        QVERIFY(screen->allDevicesLoading());
+        QVERIFY(screen->allDevices().isEmpty());
+        QCOMPARE(screen->myDevice(), session::placeholder());
+        QVERIFY(loaded(*screen));
+        QCOMPARE(names(*screen), QStringList{"test"});
+        const QJsonObject sent{{"session_id", id}};
+        QCOMPARE(w.bodies("/api/users/sessions/revoke"), QList<QJsonObject>{sent});
+        const auto refused = await(phone->getMe());
+        QVERIFY(refused && !refused->ok());
+    }
+
+    // A refused or lost revoke is logged and leaves the screen waiting until it is shown again.
+    void revokeFails_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("drop");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("server error") << 500 << false << "HTTP Error: 500";
+        QTest::newRow("not found") << 404 << false << "HTTP Error: 404";
+        QTest::newRow("connection lost") << 0 << true << "";
+    }
+    void revokeFails() {
+        QFETCH(int, status);
+        QFETCH(bool, drop);
+        QFETCH(QString, logged);
+        auto screen = open();
+        QVERIFY(loaded(*screen));
+        standin::Fault f;
+        f.status = status;
+        f.drop = drop;
+        w.fault("POST", "/api/users/sessions/revoke", f);
+        QSignalSpy settled(screen.get(), &DevicescreenModel::settled);
+        const int listLoads = gets("/api/users/sessions");
+        LogCapture log;
+
+        screen->revoke(phoneSession(*screen));
+        QVERIFY(settled.wait(10000));
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY(log.contains(logged));
+        QVERIFY(screen->myDeviceLoading());
+        QVERIFY(screen->allDevicesLoading());
+        QCOMPARE(gets("/api/users/sessions"), listLoads);
+
+        w.server->clearFaults();
+        screen->setActive(false);
+        screen->setActive(true);
+        QVERIFY(loaded(*screen));
+        QCOMPARE(names(*screen), QStringList({"Pixel 8", "test"}));
+    }
+
+    // This device's own session in the list is a sign-out: the screen asks first and sends
+    // nothing yet.
+    void revokeThisDeviceAsksToSignOut() {
+        auto screen = open();
+        QVERIFY(loaded(*screen));
+        QSignalSpy asked(screen.get(), &DevicescreenModel::signOutRequested);
+        screen->revoke(screen->myDevice().id);
+        QCOMPARE(asked.count(), 1);
+        QCOMPARE(w.posts("/api/users/sessions/revoke"), 0);
+        QVERIFY(!screen->allDevicesLoading());
+        QCOMPARE(w.co()->appState(), CO::appStates::home);
+    }
+
+    // A list asked for earlier and answered later never replaces or joins a newer one.
+    void lateAnswerIsDropped_data() {
+        QTest::addColumn<bool>("revoke");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<int>("tasks");
+        QTest::newRow("shown again") << false << QStringList({"Pixel 8", "test"}) << 4;
+        QTest::newRow("session ended") << true << QStringList{"test"} << 5;
+    }
+    void lateAnswerIsDropped() {
+        QFETCH(bool, revoke);
+        QFETCH(int, tasks);
+        qint64 phoneId = 0;
+        {
+            auto first = open();
+            QVERIFY(loaded(*first));
+            phoneId = phoneSession(*first);
+        }
+        const QJsonObject stale{
+            {"sessions", QJsonArray{QJsonObject{{"id", 999}, {"device_name", "stale"}}}}};
+        script("GET", "/api/users/sessions", stale, 500, 1);
+        script("GET", "/api/sessions/current",
+               {{"session", QJsonObject{{"id", 999}, {"device_name", "stale"}}}}, 500, 1);
+        auto screen = open();
+        QSignalSpy settled(screen.get(), &DevicescreenModel::settled);
+        QVERIFY(QTest::qWaitFor([&] { return gets("/api/users/sessions") == 2; }, 5000));
+
+        if (revoke) {
+            screen->revoke(phoneId);
+        } else {
+            screen->setActive(false);
+            screen->setActive(true);
+        }
+        QVERIFY(QTest::qWaitFor([&] { return settled.count() == tasks; }, 10000));
+        QVERIFY(!screen->myDeviceLoading());
+        QVERIFY(!screen->allDevicesLoading());
+        QCOMPARE(screen->myDevice().device_name, QStringLiteral("test"));
+        QTEST(names(*screen), "listed");
+    }
+
+    // Signing out ends in the login screen with the tokens gone, also when the service cannot
+    // be reached; whoever signs in next sees their own account.
+    void signOutThenAnotherAccount_data() {
+        QTest::addColumn<bool>("serviceDown");
+        QTest::newRow("service answers") << false;
+        QTest::newRow("service down") << true;
+    }
+    void signOutThenAnotherAccount() {
+        QFETCH(bool, serviceDown);
+        auto screen = open();
+        QVERIFY(loaded(*screen));
+        const qint64 studentSession = screen->myDevice().id;
+        if (serviceDown) {
+            standin::Fault f;
+            f.drop = true;
+            f.times = 2;
+            w.fault("POST", "/api/auth/logout", f);
+        }
+
+        screen->signOut();
+        QVERIFY(QTest::qWaitFor([&] { return w.co()->appState() == CO::appStates::login; }, 10000));
+        QCOMPARE(w.root->screen(), QStringLiteral("login"));
+        QVERIFY(!w.tokens->read(QString::fromLatin1(TokenStore::accessKey)));
+        QVERIFY(!w.tokens->read(QString::fromLatin1(TokenStore::refreshKey)));
+        QVERIFY(!w.co()->api()->accessToken());
+        QVERIFY(w.root->settings().isEmpty());
+        screen.reset();
+
+        // The sign-in screen's part: sign in, then go home.
+        const auto signedIn =
+            await(w.co()->api()->login(QStringLiteral("teacher"), QStringLiteral("teacher")));
+        QVERIFY(signedIn && signedIn->ok());
+        w.co()->setAppState(CO::appStates::home);
+        QVERIFY(w.homeLoaded());
+
+        screen = open();
+        QVERIFY(loaded(*screen));
+        QVERIFY(screen->myDevice().id != studentSession);
+        QCOMPARE(screen->allDevices().size(), 1);
+        QCOMPARE(screen->allDevices().first().id, screen->myDevice().id);
+        QCOMPARE(screen->myDevice().device_type, QStringLiteral("desktop"));
+
+        const auto me = await(w.co()->api()->getMe());
+        QVERIFY(me && me->ok());
+        MenuScreenModel menu;
+        menu.setCo(w.co());
+        menu.setMeInfo(me->value().toVariantMap());
+        QCOMPARE(menu.name(), QStringLiteral("Ольга Козлова"));
+        QCOMPARE(menu.loginLine(), QStringLiteral("@teacher"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDevices)
+#include "tst_devices.moc"

@@ -1,0 +1,385 @@
+// The menu and the side screens it opens, drawn in offscreen windows against the stand-in and
+// driven by mouse and keyboard. Pictures go to the artefact folder.
+#include "CachedAsyncImage.h"
+#include "DevicescreenModel.h"
+#include "MenuScreenModel.h"
+#include "QmlScene.h"
+#include "SettingsModel.h"
+#include "SignedInWindow.h"
+#include "Toolkit.h"
+
+#include <QDir>
+#include <QQueue>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
+
+namespace {
+const QByteArray sceneQml = R"qml(
+import QtQuick
+import OrvelBox.Controls
+import OrvelBox.Core
+import OrvelBox.Home
+Rectangle {
+    id: scene
+    property CO co
+    property CoordinatorModel coordinator
+    property var meInfo: ({})
+    property bool meInfoLoading: false
+    property string scheme
+    color: Theme.systemBackground
+    Component.onCompleted: Theme.preferredScheme = scheme
+    NavigationStack {
+        id: nav
+        objectName: "navigation"
+        anchors.fill: parent
+        tint: Accent.of(scene.coordinator.settings, Theme.blue)
+        initialItem: MenuScreen {
+            objectName: "menu"
+            co: scene.co
+            coordinator: scene.coordinator
+            meInfo: scene.meInfo
+            meInfoLoading: scene.meInfoLoading
+            navigation: nav
+        }
+    }
+}
+)qml";
+
+// The first item called `name` in the visual tree below `root`, nearest first. Pushed pages
+// and repeated delegates hang there without QObject parents.
+QQuickItem* itemNamed(QQuickItem* root, const QString& name) {
+    QQueue<QQuickItem*> queue;
+    queue.enqueue(root);
+    while (!queue.isEmpty()) {
+        QQuickItem* item = queue.dequeue();
+        if (item->objectName() == name && item->isVisible())
+            return item;
+        for (QQuickItem* child : item->childItems())
+            queue.enqueue(child);
+    }
+    return nullptr;
+}
+
+QPoint centreOf(QQuickItem* item) {
+    return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+}
+} // namespace
+
+class TestHomeViews : public QObject {
+    Q_OBJECT
+    SignedInWindow w;
+    std::unique_ptr<OrvelApi> phone;
+    std::unique_ptr<QmlScene> scene;
+
+    QQuickItem* navigation() const { return scene->find<QQuickItem>(QStringLiteral("navigation")); }
+    QQuickItem* current() const {
+        return navigation()->property("currentItem").value<QQuickItem*>();
+    }
+    QQuickItem* named(const char* name) {
+        return itemNamed(scene->root(), QString::fromLatin1(name));
+    }
+    void click(QQuickItem* item, Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mouseClick(&scene->window(), button, {}, centreOf(item));
+    }
+
+    bool show(const QString& scheme, QSize size = {820, 720}) {
+        const auto me = await(w.co()->api()->getMe());
+        if (!me || !me->ok())
+            return false;
+        scene = std::make_unique<QmlScene>(size);
+        return scene->load(sceneQml, {{"co", QVariant::fromValue(w.co())},
+                                      {"coordinator", QVariant::fromValue(w.root.get())},
+                                      {"meInfo", me->value().toVariantMap()},
+                                      {"scheme", scheme}}) != nullptr;
+    }
+    // Clicks the menu row and waits until its screen has slid in.
+    QQuickItem* openRow(const char* row, const QString& title) {
+        click(named(row));
+        const bool arrived = QTest::qWaitFor(
+            [&] {
+                return navigation()->property("currentTitle").toString() == title &&
+                       current()->x() == 0;
+            },
+            5000);
+        return arrived ? current() : nullptr;
+    }
+    bool back() {
+        QVariant popped;
+        QMetaObject::invokeMethod(navigation(), "pop", Q_RETURN_ARG(QVariant, popped));
+        return QTest::qWaitFor(
+            [&] { return current()->objectName() == u"menu" && current()->x() == 0; }, 5000);
+    }
+    bool avatarShown() {
+        auto* photo = named("avatar")->findChild<CachedAsyncImage*>();
+        return photo && QTest::qWaitFor([&] { return photo->ready(); }, 10000);
+    }
+    template <class M> M* modelOf(QQuickItem* page) { return page->property("model").value<M*>(); }
+    DevicescreenModel* devices(QQuickItem* page) {
+        auto* m = modelOf<DevicescreenModel>(page);
+        const bool loaded = QTest::qWaitFor(
+            [&] { return !m->myDeviceLoading() && !m->allDevicesLoading(); }, 10000);
+        return loaded ? m : nullptr;
+    }
+    void save(const QString& name) {
+        const QImage picture = scene->grab();
+        QVERIFY(picture.save(QDir(screenshotDir()).filePath(name)));
+    }
+
+  private slots:
+    void init() {
+        QVERIFY(w.start());
+        phone = w.signInElsewhere(QStringLiteral("Pixel 8"), QStringLiteral("android"));
+        QVERIFY(phone);
+    }
+    void cleanup() {
+        scene.reset();
+        phone.reset();
+        w.stop();
+        Toolkit::instance()->setIdiom(QStringLiteral("pad"));
+        Toolkit::instance()->setUrlOpener({});
+    }
+
+    void screens_data() {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QString>("accent");
+        QTest::newRow("light") << "light"
+                               << "blue";
+        QTest::newRow("dark") << "dark"
+                              << "purple";
+    }
+    void screens() {
+        QFETCH(QString, scheme);
+        QFETCH(QString, accent);
+        w.root->setSetting(QStringLiteral("settings__theme"), scheme);
+        w.root->setSetting(QStringLiteral("settings__accent_color_string"), accent);
+        w.root->setSetting(QStringLiteral("settings__accent_color"),
+                           CoordinatorModel::accentColor(accent));
+        QVERIFY(show(scheme));
+        QVERIFY(avatarShown());
+        save(QStringLiteral("menu-%1.png").arg(scheme));
+        // The card's gradient: #474759 in its middle, #25252E from 180 points out.
+        QQuickItem* card = named("profileCard");
+        const QImage picture = scene->grab();
+        const QPoint middle = centreOf(card);
+        auto near = [](QColor a, QColor b) {
+            return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                       std::abs(a.blue() - b.blue()) <=
+                   6;
+        };
+        // 70 points out, beside the avatar: 70/180 of the way from one colour to the other.
+        QVERIFY(near(picture.pixelColor(middle.x() + 70, middle.y()), QColor(58, 58, 72)));
+        QCOMPARE(picture.pixelColor(middle.x() + 250, middle.y()), QColor(37, 37, 46));
+
+        QQuickItem* page = openRow("settingsRow", QStringLiteral("Настройки"));
+        QVERIFY(page);
+        QCOMPARE(modelOf<SettingsModel>(page)->selectedTheme(), scheme == u"dark" ? 2 : 1);
+        save(QStringLiteral("settings-%1.png").arg(scheme));
+        QVERIFY(back());
+
+        page = openRow("devicesRow", QStringLiteral("Устройства"));
+        QVERIFY(page && devices(page));
+        QVERIFY(pixelsNear(scene->grab(), CoordinatorModel::accentColor(accent), 6) > 2000);
+        save(QStringLiteral("devices-%1.png").arg(scheme));
+        QVERIFY(back());
+
+        page = openRow("aboutRow", QStringLiteral("О Приложении"));
+        QVERIFY(page);
+        scene->window().resize(820, 1000);
+        scene->root()->setSize({820, 1000});
+        QVERIFY(QTest::qWaitFor([&] { return page->height() > 900; }, 2000));
+        save(QStringLiteral("about-%1.png").arg(scheme));
+    }
+
+    // A phone held sideways puts the avatar beside the names; the rows take the whole width.
+    void menuOnAPhone_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("beside");
+        QTest::newRow("portrait") << QSize(390, 760) << false;
+        QTest::newRow("landscape") << QSize(760, 390) << true;
+    }
+    void menuOnAPhone() {
+        QFETCH(QSize, size);
+        QFETCH(bool, beside);
+        Toolkit::instance()->setIdiom(QStringLiteral("phone"));
+        QVERIFY(show(QStringLiteral("light"), size));
+        QVERIFY(avatarShown());
+        QQuickItem* avatar = named("avatar");
+        QQuickItem* name = named("profileName");
+        const QPointF a = avatar->mapToScene({0, 0});
+        const QPointF n = name->mapToScene({0, 0});
+        QCOMPARE(n.x() > a.x() + avatar->width(), beside);
+        QCOMPARE(n.y() > a.y() + avatar->height(), !beside);
+        QCOMPARE(named("settingsRow")->width(), size.width() - 40.0);
+        save(QStringLiteral("menu-phone-%1.png").arg(QString::fromLatin1(QTest::currentDataTag())));
+    }
+
+    void menuWaitsForTheAccount() {
+        scene = std::make_unique<QmlScene>(QSize(820, 720));
+        QVERIFY(scene->load(sceneQml, {{"co", QVariant::fromValue(w.co())},
+                                       {"coordinator", QVariant::fromValue(w.root.get())},
+                                       {"meInfoLoading", true}}));
+        QVERIFY(named("menuLoading"));
+        QVERIFY(!named("settingsRow"));
+        QVERIFY(!named("profileCard"));
+    }
+
+    // Each row opens its screen with what that screen needs; feedback goes to the browser.
+    void menuRows() {
+        QList<QUrl> opened;
+        Toolkit::instance()->setUrlOpener([&](const QUrl& u) { opened.append(u); });
+        QVERIFY(show(QString()));
+        const QVariantMap settings = w.root->settings();
+
+        QQuickItem* page = openRow("workModeRow", QStringLiteral("Режим работы"));
+        QVERIFY(page);
+        QCOMPARE(page->property("co").value<CO*>(), w.co());
+        QCOMPARE(page->property("settings").toMap(), settings);
+        QVERIFY(back());
+
+        page = openRow("devicesRow", QStringLiteral("Устройства"));
+        QVERIFY(page && devices(page));
+        QCOMPARE(page->property("settings").toMap(), settings);
+        QVERIFY(back());
+
+        page = openRow("settingsRow", QStringLiteral("Настройки"));
+        QVERIFY(page);
+        QCOMPARE(page->property("coordinator").value<CoordinatorModel*>(), w.root.get());
+        QVERIFY(back());
+
+        page = openRow("aboutRow", QStringLiteral("О Приложении"));
+        QVERIFY(page);
+        QCOMPARE(page->property("settings").toMap(), settings);
+        QVERIFY(back());
+
+        click(named("feedbackRow"));
+        QCOMPARE(opened, QList<QUrl>{MenuScreenModel::feedbackUrl()});
+        QCOMPARE(navigation()->property("depth").toInt(), 1);
+    }
+
+    // Choices made with the mouse restyle the window at once and reach the store.
+    void settingsByPointer() {
+        QVERIFY(show(QString()));
+        QQuickItem* page = openRow("settingsRow", QStringLiteral("Настройки"));
+        QVERIFY(page);
+        click(named("theme2"));
+        QCOMPARE(w.setting("settings__theme").toString(), QStringLiteral("dark"));
+        click(named("swatch-green"));
+        QCOMPARE(w.setting("settings__accent_color_string").toString(), QStringLiteral("green"));
+        QCOMPARE(page->property("accentColor").value<QColor>(),
+                 CoordinatorModel::accentColor(QStringLiteral("green")));
+        QCOMPARE(navigation()->property("tint").value<QColor>(),
+                 CoordinatorModel::accentColor(QStringLiteral("green")));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return w.stored(QStringLiteral("settings__accent_color")).toString() == u"green";
+            },
+            10000));
+
+        // The swatches that do not fit are reached with the wheel.
+        QQuickItem* swatches = named("swatches");
+        QVERIFY(named("swatch-brown")->mapToItem(swatches, {0, 0}).x() > swatches->width());
+        const QPoint at = centreOf(swatches);
+        QWheelEvent wheel(at, scene->window().mapToGlobal(at), {}, {0, -360}, Qt::NoButton, {},
+                          Qt::NoScrollPhase, false);
+        QGuiApplication::sendEvent(&scene->window(), &wheel);
+        QVERIFY(QTest::qWaitFor([&] { return swatches->property("contentX").toReal() > 0; }, 2000));
+        swatches->setProperty("contentX", 0);
+        // So is a swatch that gets the keyboard focus.
+        named("swatch-brown")->forceActiveFocus(Qt::TabFocusReason);
+        QVERIFY(swatches->property("contentX").toReal() > 0);
+        QCOMPARE(w.stored(QStringLiteral("settings__theme")).toString(), QStringLiteral("dark"));
+    }
+
+    // The other device's card ends its session by its button, the Delete key or its menu.
+    void revokeFromTheCard_data() {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("button") << "button";
+        QTest::newRow("Delete key") << "key";
+        QTest::newRow("context menu") << "menu";
+    }
+    void revokeFromTheCard() {
+        QFETCH(QString, way);
+        QVERIFY(show(QString()));
+        QQuickItem* page = openRow("devicesRow", QStringLiteral("Устройства"));
+        DevicescreenModel* model = page ? devices(page) : nullptr;
+        QVERIFY(model);
+        qint64 phoneId = 0;
+        for (const session& s : model->allDevices())
+            if (s.device_name == u"Pixel 8")
+                phoneId = s.id;
+        QQuickItem* card = itemNamed(page, QStringLiteral("session-%1").arg(phoneId));
+        QVERIFY(card);
+
+        if (way == u"button") {
+            click(itemNamed(card, QStringLiteral("revokeButton")));
+        } else if (way == u"key") {
+            card->forceActiveFocus(Qt::TabFocusReason);
+            QTest::keyClick(&scene->window(), Qt::Key_Delete);
+        } else {
+            click(card, Qt::RightButton);
+            QObject* menu = card->findChild<QObject*>(QStringLiteral("contextMenu"));
+            QVERIFY(menu &&
+                    QTest::qWaitFor([&] { return menu->property("opened").toBool(); }, 5000));
+            QQuickItem* item =
+                itemNamed(scene->window().contentItem(), QStringLiteral("revokeItem"));
+            QVERIFY(item);
+            QVERIFY(QTest::qWaitFor([&] { return item->opacity() == 1.0; }, 5000));
+            click(item);
+        }
+        QVERIFY(QTest::qWaitFor([&] { return w.posts("/api/users/sessions/revoke") == 1; }, 5000));
+        QVERIFY(devices(page));
+        QCOMPARE(model->allDevices().size(), 1);
+        QVERIFY(!itemNamed(page, QStringLiteral("session-%1").arg(phoneId)));
+    }
+
+    // Signing out asks first; cancelling changes nothing. Ending this device's own session
+    // from its card asks the same.
+    void signOutAsksFirst_data() {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("button, cancelled") << "signOutButton" << false;
+        QTest::newRow("button, confirmed") << "signOutButton" << true;
+        QTest::newRow("own card, confirmed") << "ownCard" << true;
+    }
+    void signOutAsksFirst() {
+        QFETCH(QString, from);
+        QFETCH(bool, confirm);
+        QVERIFY(show(QString()));
+        QQuickItem* page = openRow("devicesRow", QStringLiteral("Устройства"));
+        DevicescreenModel* model = page ? devices(page) : nullptr;
+        QVERIFY(model);
+        QQuickItem* opener =
+            from == u"ownCard"
+                ? itemNamed(itemNamed(page, QStringLiteral("session-%1").arg(model->myDevice().id)),
+                            QStringLiteral("revokeButton"))
+                : itemNamed(page, from);
+        QVERIFY(opener);
+        click(opener);
+        QObject* dialog = page->property("confirmation").value<QObject*>();
+        QVERIFY(QTest::qWaitFor([&] { return dialog->property("opened").toBool(); }, 5000));
+        save(QStringLiteral("devices-sign-out.png"));
+
+        QQuickItem* button =
+            itemNamed(scene->window().contentItem(),
+                      confirm ? QStringLiteral("confirmButton") : QStringLiteral("cancelButton"));
+        QVERIFY(button);
+        click(button);
+        QVERIFY(QTest::qWaitFor([&] { return !dialog->property("visible").toBool(); }, 5000));
+        if (!confirm) {
+            QCOMPARE(w.co()->appState(), CO::appStates::home);
+            QVERIFY(!model->allDevicesLoading());
+            QCOMPARE(model->allDevices().size(), 2);
+        } else {
+            QVERIFY(
+                QTest::qWaitFor([&] { return w.co()->appState() == CO::appStates::login; }, 5000));
+            QCOMPARE(w.posts("/api/auth/logout"), 1);
+            QCOMPARE(w.posts("/api/users/sessions/revoke"), 0);
+            QVERIFY(!w.tokens->read(QString::fromLatin1(TokenStore::accessKey)));
+        }
+    }
+};
+
+QTEST_MAIN(TestHomeViews)
+#include "tst_homeviews.moc"

@@ -1,0 +1,244 @@
+// Theme and accent choices: the settings map changes at once, the per-user store gets exactly
+// the writes the choices call for, and the last choice is the one stored.
+#include "Palette.h"
+#include "PreferenceWriter.h"
+#include "SettingsModel.h"
+#include "SignedInWindow.h"
+
+class TestSettings : public QObject {
+    Q_OBJECT
+    SignedInWindow w;
+
+    // The screen as it appears: it has read the map (and written what that calls for).
+    std::unique_ptr<SettingsModel> open() {
+        auto model = std::make_unique<SettingsModel>();
+        model->setCo(w.co());
+        model->setCoordinator(w.root.get());
+        model->setActive(true);
+        QCoreApplication::processEvents();
+        return model;
+    }
+    bool written() {
+        PreferenceWriter* writer = PreferenceWriter::of(w.co());
+        return detail::spinUntil([&] { return writer->idle(); }, 10000);
+    }
+    QList<QJsonObject> writes() const { return w.bodies("/api/storage/set"); }
+    static QJsonObject entry(const QString& key, const QString& value) {
+        return {{"key", key}, {"value", value}};
+    }
+    standin::Fault slowFirstWrite() {
+        standin::Fault f;
+        f.delayMs = 400;
+        f.times = 1;
+        return f;
+    }
+
+  private slots:
+    void init() { QVERIFY(w.start()); }
+    void cleanup() { w.stop(); }
+
+    void themeChoice_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("Системная") << "dark" << 0 << "system";
+        QTest::newRow("Светлая") << "system" << 1 << "light";
+        QTest::newRow("Темная") << "system" << 2 << "dark";
+        QTest::newRow("Темная after Светлая") << "light" << 2 << "dark";
+    }
+    void themeChoice() {
+        QFETCH(QString, before);
+        QFETCH(int, choice);
+        QFETCH(QString, stored);
+        w.root->setSetting(QStringLiteral("settings__theme"), before);
+        auto screen = open();
+        QVERIFY(written());
+        w.server->clearLog();
+
+        screen->setSelectedTheme(choice);
+        QCOMPARE(w.setting("settings__theme").toString(), stored);
+        QVERIFY(written());
+        QCOMPARE(writes(), QList<QJsonObject>{entry(QStringLiteral("settings__theme"), stored)});
+        QCOMPARE(w.stored(QStringLiteral("settings__theme")).toString(), stored);
+    }
+
+    // Every swatch, the one already marked included, writes both map entries and one value.
+    void swatch_data() {
+        QTest::addColumn<QString>("name");
+        for (const char* name : {"blue", "red", "orange", "yellow", "green", "mint", "teal", "cyan",
+                                 "indigo", "purple", "pink", "brown"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void swatch() {
+        QFETCH(QString, name);
+        auto screen = open();
+        QCOMPARE(screen->markedAccent(), QStringLiteral("blue"));
+        w.server->clearLog();
+
+        screen->chooseAccent(name);
+        QCOMPARE(w.setting("settings__accent_color").value<QColor>(), *Palette::named(name));
+        QCOMPARE(w.setting("settings__accent_color_string").toString(), name);
+        QCOMPARE(screen->markedAccent(), name);
+        QVERIFY(written());
+        QCOMPARE(writes(),
+                 QList<QJsonObject>{entry(QStringLiteral("settings__accent_color"), name)});
+        QCOMPARE(w.stored(QStringLiteral("settings__accent_color")).toString(), name);
+    }
+
+    void swatchesInDisplayOrder() {
+        SettingsModel screen;
+        QStringList names;
+        for (const accentColor& a : screen.allAccentColors())
+            names.append(a.name);
+        QCOMPARE(names, QStringList({"blue", "red", "orange", "yellow", "green", "mint", "teal",
+                                     "cyan", "indigo", "purple", "pink", "brown"}));
+    }
+
+    // Showing the screen selects the stored theme; a light or dark one counts as a change and
+    // is written back once, anything else selects the system theme without a write.
+    void opening_data() {
+        QTest::addColumn<QVariant>("theme");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<int>("writes");
+        QTest::newRow("light") << QVariant(QStringLiteral("light")) << 1 << 1;
+        QTest::newRow("dark") << QVariant(QStringLiteral("dark")) << 2 << 1;
+        QTest::newRow("system") << QVariant(QStringLiteral("system")) << 0 << 0;
+        QTest::newRow("nothing") << QVariant() << 0 << 0;
+        QTest::newRow("other case") << QVariant(QStringLiteral("Dark")) << 0 << 0;
+        QTest::newRow("junk") << QVariant(QStringLiteral("sepia")) << 0 << 0;
+        QTest::newRow("not text") << QVariant(2) << 0 << 0;
+    }
+    void opening() {
+        QFETCH(QVariant, theme);
+        QFETCH(int, selected);
+        QFETCH(int, writes);
+        QVariantMap settings = w.root->settings();
+        settings.remove(QStringLiteral("settings__theme"));
+        if (theme.isValid())
+            settings.insert(QStringLiteral("settings__theme"), theme);
+        w.root->setSettings(settings);
+        w.server->clearLog();
+
+        auto screen = open();
+        QCOMPARE(screen->selectedTheme(), selected);
+        QVERIFY(written());
+        QCOMPARE(w.posts("/api/storage/set"), writes);
+        if (writes)
+            QCOMPARE(this->writes().first(),
+                     entry(QStringLiteral("settings__theme"), theme.toString()));
+        QCOMPARE(w.setting("settings__theme"), theme);
+
+        // Showing it again after a pushed screen went away sends nothing new.
+        screen->setActive(false);
+        screen->setActive(true);
+        QCoreApplication::processEvents();
+        QVERIFY(written());
+        QCOMPARE(w.posts("/api/storage/set"), writes);
+    }
+
+    // The first write is answered slowly; later choices of the same key wait for it, so the
+    // store ends with the last choice. Choices made meanwhile replace each other.
+    void lastChoiceIsStored_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QStringList>("choices");
+        QTest::addColumn<int>("sent");
+        QTest::newRow("two themes") << "settings__theme" << QStringList{"light", "dark"} << 2;
+        QTest::newRow("three themes")
+            << "settings__theme" << QStringList{"light", "dark", "system"} << 2;
+        QTest::newRow("two colours")
+            << "settings__accent_color" << QStringList{"red", "green"} << 2;
+        QTest::newRow("back to the first")
+            << "settings__accent_color" << QStringList{"pink", "teal", "pink"} << 2;
+    }
+    void lastChoiceIsStored() {
+        QFETCH(QString, key);
+        QFETCH(QStringList, choices);
+        QFETCH(int, sent);
+        auto screen = open();
+        w.server->clearLog();
+        w.fault("POST", "/api/storage/set", slowFirstWrite());
+
+        for (const QString& choice : choices) {
+            if (key == u"settings__theme")
+                screen->setSelectedTheme(SettingsModel::themeIndex(choice));
+            else
+                screen->chooseAccent(choice);
+        }
+        QVERIFY(written());
+        QCOMPARE(w.posts("/api/storage/set"), sent);
+        QCOMPARE(writes().first(), entry(key, choices.first()));
+        QCOMPARE(w.stored(key).toString(), choices.last());
+    }
+
+    // Choices of different keys do not wait for each other.
+    void keysAreWrittenIndependently() {
+        auto screen = open();
+        w.fault("POST", "/api/storage/set", slowFirstWrite());
+        screen->setSelectedTheme(2);
+        screen->chooseAccent(QStringLiteral("mint"));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return w.stored(QStringLiteral("settings__accent_color")).toString() == u"mint";
+            },
+            300));
+        QVERIFY(written());
+        QCOMPARE(w.stored(QStringLiteral("settings__theme")).toString(), QStringLiteral("dark"));
+    }
+
+    // A screen closed right after a choice does not take the write with it.
+    void writeOutlivesTheScreen() {
+        w.fault("POST", "/api/storage/set", slowFirstWrite());
+        auto screen = open();
+        screen->chooseAccent(QStringLiteral("orange"));
+        screen->chooseAccent(QStringLiteral("indigo"));
+        screen.reset();
+        QVERIFY(written());
+        QCOMPARE(w.stored(QStringLiteral("settings__accent_color")).toString(),
+                 QStringLiteral("indigo"));
+    }
+
+    // Signing out drops choices still waiting: they must not reach whoever signs in next.
+    void signingOutDropsWaitingChoices() {
+        auto screen = open();
+        w.server->clearLog();
+        w.fault("POST", "/api/storage/set", slowFirstWrite());
+        screen->chooseAccent(QStringLiteral("red"));
+        screen->chooseAccent(QStringLiteral("brown"));
+        w.co()->setAppState(CO::appStates::login);
+        QVERIFY(written());
+        QCOMPARE(w.posts("/api/storage/set"), 1);
+        QCOMPARE(w.stored(QStringLiteral("settings__accent_color")).toString(),
+                 QStringLiteral("red"));
+    }
+
+    void failedWriteKeepsTheChoice_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("drop");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("server error") << 500 << false << "HTTP Error: 500";
+        QTest::newRow("connection lost") << 0 << true << "";
+    }
+    void failedWriteKeepsTheChoice() {
+        QFETCH(int, status);
+        QFETCH(bool, drop);
+        QFETCH(QString, logged);
+        auto screen = open();
+        standin::Fault f;
+        f.status = status;
+        f.drop = drop;
+        w.fault("POST", "/api/storage/set", f);
+        LogCapture log;
+
+        screen->setSelectedTheme(2);
+        screen->chooseAccent(QStringLiteral("purple"));
+        QVERIFY(written());
+        QCOMPARE(w.setting("settings__theme").toString(), QStringLiteral("dark"));
+        QCOMPARE(w.setting("settings__accent_color_string").toString(), QStringLiteral("purple"));
+        QCOMPARE(w.stored(QStringLiteral("settings__theme")).toString(), QStringLiteral("system"));
+        QCOMPARE(log.lines.size(), 2);
+        QVERIFY(log.contains(logged));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"
