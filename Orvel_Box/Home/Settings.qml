@@ -85,6 +85,16 @@ Item {
                         function scrollTo(x) {
                             contentX = Math.max(0, Math.min(contentWidth - width, x))
                         }
+                        function reveal(left, right) {
+                            if (left < contentX || right > contentX + width)
+                                scrollTo(right - width / 2)
+                        }
+                        // The marked swatch is in sight when the screen opens.
+                        onWidthChanged: {
+                            const marked = swatchRepeater.itemAt(settings.markedIndex)
+                            if (marked)
+                                reveal(marked.x, marked.x + marked.width)
+                        }
                         // A mouse wheel turns vertically; here it moves along the row.
                         WheelHandler {
                             onWheel: event => swatchScroller.scrollTo(swatchScroller.contentX
@@ -96,6 +106,7 @@ Item {
                             x: Math.max(0, swatchScroller.width - implicitWidth)
                             spacing: 5
                             Repeater {
+                                id: swatchRepeater
                                 model: settings.allAccentColors
                                 delegate: Swatch {}
                             }
@@ -163,10 +174,7 @@ Item {
         Accessible.checkable: true
         Accessible.checked: marked
         onClicked: settings.chooseAccent(modelData.name)
-        onActiveFocusChanged: {
-            if (activeFocus && (x < swatchScroller.contentX || x + width > swatchScroller.contentX + swatchScroller.width))
-                swatchScroller.scrollTo(x + width - swatchScroller.width / 2)
-        }
+        onActiveFocusChanged: if (activeFocus) swatchScroller.reveal(x, x + width)
         background: Rectangle {
             radius: width / 2
             color: swatch.modelData.color

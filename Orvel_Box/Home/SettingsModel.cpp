@@ -71,16 +71,23 @@ QString SettingsModel::markedAccent() const {
                                                              : QStringLiteral("blue");
 }
 
+int SettingsModel::indexOf(const QString& name) const {
+    for (qsizetype i = 0; i < m_allAccentColors.size(); ++i)
+        if (m_allAccentColors[i].name == name)
+            return int(i);
+    return -1;
+}
+
 void SettingsModel::chooseAccent(const QString& name) {
-    const auto swatch = std::find_if(m_allAccentColors.cbegin(), m_allAccentColors.cend(),
-                                     [&](const accentColor& a) { return a.name == name; });
-    if (swatch == m_allAccentColors.cend())
+    const int index = indexOf(name);
+    if (index < 0)
         return;
+    const accentColor& swatch = m_allAccentColors[index];
     if (m_coordinator) {
-        m_coordinator->setSetting(accentKey, swatch->color);
-        m_coordinator->setSetting(accentNameKey, swatch->name);
+        m_coordinator->setSetting(accentKey, swatch.color);
+        m_coordinator->setSetting(accentNameKey, swatch.name);
     }
-    store(accentKey, swatch->name);
+    store(accentKey, swatch.name);
 }
 
 void SettingsModel::store(const QString& key, const QString& value) {

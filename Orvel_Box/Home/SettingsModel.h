@@ -34,6 +34,8 @@ class SettingsModel : public ScreenModel {
     Q_PROPERTY(QVariantList allAccentColors READ allAccentColorsForQml CONSTANT)
     // Name of the swatch to mark.
     Q_PROPERTY(QString markedAccent READ markedAccent NOTIFY markedAccentChanged)
+    // Its place in the list; -1 when the stored name is none of the twelve.
+    Q_PROPERTY(int markedIndex READ markedIndex NOTIFY markedAccentChanged)
   public:
     explicit SettingsModel(QObject* parent = nullptr);
 
@@ -45,6 +47,7 @@ class SettingsModel : public ScreenModel {
     static QStringList themeLabels();
     const QList<accentColor>& allAccentColors() const { return m_allAccentColors; }
     QString markedAccent() const;
+    int markedIndex() const { return indexOf(markedAccent()); }
     // A tap on a swatch; tapping the marked one writes again.
     Q_INVOKABLE void chooseAccent(const QString& name);
 
@@ -63,6 +66,7 @@ class SettingsModel : public ScreenModel {
   private:
     QVariantList allAccentColorsForQml() const { return variantList(m_allAccentColors); }
     void store(const QString& key, const QString& value);
+    int indexOf(const QString& name) const;
 
     QPointer<CoordinatorModel> m_coordinator;
     int m_selectedTheme = 0;

@@ -175,6 +175,11 @@ class TestHomeViews : public QObject {
         QQuickItem* page = openRow("settingsRow", QStringLiteral("Настройки"));
         QVERIFY(page);
         QCOMPARE(modelOf<SettingsModel>(page)->selectedTheme(), scheme == u"dark" ? 2 : 1);
+        // The marked swatch is in sight, even when it lies past the end of the card.
+        QQuickItem* swatches = named("swatches");
+        QQuickItem* marked = itemNamed(swatches, QStringLiteral("swatch-") + accent);
+        const qreal at = marked->mapToItem(swatches, {0, 0}).x();
+        QVERIFY(at >= 0 && at + marked->width() <= swatches->width());
         save(QStringLiteral("settings-%1.png").arg(scheme));
         QVERIFY(back());
 

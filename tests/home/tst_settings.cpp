@@ -85,6 +85,27 @@ class TestSettings : public QObject {
         QCOMPARE(w.stored(QStringLiteral("settings__accent_color")).toString(), name);
     }
 
+    // The swatch marked is the stored name's, exactly; a name of another client marks none.
+    void markedSwatch_data() {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<int>("index");
+        QTest::newRow("teal") << QVariant(QStringLiteral("teal")) << 6;
+        QTest::newRow("brown") << QVariant(QStringLiteral("brown")) << 11;
+        QTest::newRow("other case") << QVariant(QStringLiteral("Teal")) << -1;
+        QTest::newRow("unknown name") << QVariant(QStringLiteral("magenta")) << -1;
+        QTest::newRow("missing") << QVariant() << 0;
+        QTest::newRow("not text") << QVariant(3) << 0;
+    }
+    void markedSwatch() {
+        QFETCH(QVariant, stored);
+        QVariantMap settings = w.root->settings();
+        settings.insert(QStringLiteral("settings__accent_color_string"), stored);
+        w.root->setSettings(settings);
+        SettingsModel screen;
+        screen.setCoordinator(w.root.get());
+        QTEST(screen.markedIndex(), "index");
+    }
+
     void swatchesInDisplayOrder() {
         SettingsModel screen;
         QStringList names;
