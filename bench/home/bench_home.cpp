@@ -1,0 +1,147 @@
+// Home screen figures: the process's CPU use while the home screen idles with its
+// once-a-second clock (goal < 0.5 % of one core), and its resident memory once home is shown
+// without the web view (goal < 150 MB). The service is the in-process stand-in; it is idle
+// while the home screen is.
+//
+// Usage: bench_home [seconds per section, default 30]. Run it offscreen or under Xvfb.
+#include "CO.h"
+#include "GlobalHomeModel.h"
+#include "NewsScreenModel.h"
+#include "StandinServer.h"
+#include "Toolkit.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QtQml/qqmlextensionplugin.h>
+#include <cstdio>
+#include <sys/resource.h>
+
+Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
+
+namespace {
+const QByteArray sceneQml = R"qml(
+import QtQuick
+import OrvelBox.Controls
+import OrvelBox.Home
+Rectangle {
+    property var co
+    property var settings
+    color: Theme.systemBackground
+    GlobalHome { anchors.fill: parent; co: parent.co; settings: parent.settings }
+}
+)qml";
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// VmRSS of this process in MiB.
+double residentMiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+// Runs the event loop alone (QTest::qWait would wake every 10 ms and count itself).
+void idle(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Whatever the screen loads when shown has arrived when no request came for a while.
+void settle(standin::Server& server) {
+    qsizetype seen = -1;
+    while (server.requests().size() != seen) {
+        seen = server.requests().size();
+        idle(1500);
+    }
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 30;
+
+    standin::Server server;
+    if (!server.listen())
+        return 1;
+    const QString login = QStringLiteral("student");
+    QString refresh;
+    const QString access = server.issueTokens(login, &refresh);
+    server.setStorage(login, QStringLiteral("work_mode"), QStringLiteral("teacher"));
+    server.setStorage(login, QStringLiteral("teacher"), standin::Server::demoTeacherName());
+    NewsScreenModel::setContentHost(server.baseUrl());
+    QTemporaryDir dir;
+    auto tokens = std::make_shared<TokenStore>(dir.filePath(QStringLiteral("tokens.ini")));
+    tokens->write(QString::fromLatin1(TokenStore::accessKey), access);
+    tokens->write(QString::fromLatin1(TokenStore::refreshKey), refresh);
+    CO co(server.baseUrl(), tokens);
+
+    QQmlEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    QQuickWindow window;
+    window.resize(1000, 700);
+    QQmlComponent component(&engine);
+    component.setData(sceneQml, QUrl(QStringLiteral("qrc:/bench.qml")));
+    const QVariantMap settings{{"settings__theme", "light"}};
+    std::unique_ptr<QObject> object(component.createWithInitialProperties(
+        {{"co", QVariant::fromValue<QObject*>(&co)}, {"settings", settings}}));
+    auto* root = qobject_cast<QQuickItem*>(object.get());
+    if (!root) {
+        std::printf("scene did not load: %s\n", qPrintable(component.errorString()));
+        return 1;
+    }
+    root->setParentItem(window.contentItem());
+    root->setSize(window.size());
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    auto* home = root->findChild<GlobalHomeModel*>();
+    if (!home)
+        return 1;
+
+    std::printf("home screen idling, %s platform, idiom %s, %d s per section (goal < 0.5 %%):\n",
+                qPrintable(QGuiApplication::platformName()),
+                qPrintable(Toolkit::instance()->idiom()), seconds);
+    const char* names[] = {"timetable", "news", "menu"};
+    for (int section = 0; section < 3; ++section) {
+        home->setSelectedUI(section);
+        settle(server);
+        if (section == 0)
+            std::printf("  resident memory with home shown (no web view): %.1f MiB (goal < 150)\n",
+                        residentMiB());
+        QSignalSpy ticks(home, &GlobalHomeModel::ticked);
+        QSignalSpy frames(&window, &QQuickWindow::frameSwapped);
+        const qsizetype requests = server.requests().size();
+        const double cpu = cpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        idle(seconds * 1000);
+        const double used = cpuSeconds() - cpu;
+        std::printf("  %-9s  cpu %6.3f %% of a core   %3lld ticks   %4lld frames   %lld requests\n",
+                    names[section], 100.0 * used / (wall.elapsed() / 1000.0),
+                    qlonglong(ticks.size()), qlonglong(frames.size()),
+                    qlonglong(server.requests().size() - requests));
+    }
+    std::printf("  resident memory at the end: %.1f MiB\n", residentMiB());
+    return 0;
+}

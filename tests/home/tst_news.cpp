@@ -1,0 +1,355 @@
+// The news section against the stand-in's public content service: items read with defaults,
+// picture addresses per device idiom, failures that leave the screen as it was, requests that
+// never carry the user's token, and the page an item opens.
+#include "AppInfo.h"
+#include "NewsScreenModel.h"
+#include "PhotoCache.h"
+#include "SignedInWindow.h"
+#include "Toolkit.h"
+
+#include <QJsonArray>
+#include <QSignalSpy>
+
+using standin::Fault;
+
+namespace {
+const QString recordsPath = QStringLiteral("/api/collections/site_news/records");
+
+QByteArray json(const QJsonObject& o) {
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+QJsonObject item(const QString& id, const QString& title) {
+    return {{"id", id},
+            {"collectionId", "c0ll"},
+            {"collectionName", "site_news"},
+            {"title", title},
+            {"author", "Пресс-служба"},
+            {"date", "03.03.2025"},
+            {"preview", "a.png"},
+            {"created", "2025-03-03 09:00:00.000Z"}};
+}
+QStringList titles(const QList<News>& news) {
+    QStringList out;
+    for (const News& n : news)
+        out.append(n.title);
+    return out;
+}
+} // namespace
+
+class TestNews : public QObject {
+    Q_OBJECT
+    SignedInWindow app;
+    std::unique_ptr<NewsScreenModel> model;
+
+    void answer(int status, const QByteArray& body, int times = -1, int delayMs = 0) {
+        Fault f;
+        f.status = status;
+        f.body = body;
+        f.times = times;
+        f.delayMs = delayMs;
+        app.server->setFault(QStringLiteral("GET"), recordsPath, f);
+    }
+    // Loads once and waits for the end of it; the outcome as the load reported it.
+    bool load() {
+        QSignalSpy finished(model.get(), &NewsScreenModel::loadFinished);
+        model->load();
+        return finished.wait(10000) && finished.first().first().toBool();
+    }
+
+  private slots:
+    void initTestCase() {
+        QVERIFY(app.start());
+        Toolkit::instance()->setIdiom(QStringLiteral("pad"));
+    }
+    void cleanupTestCase() { app.stop(); }
+    void init() {
+        app.server->clearFaults();
+        app.server->clearLog();
+        model = std::make_unique<NewsScreenModel>();
+        model->setCo(app.co());
+        NewsScreenModel::setContentHost(app.server->baseUrl() + QStringLiteral("/"));
+    }
+    void cleanup() {
+        model.reset();
+        Toolkit::instance()->setIdiom(QStringLiteral("pad"));
+    }
+
+    void itemsReadWithDefaults_data() {
+        QTest::addColumn<QJsonObject>("answer");
+        // Fields of each item: author, collectionId, date, id, preview, title.
+        QTest::addColumn<QList<QStringList>>("items");
+        const QStringList empty{"", "", "", "", "", ""};
+        QTest::newRow("complete item, extra keys ignored")
+            << QJsonObject{{"page", 1}, {"items", QJsonArray{item("r1", "День открытых дверей")}}}
+            << QList<QStringList>{
+                   {"Пресс-служба", "c0ll", "03.03.2025", "r1", "a.png", "День открытых дверей"}};
+        QTest::newRow("missing keys")
+            << QJsonObject{{"items", QJsonArray{QJsonObject{}}}} << QList<QStringList>{empty};
+        QTest::newRow("keys of other types")
+            << QJsonObject{{"items", QJsonArray{QJsonObject{{"id", 7},
+                                                            {"collectionId", QJsonValue::Null},
+                                                            {"title", QJsonArray{"a"}},
+                                                            {"author", QJsonObject{}},
+                                                            {"date", 20250303},
+                                                            {"preview", true}}}}}
+            << QList<QStringList>{empty};
+        QTest::newRow("answer order kept")
+            << QJsonObject{{"items", QJsonArray{item("b", "Второй"), item("a", "Первый")}}}
+            << QList<QStringList>{{"Пресс-служба", "c0ll", "03.03.2025", "b", "a.png", "Второй"},
+                                  {"Пресс-служба", "c0ll", "03.03.2025", "a", "a.png", "Первый"}};
+        QTest::newRow("no items") << QJsonObject{{"page", 1}} << QList<QStringList>{};
+        QTest::newRow("items not a list")
+            << QJsonObject{{"items", QJsonObject{{"0", item("r1", "x")}}}} << QList<QStringList>{};
+        QTest::newRow("a list holding a non-object")
+            << QJsonObject{{"items", QJsonArray{item("r1", "x"), "r2"}}} << QList<QStringList>{};
+        QTest::newRow("null items")
+            << QJsonObject{{"items", QJsonValue::Null}} << QList<QStringList>{};
+    }
+    void itemsReadWithDefaults() {
+        QFETCH(QJsonObject, answer);
+        QFETCH(QList<QStringList>, items);
+        this->answer(200, json(answer));
+        QVERIFY(model->isLoading());
+        QVERIFY(load());
+        // Even an answer without items ends the waiting: the list then shows only its header.
+        QVERIFY(!model->isLoading());
+        QCOMPARE(model->news().size(), items.size());
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            const News& n = model->news().at(i);
+            QCOMPARE((QStringList{n.author, n.collectionId, n.date, n.id, n.preview, n.title}),
+                     items.at(i));
+            QCOMPARE(n.preview_img, app.server->baseUrl() + QStringLiteral("/api/files/") +
+                                        n.collectionId + u'/' + n.id + u'/' + n.preview);
+        }
+    }
+
+    // Every item of the demo collection: the composed address serves its picture, the phone's
+    // being the 512-pixel-wide copy.
+    void previewAddresses_data() {
+        QTest::addColumn<QString>("idiom");
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<int>("width");
+        QTest::newRow("pad") << "pad"
+                             << "" << 1280;
+        QTest::newRow("phone") << "phone"
+                               << "?thumb=512x0" << 512;
+    }
+    void previewAddresses() {
+        QFETCH(QString, idiom);
+        QFETCH(QString, suffix);
+        QFETCH(int, width);
+        Toolkit::instance()->setIdiom(idiom);
+        QVERIFY(load());
+        QVERIFY(model->news().size() >= 3);
+        for (const News& n : model->news()) {
+            QVERIFY(!n.id.isEmpty() && !n.collectionId.isEmpty() && !n.preview.isEmpty());
+            QCOMPARE(n.preview_img,
+                     QStringLiteral("%1/api/files/%2/%3/%4%5")
+                         .arg(app.server->baseUrl(), n.collectionId, n.id, n.preview, suffix));
+            QCOMPARE(n.previewUrl(), QUrl(n.preview_img));
+        }
+        const auto picture = await(PhotoCache::instance().load(model->news().first().previewUrl()));
+        QVERIFY(picture && *picture);
+        QCOMPARE((*picture)->width(), width);
+    }
+
+    void itemWithoutPreviewKeepsItsPlaceholder_data() {
+        QTest::addColumn<QString>("idiom");
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("pad") << "pad"
+                             << "/r1/";
+        QTest::newRow("phone") << "phone"
+                               << "/r1/?thumb=512x0";
+    }
+    void itemWithoutPreviewKeepsItsPlaceholder() {
+        QFETCH(QString, idiom);
+        QFETCH(QString, ending);
+        Toolkit::instance()->setIdiom(idiom);
+        QJsonObject bare = item("r1", "Без картинки");
+        bare.remove(QStringLiteral("preview"));
+        answer(200, json({{"items", QJsonArray{bare}}}));
+        QVERIFY(load());
+        const News& n = model->news().first();
+        QVERIFY2(n.preview_img.endsWith(ending), qPrintable(n.preview_img));
+        LogCapture log;
+        QVERIFY(!await(PhotoCache::instance().load(n.previewUrl())).value().has_value());
+        QVERIFY(log.contains(QStringLiteral("Ошибка загрузки изображения: ")));
+    }
+
+    // A failed load writes one line and changes nothing: before the first list the screen
+    // keeps waiting, after it the old list stays.
+    void failureKeepsTheScreen_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("drop");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("404 with an error object")
+            << 404 << QByteArray(R"({"error":"missing"})") << false << "HTTP Error: 404";
+        QTest::newRow("500 page") << 500 << QByteArray("<html>oops</html>") << false
+                                  << "HTTP Error: 500";
+        QTest::newRow("304 outside 2xx") << 304 << QByteArray() << false << "HTTP Error: 304";
+        QTest::newRow("array body")
+            << 200 << QByteArray(R"([{"id":"r1"}])") << false << "Invalid Response";
+        QTest::newRow("not JSON") << 200 << QByteArray("items: none") << false
+                                  << "Invalid Response";
+        QTest::newRow("empty body") << 200 << QByteArray() << false << "Invalid Response";
+        QTest::newRow("no content") << 204 << QByteArray() << false << "Invalid Response";
+        QTest::newRow("connection dropped") << 0 << QByteArray() << true << "";
+    }
+    void failureKeepsTheScreen() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, drop);
+        QFETCH(QString, line);
+        auto fail = [&] {
+            Fault f;
+            f.status = status;
+            f.body = body;
+            f.drop = drop;
+            f.times = drop ? 2 : -1; // the network layer resends once on a dropped connection
+            app.server->setFault(QStringLiteral("GET"), recordsPath, f);
+        };
+
+        fail();
+        {
+            LogCapture log;
+            QVERIFY(!load());
+            QCOMPARE(log.lines.size(), 1);
+            if (!line.isEmpty())
+                QCOMPARE(log.lines.first(), line);
+        }
+        QVERIFY(model->isLoading());
+        QVERIFY(model->news().isEmpty());
+
+        app.server->clearFaults();
+        QVERIFY(load());
+        const QList<News> shown = model->news();
+        QVERIFY(!shown.isEmpty());
+        QSignalSpy changed(model.get(), &NewsScreenModel::newsChanged);
+        fail();
+        LogCapture log;
+        QVERIFY(!load());
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY(!model->isLoading());
+        QCOMPARE(model->news(), shown);
+        QCOMPARE(changed.count(), 0);
+    }
+
+    void fetchJSONRefusesWhatIsNoHttpAddress_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("kind");
+        const int invalidURL = int(OrvelApiError::invalidURL);
+        QTest::newRow("empty") << "" << invalidURL;
+        QTest::newRow("no scheme") << "news/records" << invalidURL;
+        QTest::newRow("no host") << "http:///api/collections" << invalidURL;
+        QTest::newRow("blank in host") << "http://con tent/api" << invalidURL;
+        QTest::newRow("file") << "file:///etc/passwd" << int(OrvelApiError::invalidResponse);
+        QTest::newRow("data") << "data:application/json,%7B%7D"
+                              << int(OrvelApiError::invalidResponse);
+    }
+    void fetchJSONRefusesWhatIsNoHttpAddress() {
+        QFETCH(QString, address);
+        QFETCH(int, kind);
+        const auto result = await(NewsScreenModel::fetchJSON(address));
+        QVERIFY(result && !result->ok());
+        QCOMPARE(int(*result->error().kind), kind);
+        QCOMPARE(app.server->requests().size(), 0);
+    }
+
+    // The signed-in client holds a token; none of it may reach the public service.
+    void contentRequestsCarryNoToken() {
+        QVERIFY(app.co()->api()->accessToken());
+        QVERIFY(load());
+        QTemporaryDir pictures;
+        PhotoCache cache(pictures.path());
+        QVERIFY(await(cache.load(model->news().first().previewUrl())).value().has_value());
+        const auto requests = app.server->requests();
+        QCOMPARE(app.server->count(QStringLiteral("GET"), recordsPath), 1);
+        QVERIFY(requests.size() >= 2);
+        for (const standin::LoggedRequest& r : requests) {
+            QVERIFY2(r.path == recordsPath || r.path.startsWith(QStringLiteral("/api/files/")),
+                     qPrintable(r.path));
+            QVERIFY2(!r.headers.contains("authorization"), qPrintable(r.path));
+            QVERIFY(!r.headers.contains("cookie"));
+        }
+    }
+
+    // Two showings in quick succession: the list of the later one stays, whichever answer
+    // comes last.
+    void newestLoadWins() {
+        answer(200, json({{"items", QJsonArray{item("old", "Старый список")}}}), 1, 400);
+        QSignalSpy finished(model.get(), &NewsScreenModel::loadFinished);
+        model->load();
+        QVERIFY(QTest::qWaitFor([&] { return app.server->count("GET", recordsPath) == 1; }));
+        answer(200, json({{"items", QJsonArray{item("new", "Новый список")}}}));
+        model->load();
+        QVERIFY(QTest::qWaitFor([&] { return finished.count() == 2; }, 10000));
+        QCOMPARE(finished.at(0).first().toBool(), true);
+        QCOMPARE(finished.at(1).first().toBool(), false);
+        QCOMPARE(titles(model->news()), QStringList{"Новый список"});
+    }
+
+    // A silent refresh: the waiting view never returns, an unchanged list is not rebuilt,
+    // and the open item stays open.
+    void refreshIsSilent() {
+        answer(200, json({{"items", QJsonArray{item("a", "Первый"), item("b", "Второй")}}}));
+        QSignalSpy waiting(model.get(), &NewsScreenModel::isLoadingChanged);
+        QSignalSpy changed(model.get(), &NewsScreenModel::newsChanged);
+        QVERIFY(load());
+        model->select(1);
+        const QUrl page = model->selectedPage();
+        QVERIFY(load());
+        QCOMPARE(waiting.count(), 1);
+        QCOMPARE(changed.count(), 1);
+        answer(200, json({{"items", QJsonArray{item("c", "Третий")}}}));
+        QVERIFY(load());
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(titles(model->news()), QStringList{"Третий"});
+        QVERIFY(model->hasSelection());
+        QCOMPARE(model->selectedNews().id, QStringLiteral("b"));
+        QCOMPARE(model->selectedPage(), page);
+        model->dismiss();
+        QVERIFY(!model->hasSelection());
+    }
+
+    void pageOfAnItem_data() {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("path");
+        const QString notFound = QStringLiteral("/404?forApp");
+        QTest::newRow("record id") << "k3x9q2m7n1p8r4t"
+                                   << "/news/k3x9q2m7n1p8r4t?forApp";
+        QTest::newRow("dots and dashes") << "2025-03.v2_final~1"
+                                         << "/news/2025-03.v2_final~1?forApp";
+        QTest::newRow("empty") << "" << notFound;
+        QTest::newRow("blank") << "a b" << notFound;
+        QTest::newRow("parent folder") << ".." << notFound;
+        QTest::newRow("climbs out") << "../admin" << notFound;
+        QTest::newRow("slash") << "a/b" << notFound;
+        QTest::newRow("query") << "a?forApp=0&x" << notFound;
+        QTest::newRow("fragment") << "a#top" << notFound;
+        QTest::newRow("percent") << "a%2Fb" << notFound;
+        QTest::newRow("cyrillic") << "новость" << notFound;
+        QTest::newRow("another host") << "@evil.example" << notFound;
+    }
+    void pageOfAnItem() {
+        QFETCH(QString, id);
+        QFETCH(QString, path);
+        News n;
+        n.id = id;
+        QCOMPARE(n.pageUrl(), AppInfo::sitePage(path));
+        QCOMPARE(n.pageUrl().host(), AppInfo::sitePage(QString()).host());
+    }
+
+    void selectionOutsideTheListIsIgnored() {
+        QVERIFY(load());
+        QSignalSpy selection(model.get(), &NewsScreenModel::selectionChanged);
+        model->select(-1);
+        model->select(int(model->news().size()));
+        QVERIFY(!model->hasSelection());
+        QCOMPARE(model->selectedPage(), QUrl());
+        QCOMPARE(selection.count(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNews)
+#include "tst_news.moc"
