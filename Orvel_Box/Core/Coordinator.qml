@@ -44,11 +44,14 @@ FocusScope {
     }
     Component {
         id: homeScreen
-        TemporaryPage {
+        // Loaded by address, not imported: the home screen's module (and the timetable's under
+        // it) is compiled once someone is signed in rather than before the first frame, and
+        // this module does not depend on the one built on top of it.
+        Loader {
             objectName: "homePage"
-            caption: "Главная (временная страница)"
-            co: root.co
-            settings: model.settings
+            focus: true
+            Component.onCompleted: setSource("qrc:/qt/qml/OrvelBox/Home/GlobalHome.qml",
+                                             { co: root.co, coordinator: model, focus: true })
         }
     }
 }

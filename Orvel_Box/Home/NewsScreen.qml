@@ -161,6 +161,13 @@ FocusScope {
         readonly property alias page: pageLoader.item
         onClosed: news.dismiss()
 
+        // Once the page has the keyboard, Escape goes to it rather than to the sheet.
+        Shortcut {
+            sequence: StandardKey.Cancel
+            enabled: sheet.opened
+            onActivated: sheet.close()
+        }
+
         Rectangle {
             id: bar
             objectName: "newsSheetBar"

@@ -4,7 +4,7 @@
 // while the home screen is.
 //
 // Usage: bench_home [seconds per section, default 30]. Run it offscreen or under Xvfb.
-#include "CO.h"
+#include "CoordinatorModel.h"
 #include "GlobalHomeModel.h"
 #include "NewsScreenModel.h"
 #include "StandinServer.h"
@@ -35,10 +35,9 @@ import QtQuick
 import OrvelBox.Controls
 import OrvelBox.Home
 Rectangle {
-    property var co
-    property var settings
+    property var coordinator
     color: Theme.systemBackground
-    GlobalHome { anchors.fill: parent; co: parent.co; settings: parent.settings }
+    GlobalHome { anchors.fill: parent; co: parent.coordinator.co; coordinator: parent.coordinator }
 }
 )qml";
 
@@ -94,7 +93,15 @@ int main(int argc, char** argv) {
     auto tokens = std::make_shared<TokenStore>(dir.filePath(QStringLiteral("tokens.ini")));
     tokens->write(QString::fromLatin1(TokenStore::accessKey), access);
     tokens->write(QString::fromLatin1(TokenStore::refreshKey), refresh);
-    CO co(server.baseUrl(), tokens);
+    // The root view's model: signs in with the stored pair and loads the preferences.
+    CoordinatorModel coordinator(new CO(server.baseUrl(), tokens));
+    while (coordinator.screen() != u"home") {
+        if (coordinator.screen() != u"loading") {
+            std::printf("the stand-in did not let the account in\n");
+            return 1;
+        }
+        idle(50);
+    }
 
     QQmlEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
@@ -102,9 +109,12 @@ int main(int argc, char** argv) {
     window.resize(1000, 700);
     QQmlComponent component(&engine);
     component.setData(sceneQml, QUrl(QStringLiteral("qrc:/bench.qml")));
-    const QVariantMap settings{{"settings__theme", "light"}};
+    if (!component.isReady()) {
+        std::printf("scene did not load: %s\n", qPrintable(component.errorString()));
+        return 1;
+    }
     std::unique_ptr<QObject> object(component.createWithInitialProperties(
-        {{"co", QVariant::fromValue<QObject*>(&co)}, {"settings", settings}}));
+        {{"coordinator", QVariant::fromValue<QObject*>(&coordinator)}}));
     auto* root = qobject_cast<QQuickItem*>(object.get());
     if (!root) {
         std::printf("scene did not load: %s\n", qPrintable(component.errorString()));

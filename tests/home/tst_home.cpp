@@ -1,6 +1,7 @@
 // The home screen as drawn: the user's colour scheme and accent colour, the layout each device
 // idiom gets, switching sections, the account fetch, and the once-a-second clock, which must
 // neither rebuild anything nor ask the service for anything.
+#include "BuildConfig.h"
 #include "HomeScene.h"
 #include "NewsScreenModel.h"
 #include "Palette.h"
@@ -259,6 +260,40 @@ class TestHome : public QObject {
         QMetaObject::invokeMethod(nav, "pop");
         QTRY_COMPARE(gets("/api/users/me"), fetches + 1);
         QCOMPARE(s.model()->selectedUI(), 2);
+    }
+
+    // The root view, built as the application builds it, shows this screen once the stored
+    // session is confirmed and the preferences are loaded. It talks to the configured service
+    // address, so a stand-in takes that port for the test.
+    void rootViewShowsHome() {
+        const QUrl service(QString::fromUtf8(BuildConfig::apiBaseUrl));
+        if (service.host() != u"127.0.0.1" || service.port() <= 0)
+            QSKIP("The build's service is not on this machine");
+        standin::Options options;
+        options.port = quint16(service.port());
+        standin::Server configured(options);
+        if (!configured.listen())
+            QSKIP("The configured service port is taken");
+        TokenStore tokens; // the user's token file, in the test-mode configuration folder
+        QString refresh;
+        tokens.write(QString::fromLatin1(TokenStore::accessKey),
+                     configured.issueTokens(QStringLiteral("student"), &refresh));
+        tokens.write(QString::fromLatin1(TokenStore::refreshKey), refresh);
+
+        QmlScene scene({960, 680});
+        QVERIFY(scene.load("import OrvelBox.Core\nCoordinator {}"));
+        GlobalHomeModel* model = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((model = scene.root()->findChild<GlobalHomeModel*>()) &&
+                                     !model->meInformationLoading(),
+                                 10000);
+        QCOMPARE(model->settings().value(QStringLiteral("settings__theme")).toString(),
+                 QStringLiteral("system"));
+        // Through the root view's loaders, the keyboard reaches the timetable.
+        QTRY_VERIFY(scene.window().activeFocusItem());
+        QCOMPARE(scene.window().activeFocusItem()->objectName(),
+                 QStringLiteral("timetableSection"));
+        tokens.remove(QString::fromLatin1(TokenStore::accessKey));
+        tokens.remove(QString::fromLatin1(TokenStore::refreshKey));
     }
 };
 

@@ -12,6 +12,20 @@ Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
 using home::Shown;
 
 namespace {
+class KeySink : public QQuickItem {
+  public:
+    explicit KeySink(QQuickItem* parent) : QQuickItem(parent) { setFlag(ItemIsFocusScope); }
+
+  protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) {
+            e->accept();
+            return true;
+        }
+        return QQuickItem::event(e);
+    }
+};
+
 const char* const sectionNames[] = {"timetableSection", "newsSection", "menuSection"};
 
 // Lets short animations end, then takes the picture and leaves a copy in the artefacts.
@@ -157,6 +171,10 @@ class TestHomeSections : public QObject {
         picture(s, QStringLiteral("home-news-page-") + idiom);
 
         if (byKey) {
+            // A page that has the keyboard takes every key press it is sent, as the web engine
+            // does.
+            KeySink sink(page(s));
+            sink.forceActiveFocus();
             s.press(Qt::Key_Escape);
         } else {
             QQuickItem* close = s.visibleItem(QStringLiteral("sheetClose"));
