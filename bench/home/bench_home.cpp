@@ -116,10 +116,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<QObject> object(component.createWithInitialProperties(
         {{"coordinator", QVariant::fromValue<QObject*>(&coordinator)}}));
     auto* root = qobject_cast<QQuickItem*>(object.get());
-    if (!root) {
-        std::printf("scene did not load: %s\n", qPrintable(component.errorString()));
+    if (!root)
         return 1;
-    }
     root->setParentItem(window.contentItem());
     root->setSize(window.size());
     window.show();

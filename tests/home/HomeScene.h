@@ -2,6 +2,7 @@
 #pragma once
 #include "CachedAsyncImage.h"
 #include "GlobalHomeModel.h"
+#include "NewsScreenModel.h"
 #include "QmlScene.h"
 #include "SignedInWindow.h"
 #include "Toolkit.h"
@@ -52,8 +53,8 @@ inline bool chooseDemoGroup(SignedInWindow& app) {
     return !group.isEmpty();
 }
 
-// Items named `name` in the visual tree below `item`; loaded screens and sheets hang there
-// without QObject parents.
+// Items named `name` at or below `item` in the visual tree; loaded screens and sheets hang
+// there without QObject parents.
 inline QList<QQuickItem*> itemsNamed(QQuickItem* item, const QString& name) {
     QList<QQuickItem*> out;
     if (item->objectName() == name)
@@ -100,6 +101,14 @@ struct Shown {
         QTest::keyClick(&scene->window(), Qt::Key(key), modifiers);
     }
 };
+
+// Signs the demo student in, with a group chosen and the news read from the same stand-in.
+inline bool start(SignedInWindow& app) {
+    if (!app.start())
+        return false;
+    NewsScreenModel::setContentHost(app.server->baseUrl());
+    return chooseDemoGroup(app);
+}
 
 // Shows the home screen of `app` in a window of `size` on a device of `idiom`.
 inline Shown show(SignedInWindow& app, const QString& idiom, QSize size) {

@@ -42,11 +42,7 @@ class TestHome : public QObject {
     }
 
   private slots:
-    void initTestCase() {
-        QVERIFY(app.start());
-        NewsScreenModel::setContentHost(app.server->baseUrl());
-        QVERIFY(home::chooseDemoGroup(app));
-    }
+    void initTestCase() { QVERIFY(home::start(app)); }
     void cleanupTestCase() { app.stop(); }
     void init() {
         app.server->clearFaults();

@@ -85,11 +85,7 @@ class TestHomeSections : public QObject {
     QQuickItem* page(Shown& s) const { return sheet(s)->property("page").value<QQuickItem*>(); }
 
   private slots:
-    void initTestCase() {
-        QVERIFY(app.start());
-        NewsScreenModel::setContentHost(app.server->baseUrl());
-        QVERIFY(home::chooseDemoGroup(app));
-    }
+    void initTestCase() { QVERIFY(home::start(app)); }
     void cleanupTestCase() { app.stop(); }
     void init() { app.server->clearFaults(); }
 
