@@ -26,9 +26,9 @@ class TestSettings : public QObject {
     static QJsonObject entry(const QString& key, const QString& value) {
         return {{"key", key}, {"value", value}};
     }
-    standin::Fault slowFirstWrite() {
+    standin::Fault slowFirstWrite(int delayMs = 400) {
         standin::Fault f;
-        f.delayMs = 400;
+        f.delayMs = delayMs;
         f.times = 1;
         return f;
     }
@@ -194,14 +194,16 @@ class TestSettings : public QObject {
     // Choices of different keys do not wait for each other.
     void keysAreWrittenIndependently() {
         auto screen = open();
-        w.fault("POST", "/api/storage/set", slowFirstWrite());
+        w.server->clearLog();
+        w.fault("POST", "/api/storage/set", slowFirstWrite(2000));
         screen->setSelectedTheme(2);
+        QVERIFY(QTest::qWaitFor([&] { return w.posts("/api/storage/set") == 1; }, 1000));
         screen->chooseAccent(QStringLiteral("mint"));
         QVERIFY(QTest::qWaitFor(
             [&] {
                 return w.stored(QStringLiteral("settings__accent_color")).toString() == u"mint";
             },
-            300));
+            1500));
         QVERIFY(written());
         QCOMPARE(w.stored(QStringLiteral("settings__theme")).toString(), QStringLiteral("dark"));
     }
