@@ -13,10 +13,14 @@ public:
 };
 } // namespace
 
+void Transport::refuseCookies(QNetworkAccessManager* nam) {
+    nam->setCookieJar(new NoCookies(nam));
+}
+
 QNetworkAccessManager* Transport::shared() {
     static QNetworkAccessManager* nam = [] {
         auto* m = new QNetworkAccessManager(QCoreApplication::instance());
-        m->setCookieJar(new NoCookies(m));
+        refuseCookies(m);
         // Never forward the bearer token to another origin on a redirect.
         m->setRedirectPolicy(QNetworkRequest::SameOriginRedirectPolicy);
         return m;

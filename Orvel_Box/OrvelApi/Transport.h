@@ -5,4 +5,6 @@
 // nothing but what the client sets explicitly travels with a request.
 namespace Transport {
 QNetworkAccessManager* shared();
+// Makes `nam` refuse and never send cookies (the API session and the picture cache both use it).
+void refuseCookies(QNetworkAccessManager* nam);
 } // namespace Transport

@@ -1,14 +1,13 @@
 #include "PhotoCache.h"
 
 #include "Log.h"
+#include "Transport.h"
 
 #include <QCoreApplication>
 #include <QCoroFuture>
 #include <QCoroNetworkReply>
 #include <QCoroSignal>
 #include <QNetworkAccessManager>
-#include <QNetworkCookie>
-#include <QNetworkCookieJar>
 #include <QNetworkDiskCache>
 #include <QNetworkReply>
 #include <QPointer>
@@ -25,12 +24,6 @@ QFuture<QImage> decodeAsync(QByteArray data) {
     });
 }
 
-class NoCookies : public QNetworkCookieJar {
-  public:
-    using QNetworkCookieJar::QNetworkCookieJar;
-    bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
-    QList<QNetworkCookie> cookiesForUrl(const QUrl&) const override { return {}; }
-};
 
 void logFailure(const QString& description) {
     Log::line(QStringLiteral("Ошибка загрузки изображения: %1").arg(description));
@@ -53,7 +46,7 @@ PhotoCache::PhotoCache(const QString& diskPath, QObject* parent)
     m_disk->setCacheDirectory(diskPath);
     m_disk->setMaximumCacheSize(diskCapacity);
     m_memory.setMaxCost(memoryCapacity);
-    m_nam->setCookieJar(new NoCookies(m_nam));
+    Transport::refuseCookies(m_nam);
     m_nam->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
 }
 
