@@ -1,0 +1,296 @@
+// A server whose certificate nobody vouches for: every network user of the application refuses
+// it before any request (and so any token) leaves the machine, and no token or password ever
+// reaches a log line, whether the connection is refused or a token pair is renewed.
+#include "NewsScreenModel.h"
+#include "OrvelApi.h"
+#include "PhotoCache.h"
+#include "StandinServer.h"
+#include "TestSupport.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QNetworkAccessManager>
+#include <QNetworkDiskCache>
+#include <QNetworkReply>
+#include <QSignalSpy>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
+#include <QTemporaryDir>
+
+namespace {
+QByteArray fixture(const QString& name) {
+    QFile f(QStringLiteral(":/tls/") + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+QSslCertificate fixtureCertificate() {
+    return QSslCertificate(fixture(QStringLiteral("selfsigned-cert.pem")), QSsl::Pem);
+}
+
+QByteArray png() {
+    QImage img(8, 8, QImage::Format_RGB32);
+    img.fill(Qt::green);
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, "PNG");
+    return bytes;
+}
+
+// Every message Qt itself prints while the test runs, passed on to the test logger as well.
+QStringList qtMessages;
+QtMessageHandler previousHandler = nullptr;
+void recordMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    qtMessages.append(message);
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+// A loopback HTTPS server presenting the self-signed fixture. It records everything it
+// decrypts and answers any request that does arrive as a real service would (a picture for
+// .png paths, a JSON object otherwise), so a client that ignored the untrusted certificate
+// would see success rather than a failure for some other reason.
+class TlsServer : public QObject {
+  public:
+    TlsServer() {
+        QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
+        conf.setLocalCertificate(fixtureCertificate());
+        conf.setPrivateKey(QSslKey(fixture(QStringLiteral("selfsigned-key.pem")), QSsl::Rsa));
+        conf.setPeerVerifyMode(QSslSocket::VerifyNone);
+        m_server.setSslConfiguration(conf);
+        connect(&m_server, &QSslServer::startedEncryptionHandshake, this,
+                [this] { ++handshakesStarted; });
+        connect(&m_server, &QTcpServer::pendingConnectionAvailable, this, &TlsServer::accept);
+    }
+    bool listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
+    quint16 port() const { return m_server.serverPort(); }
+    QString baseUrl() const { return QStringLiteral("https://127.0.0.1:%1").arg(port()); }
+    void reset() {
+        handshakesStarted = 0;
+        handshakesCompleted = 0;
+        decrypted.clear();
+    }
+
+    int handshakesStarted = 0;
+    int handshakesCompleted = 0;
+    QByteArray decrypted; // all that clients sent after a completed handshake
+
+  private:
+    void accept() {
+        while (QTcpSocket* s = m_server.nextPendingConnection()) {
+            ++handshakesCompleted;
+            connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            auto request = std::make_shared<QByteArray>();
+            connect(s, &QTcpSocket::readyRead, this, [this, s, request] {
+                const QByteArray chunk = s->readAll();
+                decrypted += chunk;
+                *request += chunk;
+                if (request->contains("\r\n\r\n"))
+                    answer(s, *request);
+            });
+        }
+    }
+    static void answer(QTcpSocket* s, const QByteArray& request) {
+        const QByteArray target = request.split(' ').value(1);
+        const bool picture = target.endsWith(".png") || target.contains(".png?");
+        const QByteArray body = picture ? png() : QByteArray(R"({"ok":true,"items":[]})");
+        s->write("HTTP/1.1 200 OK\r\nContent-Type: " +
+                 QByteArray(picture ? "image/png" : "application/json") + "\r\nContent-Length: " +
+                 QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        s->disconnectFromHost();
+    }
+
+    QSslServer m_server;
+};
+
+enum class Call { bearerGet, signIn, renewal, signOut };
+} // namespace
+Q_DECLARE_METATYPE(Call)
+
+class TestTls : public QObject {
+    Q_OBJECT
+    TlsServer tls;
+    std::unique_ptr<LogCapture> log;
+    // Every token and password a case has handed to the application so far.
+    QStringList secrets;
+
+    void expectRefused(const ApiError& e) {
+        QVERIFY(e.isTransport());
+        QCOMPARE(e.transportCode, int(QNetworkReply::SslHandshakeFailedError));
+    }
+    // The client reached the server (so the refusal is not a closed port) and sent it nothing
+    // it could read.
+    void expectNothingDecrypted() {
+        QVERIFY(tls.handshakesStarted >= 1);
+        qInfo("handshakes started %d, completed %d", tls.handshakesStarted,
+              tls.handshakesCompleted);
+        QCOMPARE(tls.decrypted, QByteArray());
+    }
+
+  private slots:
+    void initTestCase() {
+        // Request lines in the log, so there is something to search for tokens in.
+        qputenv("ORVEL_LOG_REQUESTS", "1");
+        QVERIFY(QSslSocket::supportsSsl());
+        QVERIFY(!fixtureCertificate().isNull());
+        QVERIFY(tls.listen());
+        log = std::make_unique<LogCapture>();
+        previousHandler = qInstallMessageHandler(recordMessage);
+    }
+    void cleanupTestCase() {
+        qInstallMessageHandler(previousHandler);
+        log.reset();
+    }
+    void init() { tls.reset(); }
+    void cleanup() {
+        for (const QString& secret : std::as_const(secrets)) {
+            QVERIFY2(!log->contains(secret), qPrintable(log->lines.join(u'\n')));
+            for (const QString& m : std::as_const(qtMessages))
+                QVERIFY2(!m.contains(secret), qPrintable(m));
+        }
+    }
+
+    // Runs first: trusting the fixture in one place must not make the application trust it.
+    void trustedClientsGetThrough() {
+        QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+        trusting.setCaCertificates({fixtureCertificate()});
+
+        QSslSocket socket;
+        socket.setSslConfiguration(trusting);
+        QSignalSpy errors(&socket, &QSslSocket::sslErrors);
+        QSignalSpy encrypted(&socket, &QSslSocket::encrypted);
+        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), tls.port());
+        QVERIFY(encrypted.wait(10000));
+        QCOMPARE(errors.size(), 0);
+        QCOMPARE(socket.peerCertificate(), fixtureCertificate());
+        socket.write("GET /probe HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(socket.bytesAvailable() > 0 || !socket.isOpen(), 10000);
+        QVERIFY(socket.readAll().startsWith("HTTP/1.1 200 OK"));
+        QVERIFY(tls.decrypted.startsWith("GET /probe HTTP/1.1"));
+
+        // An HTTP client that trusts it gets a service answer, with its header readable there.
+        tls.reset();
+        QNetworkAccessManager nam;
+        QNetworkRequest req(QUrl(tls.baseUrl() + QStringLiteral("/api/users/me")));
+        req.setSslConfiguration(trusting);
+        req.setRawHeader("Authorization", "Bearer control-token");
+        std::unique_ptr<QNetworkReply> reply(nam.get(req));
+        QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 10000);
+        QCOMPARE(reply->error(), QNetworkReply::NoError);
+        QCOMPARE(reply->readAll(), QByteArray(R"({"ok":true,"items":[]})"));
+        QVERIFY(tls.decrypted.contains("Bearer control-token"));
+    }
+
+    void serviceClientRefuses_data() {
+        QTest::addColumn<Call>("call");
+        QTest::newRow("request with the bearer token") << Call::bearerGet;
+        QTest::newRow("sign-in with a password") << Call::signIn;
+        QTest::newRow("token renewal") << Call::renewal;
+        QTest::newRow("sign-out") << Call::signOut;
+    }
+    void serviceClientRefuses() {
+        QFETCH(Call, call);
+        const QString access = QStringLiteral("tls-access-4f9c2e71");
+        const QString refresh = QStringLiteral("tls-refresh-b83d0a56");
+        const QString password = QStringLiteral("tls-password-19e7");
+        secrets << access << refresh << password;
+        OrvelApi api(tls.baseUrl(), access, refresh);
+        api.setTimeoutMs(10000);
+        std::optional<ApiResult> result;
+        switch (call) {
+        case Call::bearerGet:
+            result = await(api.getMe());
+            break;
+        case Call::signIn:
+            result = await(api.login(QStringLiteral("student"), password));
+            break;
+        case Call::renewal: {
+            const auto renewed = await(api.refreshTokens());
+            QVERIFY(renewed);
+            QVERIFY(!renewed->ok());
+            result = ApiResult(renewed->error());
+            break;
+        }
+        case Call::signOut:
+            QVERIFY(awaitVoid(api.logout()));
+            break;
+        }
+        if (call != Call::signOut) {
+            QVERIFY(result);
+            QVERIFY(!result->ok());
+            expectRefused(result->error());
+        }
+        expectNothingDecrypted();
+        QVERIFY(!log->lines.isEmpty());
+        QVERIFY(log->contains(QStringLiteral(" → failed")));
+    }
+
+    void pictureCacheRefuses() {
+        QTemporaryDir dir;
+        const QUrl url(tls.baseUrl() + QStringLiteral("/media/teachers/1_thumb.png"));
+        {
+            PhotoCache cache(dir.path());
+            const auto image = await(cache.load(url));
+            QVERIFY(image);
+            QVERIFY(!image->has_value());
+            QCOMPARE(cache.networkFetches(), 1);
+        }
+        expectNothingDecrypted();
+        QVERIFY(log->contains(QStringLiteral("Ошибка загрузки изображения")));
+        // Nothing from the refused server is kept for a later start to show.
+        QNetworkDiskCache disk;
+        disk.setCacheDirectory(dir.path());
+        QVERIFY(!std::unique_ptr<QIODevice>(disk.data(url)));
+    }
+
+    void newsListRefuses() {
+        const QString before = NewsScreenModel::contentHost();
+        NewsScreenModel::setContentHost(tls.baseUrl());
+        const auto direct = await(NewsScreenModel::fetchJSON(NewsScreenModel::recordsAddress()));
+        QVERIFY(direct);
+        QVERIFY(!direct->ok());
+        expectRefused(direct->error());
+
+        NewsScreenModel model;
+        QSignalSpy finished(&model, &NewsScreenModel::loadFinished);
+        model.load();
+        QVERIFY(finished.wait(10000));
+        NewsScreenModel::setContentHost(before);
+        QCOMPARE(finished.first().first().toBool(), false);
+        QVERIFY(model.news().isEmpty());
+        QVERIFY(model.isLoading());
+        expectNothingDecrypted();
+    }
+
+    // Renewal on a trusted (plain loopback) service: every token the flow handles, old and new,
+    // stays out of the log while the request lines themselves are logged.
+    void renewalFlowLogsNoToken() {
+        standin::Server server;
+        QVERIFY(server.listen());
+        QString refresh;
+        const QString access = server.issueTokens(QStringLiteral("student"), &refresh);
+        secrets << access << refresh;
+        server.expireAccessTokens();
+        QStringList handedOut;
+        OrvelApi api(server.baseUrl(), access, refresh,
+                     [&](const QString& a, const std::optional<QString>& r) {
+                         handedOut << a << r.value_or(QString());
+                     });
+        const auto me = await(api.getMe());
+        QVERIFY(me);
+        QVERIFY2(me->ok(), qPrintable(me->ok() ? QString() : me->error().description()));
+        QCOMPARE(server.count(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh")), 1);
+        QCOMPARE(handedOut.size(), 2);
+        QVERIFY(handedOut.first() != access);
+        secrets << handedOut;
+        QVERIFY(awaitVoid(api.logout()));
+        QVERIFY(log->contains(QStringLiteral("POST /api/auth/refresh → 200")));
+        QVERIFY(log->contains(QStringLiteral("GET /api/users/me → 401")));
+        QVERIFY(log->contains(QStringLiteral("POST /api/auth/logout → 200")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTls)
+#include "tst_tls.moc"
