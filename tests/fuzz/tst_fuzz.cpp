@@ -2,6 +2,7 @@
 #include "AppInfo.h"
 #include "CoordinatorModel.h"
 #include "Mutator.h"
+#include "NewsScreenModel.h"
 #include "OrvelApi.h"
 #include "Schedule.h"
 #include "StandinServer.h"
@@ -20,22 +21,47 @@ int iterations() {
 QJsonObject asObject(const QByteArray& bytes) {
     return QJsonDocument::fromJson(bytes).object();
 }
+
+bool sameOrigin(const QUrl& a, const QUrl& b) {
+    return a.scheme() == b.scheme() && a.host() == b.host() && a.port() == b.port() &&
+           a.userInfo() == b.userInfo();
+}
+
+// What an item's page may be: the site's "not found" page, or the site's own "/news/<id>" page
+// for an id that is one plain path segment, with nothing that a server would resolve elsewhere.
+bool pageStaysInNews(const News& n) {
+    const QUrl page = n.pageUrl();
+    if (page == AppInfo::sitePage(QStringLiteral("/404?forApp")))
+        return true;
+    const QUrl site = AppInfo::sitePage(QStringLiteral("/"));
+    QString newsPath = site.path();
+    while (newsPath.endsWith(u'/'))
+        newsPath.chop(1);
+    newsPath += QStringLiteral("/news/");
+    return sameOrigin(page, site) && !n.id.isEmpty() && n.id != u"." && n.id != u".." &&
+           !n.id.contains(u'/') && !n.id.contains(u'%') &&
+           page.path(QUrl::FullyEncoded) == newsPath + n.id &&
+           page.adjusted(QUrl::NormalizePathSegments) == page &&
+           page.query() == QStringLiteral("forApp") && !page.hasFragment();
+}
 } // namespace
 
 class TestFuzz : public QObject {
     Q_OBJECT
     QList<QByteArray> corpus;
+    QList<QByteArray> newsCorpus;
     qint64 total = 0;
 
-    // Runs `check` on `iterations()` mutants of the corpus; returns false on the first broken
+    template <class Check> void run(quint32 seed, Check check) { run(seed, corpus, check); }
+    // Runs `check` on `iterations()` mutants of `seeds`; returns false on the first broken
     // promise, after printing the input that broke it.
-    template <class Check> void run(quint32 seed, Check check) {
+    template <class Check> void run(quint32 seed, const QList<QByteArray>& seeds, Check check) {
         Mutator m(seed);
         QElapsedTimer t;
         t.start();
         const int n = iterations();
         for (int i = 0; i < n; ++i) {
-            const QByteArray input = m.mutate(corpus);
+            const QByteArray input = m.mutate(seeds);
             if (!check(input)) {
                 qWarning("broken by input: %s", input.toPercentEncoding().constData());
                 QFAIL("a reader broke its promise");
@@ -78,6 +104,33 @@ private slots:
         corpus.append(QByteArray(R"({"error":"Группа не найдена"})"));
         corpus.append(QByteArray("<html>502</html>"));
         corpus.append(QByteArray("#1e90ff"));
+
+        // The news list as the application itself reads it from the content service, whole and
+        // in pages, and real items whose ids try to leave the news pages.
+        const QString contentHost = NewsScreenModel::contentHost();
+        NewsScreenModel::setContentHost(server.baseUrl());
+        for (const QString& query :
+             {QString(), QStringLiteral("?perPage=3"), QStringLiteral("?page=2&perPage=2")}) {
+            const auto news =
+                await(NewsScreenModel::fetchJSON(NewsScreenModel::recordsAddress() + query));
+            QVERIFY(news && news->ok());
+            QVERIFY(!newsFromAnswer(news->value(), server.baseUrl(), false).isEmpty());
+            newsCorpus.append(QJsonDocument(news->value()).toJson(QJsonDocument::Compact));
+        }
+        NewsScreenModel::setContentHost(contentHost);
+        QJsonObject hostile = asObject(newsCorpus.last());
+        QJsonArray items = hostile.value(QStringLiteral("items")).toArray();
+        const QStringList escapes{QStringLiteral(".."),        QStringLiteral("../admin"),
+                                  QStringLiteral("a/../../b"), QStringLiteral("%2e%2e"),
+                                  QStringLiteral("x?y#z"),     QStringLiteral("//evil.example")};
+        for (const QString& id : escapes) {
+            QJsonObject item = items.at(0).toObject();
+            item.insert(QStringLiteral("id"), id);
+            item.insert(QStringLiteral("collectionId"), id);
+            items.append(item);
+        }
+        hostile.insert(QStringLiteral("items"), items);
+        newsCorpus.append(QJsonDocument(hostile).toJson(QJsonDocument::Compact));
     }
 
     void classification() {
@@ -139,6 +192,48 @@ private slots:
             (void)lessonMinutes(text);
             (void)lessonSpan(text);
             return c.isValid() && c.alpha() >= 0 && c.alpha() <= 255;
+        });
+    }
+
+    void news() {
+        const QString host = QStringLiteral("http://content.example:8090");
+        int k = 0;
+        run(6, newsCorpus, [&](const QByteArray& bytes) {
+            const bool phone = k++ % 2;
+            const QJsonObject answer = asObject(bytes);
+            const QList<News> news = newsFromAnswer(answer, host, phone);
+            const QJsonValue items = answer.value(QStringLiteral("items"));
+            bool allObjects = items.isArray();
+            for (const QJsonValue& v : items.toArray())
+                allObjects = allObjects && v.isObject();
+            if (news.size() != (allObjects ? items.toArray().size() : 0))
+                return false;
+            for (qsizetype i = 0; i < news.size(); ++i) {
+                const QJsonObject item = items.toArray().at(i).toObject();
+                const News& n = news.at(i);
+                // A missing or mistyped key reads as empty text, a text key as itself.
+                const std::pair<QString, const QString*> fields[] = {
+                    {QStringLiteral("author"), &n.author},
+                    {QStringLiteral("collectionId"), &n.collectionId},
+                    {QStringLiteral("date"), &n.date},
+                    {QStringLiteral("id"), &n.id},
+                    {QStringLiteral("preview"), &n.preview},
+                    {QStringLiteral("title"), &n.title}};
+                for (const auto& [key, value] : fields) {
+                    const QJsonValue v = item.value(key);
+                    if (*value != (v.isString() ? v.toString() : QString()))
+                        return false;
+                }
+                // The picture is asked of the content service and nobody else.
+                const QUrl preview = n.previewUrl();
+                if (!preview.isEmpty() &&
+                    (!preview.isValid() || !sameOrigin(preview, QUrl(host)) ||
+                     !preview.path().startsWith(QStringLiteral("/api/files/"))))
+                    return false;
+                if (!pageStaysInNews(n))
+                    return false;
+            }
+            return true;
         });
     }
 
