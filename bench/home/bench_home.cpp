@@ -4,6 +4,7 @@
 // while the home screen is.
 //
 // Usage: bench_home [seconds per section, default 30]. Run it offscreen or under Xvfb.
+#include "BenchSupport.h"
 #include "CoordinatorModel.h"
 #include "GlobalHomeModel.h"
 #include "NewsScreenModel.h"
@@ -12,13 +13,9 @@
 
 #include <QFile>
 #include <QGuiApplication>
-#include <QQmlComponent>
 #include <QQmlEngine>
-#include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 #include <cstdio>
@@ -80,21 +77,13 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 30;
 
-    standin::Server server;
-    if (!server.listen())
+    bench::TeacherSession session;
+    if (!session.start(QStringLiteral("student")))
         return 1;
-    const QString login = QStringLiteral("student");
-    QString refresh;
-    const QString access = server.issueTokens(login, &refresh);
-    server.setStorage(login, QStringLiteral("work_mode"), QStringLiteral("teacher"));
-    server.setStorage(login, QStringLiteral("teacher"), standin::Server::demoTeacherName());
+    standin::Server& server = session.server;
     NewsScreenModel::setContentHost(server.baseUrl());
-    QTemporaryDir dir;
-    auto tokens = std::make_shared<TokenStore>(dir.filePath(QStringLiteral("tokens.ini")));
-    tokens->write(QString::fromLatin1(TokenStore::accessKey), access);
-    tokens->write(QString::fromLatin1(TokenStore::refreshKey), refresh);
     // The root view's model: signs in with the stored pair and loads the preferences.
-    CoordinatorModel coordinator(new CO(server.baseUrl(), tokens));
+    CoordinatorModel coordinator(new CO(server.baseUrl(), session.tokens));
     while (coordinator.screen() != u"home") {
         if (coordinator.screen() != u"loading") {
             std::printf("the stand-in did not let the account in\n");
@@ -104,26 +93,13 @@ int main(int argc, char** argv) {
     }
 
     QQmlEngine engine;
-    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     QQuickWindow window;
     window.resize(1000, 700);
-    QQmlComponent component(&engine);
-    component.setData(sceneQml, QUrl(QStringLiteral("qrc:/bench.qml")));
-    if (!component.isReady()) {
-        std::printf("scene did not load: %s\n", qPrintable(component.errorString()));
+    const std::unique_ptr<QObject> object = bench::showScene(
+        engine, window, sceneQml, {{"coordinator", QVariant::fromValue<QObject*>(&coordinator)}});
+    if (!object)
         return 1;
-    }
-    std::unique_ptr<QObject> object(component.createWithInitialProperties(
-        {{"coordinator", QVariant::fromValue<QObject*>(&coordinator)}}));
-    auto* root = qobject_cast<QQuickItem*>(object.get());
-    if (!root)
-        return 1;
-    root->setParentItem(window.contentItem());
-    root->setSize(window.size());
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
-        return 1;
-    auto* home = root->findChild<GlobalHomeModel*>();
+    auto* home = object->findChild<GlobalHomeModel*>();
     if (!home)
         return 1;
 

@@ -1,9 +1,9 @@
 // Timetable figures: decoding a large week answer into lesson records, and paging one week on
 // the drawn screen (key press to the new week's first frame) against the in-process stand-in.
+#include "BenchSupport.h"
 #include "CO.h"
 #include "Schedule.h"
 #include "ScheduleScreenModel.h"
-#include "StandinServer.h"
 #include "Toolkit.h"
 #include "WeekCalendar.h"
 
@@ -11,15 +11,12 @@
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
-#include <algorithm>
 #include <cstdio>
 
 Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
@@ -27,15 +24,9 @@ Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
 
 namespace {
-// The machine is shared: the minimum shows the code's own cost, the median what a user sees.
-struct Stats {
-    double min, median, p95;
-};
-Stats stats(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return {v.front(), v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 95 / 100)]};
-}
-void print(const char* what, const Stats& s) {
+using bench::stats;
+
+void print(const char* what, const bench::Stats& s) {
     std::printf("  %-32s min %8.1f us   median %8.1f us   p95 %8.1f us\n", what, s.min, s.median,
                 s.p95);
 }
@@ -112,39 +103,19 @@ Rectangle {
 )qml";
 
 int pagingBench(int pages) {
-    standin::Server server;
-    if (!server.listen())
+    bench::TeacherSession session;
+    if (!session.start(QStringLiteral("bench")))
         return 1;
-    const QString login = QStringLiteral("bench");
-    QString refresh;
-    const QString access = server.issueTokens(login, &refresh);
-    server.setStorage(login, QStringLiteral("work_mode"), QStringLiteral("teacher"));
-    server.setStorage(login, QStringLiteral("teacher"), standin::Server::demoTeacherName());
-    QTemporaryDir dir;
-    auto tokens = std::make_shared<TokenStore>(dir.filePath(QStringLiteral("tokens.ini")));
-    tokens->write(QString::fromLatin1(TokenStore::accessKey), access);
-    tokens->write(QString::fromLatin1(TokenStore::refreshKey), refresh);
-    CO co(server.baseUrl(), tokens);
+    CO co(session.server.baseUrl(), session.tokens);
 
     QQmlEngine engine;
-    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     QQuickWindow window;
     window.resize(960, 680);
-    QQmlComponent component(&engine);
-    component.setData(sceneQml, QUrl(QStringLiteral("qrc:/bench.qml")));
-    std::unique_ptr<QObject> object(
-        component.createWithInitialProperties({{"co", QVariant::fromValue<QObject*>(&co)}}));
-    auto* root = qobject_cast<QQuickItem*>(object.get());
-    if (!root) {
-        std::printf("scene did not load: %s\n", qPrintable(component.errorString()));
+    const std::unique_ptr<QObject> object =
+        bench::showScene(engine, window, sceneQml, {{"co", QVariant::fromValue<QObject*>(&co)}});
+    if (!object)
         return 1;
-    }
-    root->setParentItem(window.contentItem());
-    root->setSize(window.size());
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
-        return 1;
-    auto* screen = root->findChild<QQuickItem*>(QStringLiteral("screen"));
+    auto* screen = object->findChild<QQuickItem*>(QStringLiteral("screen"));
     auto* model = qobject_cast<ScheduleScreenModel*>(screen->property("model").value<QObject*>());
     screen->forceActiveFocus();
     QSignalSpy loaded(model, &ScheduleScreenModel::loadFinished);

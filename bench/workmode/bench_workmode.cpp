@@ -1,5 +1,6 @@
 // The teacher picker at scale: filtering 20,000 teachers per keystroke, with and without a list
 // view attached, and loading the full teacher list from the stand-in into picker options.
+#include "BenchSupport.h"
 #include "OptionFilterModel.h"
 #include "StandinServer.h"
 #include "WorkmodeModel.h"
@@ -13,22 +14,14 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QtQml/qqmlextensionplugin.h>
-#include <algorithm>
 #include <cstdio>
 
 Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
 
 namespace {
-struct Stats {
-    double median, p95, max;
-};
-Stats stats(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    if (v.empty())
-        return {0, 0, 0};
-    return {v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 95 / 100)], v.back()};
-}
+using bench::Stats;
+using bench::stats;
 
 // Short names the way the service writes them ("Фамилия И.О."), many alike as in a real staff.
 QList<option> teachers(int n) {
