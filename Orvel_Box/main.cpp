@@ -1,3 +1,5 @@
+#include "RootView.h"
+
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
@@ -23,13 +25,6 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setApplicationName(QStringLiteral("Orvel_Box"));
 
     QQmlApplicationEngine engine;
-    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
-    QObject::connect(
-        &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
-        [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
-    // Importing the module by name (rather than loading its file by path) makes the engine load
-    // the module's static plugin, which registers its C++ types.
-    engine.loadData(QByteArrayLiteral("import OrvelBox.Core\nMain {}\n"),
-                    QUrl(QStringLiteral("qrc:/main.qml")));
+    loadRootView(engine);
     return app.exec();
 }

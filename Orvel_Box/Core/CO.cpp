@@ -3,8 +3,21 @@
 #include "BuildConfig.h"
 #include "Log.h"
 
-CO::CO(QObject* parent)
-    : CO(QString::fromUtf8(BuildConfig::apiBaseUrl), std::make_shared<TokenStore>(), parent) {}
+namespace {
+QString& serviceUrlSetting() {
+    static QString url = QString::fromUtf8(BuildConfig::apiBaseUrl);
+    return url;
+}
+} // namespace
+
+QString CO::serviceUrl() {
+    return serviceUrlSetting();
+}
+void CO::setServiceUrl(const QString& url) {
+    serviceUrlSetting() = url;
+}
+
+CO::CO(QObject* parent) : CO(serviceUrl(), std::make_shared<TokenStore>(), parent) {}
 
 CO::CO(const QString& baseUrl, std::shared_ptr<TokenStore> store, QObject* parent)
     : QObject(parent), m_store(std::move(store)) {
@@ -53,8 +66,9 @@ QString CO::stateName() const {
 
 QCoro::Task<void> CO::checkAuth() {
     QPointer<CO> self(this);
-    const ApiResult r = co_await m_api->request(QStringLiteral("/api/users/me"), QStringLiteral("GET"),
-                                                std::nullopt, QStringLiteral("application/json"), false);
+    const ApiResult r =
+        co_await m_api->request(QStringLiteral("/api/users/me"), QStringLiteral("GET"),
+                                std::nullopt, QStringLiteral("application/json"), false);
     if (!self)
         co_return;
     if (r.ok()) {
@@ -63,7 +77,8 @@ QCoro::Task<void> CO::checkAuth() {
     }
     const QString description = r.error().description();
     Log::line(QStringLiteral("Ошибка при проверке авторизации: %1;").arg(description));
-    setAppState(description.contains(QStringLiteral("offline")) ? appStates::offline : appStates::login);
+    setAppState(description.contains(QStringLiteral("offline")) ? appStates::offline
+                                                                : appStates::login);
 }
 
 QCoro::Task<void> CO::logout() {

@@ -15,11 +15,11 @@ class CO : public QObject {
     QML_UNCREATABLE("Created by the root view model")
     Q_PROPERTY(appStates appState READ appState WRITE setAppState NOTIFY appStateChanged)
     Q_PROPERTY(QString stateName READ stateName NOTIFY appStateChanged)
-public:
+  public:
     enum class appStates { loading, login, home, offline };
     Q_ENUM(appStates)
 
-    // Production: the configured service and the user's token file.
+    // Production: the service address (`serviceUrl`) and the user's token file.
     explicit CO(QObject* parent = nullptr);
     // Tests: any service and token file.
     CO(const QString& baseUrl, std::shared_ptr<TokenStore> store, QObject* parent = nullptr);
@@ -31,13 +31,18 @@ public:
     OrvelApi* api() const { return m_api; }
     TokenStore& tokenStore() { return *m_store; }
 
+    // The build's service address unless replaced, for a whole application pointed at another
+    // service (a stand-in on a free port). Read when a coordinator is made.
+    static QString serviceUrl();
+    static void setServiceUrl(const QString& url);
+
     QCoro::Task<void> logout();
     Q_INVOKABLE void startLogout();
 
-signals:
+  signals:
     void appStateChanged();
 
-private:
+  private:
     QCoro::Task<void> checkAuth();
     std::shared_ptr<TokenStore> m_store;
     OrvelApi* m_api = nullptr;

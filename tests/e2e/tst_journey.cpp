@@ -1,0 +1,397 @@
+// One person's way through the application, from a first start to handing the machine to a
+// colleague, in the real window against the stand-in: every step by key or mouse, every
+// screen checked by what it shows and by what reached the service. Pictures of each step go to
+// the artefacts; the event loop's longest stall is measured over the whole journey.
+#include "AppDriver.h"
+#include "CoordinatorModel.h"
+#include "DevicescreenModel.h"
+#include "GlobalHomeModel.h"
+#include "NewsScreenModel.h"
+#include "Palette.h"
+#include "ScheduleScreenModel.h"
+#include "TestSupport.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
+
+namespace {
+QQuickItem* childNamed(QQuickItem* item, const QString& name) {
+    if (!item)
+        return nullptr;
+    for (QQuickItem* child : item->childItems()) {
+        if (child->objectName() == name)
+            return child;
+        if (QQuickItem* found = childNamed(child, name))
+            return found;
+    }
+    return nullptr;
+}
+} // namespace
+
+class TestJourney : public QObject {
+    Q_OBJECT
+    AppDriver app{QStringLiteral("student")};
+    bool m_broken = false;
+
+    GlobalHomeModel* home() const {
+        QQuickItem* page = app.item(QStringLiteral("homePage"));
+        QQuickItem* global = page ? page->property("item").value<QQuickItem*>() : nullptr;
+        return global ? global->property("model").value<GlobalHomeModel*>() : nullptr;
+    }
+    ScheduleScreenModel* timetable() const {
+        QQuickItem* section = app.visibleItem(QStringLiteral("timetableSection"));
+        return section ? section->property("model").value<ScheduleScreenModel*>() : nullptr;
+    }
+    QQuickItem* navigation() const { return app.item(QStringLiteral("homeNavigation")); }
+    QString title() const { return navigation()->property("currentTitle").toString(); }
+    // The pushed screen has slid fully in.
+    QQuickItem* arrived(const QString& expectedTitle) const {
+        QQuickItem* current = nullptr;
+        const bool ok = QTest::qWaitFor(
+            [&] {
+                current = navigation()->property("currentItem").value<QQuickItem*>();
+                return title() == expectedTitle && current && current->x() == 0;
+            },
+            5000);
+        return ok ? current : nullptr;
+    }
+    bool timetableSettled() const {
+        const bool settled = QTest::qWaitFor(
+            [&] {
+                ScheduleScreenModel* t = timetable();
+                if (!t)
+                    return false;
+                const QString state = t->property("screenState").toString();
+                return state == u"lessons" || state == u"rest" || state == u"modeRequired";
+            },
+            10000);
+        if (!settled)
+            qWarning("Timetable shown: %s, state %s", timetable() ? "yes" : "no",
+                     timetable() ? qPrintable(timetable()->property("screenState").toString())
+                                 : "-");
+        return settled;
+    }
+    void signIn(const QString& login) {
+        QQuickItem* loginEntry =
+            childNamed(app.waitForVisible(QStringLiteral("loginField")), QStringLiteral("entry"));
+        QVERIFY(loginEntry);
+        app.click(loginEntry);
+        QVERIFY(loginEntry->hasActiveFocus());
+        app.type(login);
+        app.press(Qt::Key_Tab);
+        app.type(login);
+        app.picture(QStringLiteral("login-filled"));
+        app.press(Qt::Key_Return);
+        QVERIFY(app.waitForScreen(QStringLiteral("home")));
+        QTRY_VERIFY(home() && !home()->meInformationLoading());
+        QVERIFY(timetableSettled());
+    }
+
+    // Opens a picker's sheet with the mouse and waits until it has slid in.
+    QObject* openSheet(const QString& picker) {
+        QQuickItem* field = app.waitForVisible(picker);
+        if (!field)
+            return nullptr;
+        app.click(field);
+        QObject* sheet = nullptr;
+        const bool opened = QTest::qWaitFor(
+            [&] {
+                sheet = field->property("sheet").value<QObject*>();
+                return sheet && sheet->property("opened").toBool();
+            },
+            5000);
+        return opened ? sheet : nullptr;
+    }
+    // The bar's buttons share its width evenly.
+    void clickSection(int index) {
+        QQuickItem* bar = app.visibleItem(QStringLiteral("sectionBar"));
+        app.clickAt(bar, QPointF(bar->width() * (2 * index + 1) / 6, bar->height() / 2));
+    }
+    void back() {
+        app.click(app.visibleItem(QStringLiteral("backButton")));
+        QTRY_COMPARE(navigation()->property("depth").toInt(), 1);
+    }
+    QString stored(const QString& login, const char* key) {
+        return app.server().storage(login, QString::fromLatin1(key)).toString();
+    }
+
+  private slots:
+    void initTestCase() { QVERIFY(app.start()); }
+    // Each step starts where the one before left off; after a failure the rest cannot.
+    void init() {
+        if (m_broken)
+            QSKIP("An earlier step failed");
+    }
+    void cleanup() {
+        if (QTest::currentTestFailed() && app.window())
+            app.picture(QStringLiteral("failed-") +
+                        QString::fromLatin1(QTest::currentTestFunction()));
+        m_broken |= QTest::currentTestFailed();
+    }
+    void cleanupTestCase() {
+        qInfo("Longest event-loop stall: %lld ms (in step \"%s\")", app.stalls().worstMs(),
+              qPrintable(app.stalls().worstStep()));
+        QVERIFY2(app.stalls().worstMs() <= 100, qPrintable(app.stalls().worstStep()));
+    }
+
+    void firstStartAsksToSignIn() {
+        app.stalls().setStep(QStringLiteral("first start"));
+        QVERIFY(app.waitForScreen(QStringLiteral("login")));
+        QVERIFY(app.waitForVisible(QStringLiteral("loginField")));
+        QVERIFY(app.storedAccess().isEmpty());
+        app.picture(QStringLiteral("login"));
+    }
+
+    void signInWithoutWorkMode() {
+        app.stalls().setStep(QStringLiteral("sign in"));
+        signIn(QStringLiteral("student"));
+        QVERIFY(!app.storedAccess().isEmpty());
+        QVERIFY(!app.storedRefresh().isEmpty());
+        QCOMPARE(timetable()->property("screenState").toString(), QStringLiteral("modeRequired"));
+        QVERIFY(app.visibleItem(QStringLiteral("modePrompt")));
+        app.picture(QStringLiteral("mode-required"));
+    }
+
+    void chooseWorkModeFromTheMenu() {
+        app.stalls().setStep(QStringLiteral("work mode"));
+        clickSection(2);
+        QQuickItem* row = app.waitForVisible(QStringLiteral("workModeRow"));
+        QVERIFY(row);
+        app.click(row);
+        QQuickItem* page = arrived(QStringLiteral("Режим работы"));
+        QVERIFY(page);
+        QObject* model = page->property("model").value<QObject*>();
+        QTRY_VERIFY(!model->property("isLoading").toBool());
+        app.click(app.visibleItem(QStringLiteral("studentTile")));
+
+        // The second faculty by mouse, its groups' sheet by keyboard.
+        const QString faculty = standin::Server::facultyNames().at(1);
+        // A picker's sheet is made for each opening and goes when it closes.
+        QPointer<QObject> sheet = openSheet(QStringLiteral("facultyPicker"));
+        QVERIFY(sheet);
+        app.picture(QStringLiteral("faculty-sheet"));
+        QQuickItem* row2 = nullptr;
+        for (QQuickItem* name : app.items(QStringLiteral("optionName")))
+            if (name->isVisible() && name->property("text").toString() == faculty)
+                row2 = name;
+        QVERIFY(row2);
+        app.click(row2);
+        QTRY_VERIFY(!sheet || !sheet->property("visible").toBool());
+        QVERIFY(app.waitForVisible(QStringLiteral("groupPicker")));
+        QTRY_VERIFY(!model->property("isLoading").toBool());
+        sheet = openSheet(QStringLiteral("groupPicker"));
+        QVERIFY(sheet);
+        app.press(Qt::Key_Down);
+        app.press(Qt::Key_Return);
+        QTRY_VERIFY(!sheet || !sheet->property("visible").toBool());
+        QQuickItem* save = app.waitForVisible(QStringLiteral("saveButton"));
+        QVERIFY(save);
+        app.picture(QStringLiteral("work-mode-chosen"));
+        app.click(save);
+        // The choice is stored key by key, the group last.
+        QTRY_VERIFY(!stored(QStringLiteral("student"), "group_name").isEmpty());
+        const QString group = stored(QStringLiteral("student"), "group_name");
+        QCOMPARE(stored(QStringLiteral("student"), "work_mode"), QStringLiteral("student"));
+        QCOMPARE(stored(QStringLiteral("student"), "faculty_name"), faculty);
+
+        back();
+        clickSection(0);
+        QVERIFY(timetableSettled());
+        QCOMPARE(timetable()->property("screenState").toString(), QStringLiteral("lessons"));
+        QVERIFY(app.visibleItem(QStringLiteral("lessonList")));
+        const auto week = app.server().requests().constLast();
+        QCOMPARE(week.path, QStringLiteral("/api/schedule/week"));
+        QCOMPARE(week.query.queryItemValue(QStringLiteral("group"), QUrl::FullyDecoded), group);
+        app.picture(QStringLiteral("timetable"));
+    }
+
+    // Arrows and the week switcher's buttons page through the weeks the service keeps.
+    void pageThroughWeeks() {
+        app.stalls().setStep(QStringLiteral("week paging"));
+        ScheduleScreenModel* t = timetable();
+        QCOMPARE(t->weekOffset(), 0);
+        // Paging waits for the week being loaded, as the switcher's greyed arrows say.
+        const auto page = [&](auto&& act, int expected) {
+            act();
+            return QTest::qWaitFor(
+                [&] { return t->weekOffset() == expected && !t->isSheduleLoading(); }, 10000);
+        };
+        QVERIFY(page([&] { app.press(Qt::Key_Left); }, -1));
+        QVERIFY(page([&] { app.click(app.visibleItem(QStringLiteral("previousWeek"))); }, -2));
+        app.picture(QStringLiteral("two-weeks-back"));
+        QVERIFY(page([&] { app.click(app.visibleItem(QStringLiteral("nextWeek"))); }, -1));
+        // The mouse on the switcher leaves the keyboard with the timetable.
+        QVERIFY(page([&] { app.press(Qt::Key_Right); }, 0));
+        QVERIFY(page([&] { app.press(Qt::Key_Right); }, 1));
+        // The service keeps one week ahead and no more.
+        app.press(Qt::Key_Right);
+        QTest::qWait(100);
+        QCOMPARE(t->weekOffset(), 1);
+        QVERIFY(!t->canGoForward());
+        QVERIFY(page([&] { app.press(Qt::Key_Home); }, 0));
+        QList<int> asked;
+        for (const standin::LoggedRequest& r : app.server().requests())
+            if (r.path == u"/api/schedule/week")
+                asked.append(r.query.queryItemValue(QStringLiteral("offset")).toInt());
+        for (int offset : {-1, -2, 1, 0})
+            QVERIFY2(asked.contains(offset), qPrintable(QString::number(offset)));
+        QVERIFY(!asked.contains(2));
+    }
+
+    void openTeacherCard() {
+        app.stalls().setStep(QStringLiteral("teacher card"));
+        // A day with a teacher's lesson.
+        QQuickItem* link = nullptr;
+        for (int day = 0; day < 6 && !link; ++day) {
+            app.press(Qt::Key_1 + day);
+            QTest::qWait(50);
+            link = app.visibleItem(QStringLiteral("teacherLink"));
+        }
+        QVERIFY(link);
+        app.click(link);
+        QQuickItem* page = app.waitForVisible(QStringLiteral("teacherPage"));
+        QVERIFY(page);
+        QTRY_VERIFY(page->mapToScene(QPointF(0, 0)).x() == 0);
+        QVERIFY(app.picturesArrived());
+        bool teacherAsked = false;
+        for (const standin::LoggedRequest& r : app.server().requests())
+            teacherAsked |= r.path.startsWith(u"/api/teachers/");
+        QVERIFY(teacherAsked);
+        app.picture(QStringLiteral("teacher-card"));
+        app.press(Qt::Key_Escape);
+        QTRY_COMPARE(navigation()->property("depth").toInt(), 1);
+        QVERIFY(timetableSettled());
+        QVERIFY(app.visibleItem(QStringLiteral("lessonList")));
+    }
+
+    void readNewsItem() {
+        app.stalls().setStep(QStringLiteral("news"));
+        clickSection(1);
+        QQuickItem* section = app.waitForVisible(QStringLiteral("newsSection"));
+        QVERIFY(section);
+        auto* news = section->property("model").value<NewsScreenModel*>();
+        QTRY_VERIFY(!news->isLoading() && !news->news().isEmpty());
+        QVERIFY(app.picturesArrived());
+        app.picture(QStringLiteral("news"));
+        QQuickItem* list = app.visibleItem(QStringLiteral("newsList"));
+        app.clickAt(list, QPointF(list->width() / 2, 120));
+        QObject* sheet = section->property("sheet").value<QObject*>();
+        QTRY_VERIFY(sheet->property("opened").toBool());
+        QQuickItem* page = sheet->property("page").value<QQuickItem*>();
+        QVERIFY(page);
+        QCOMPARE(page->property("url").toUrl(), news->news().first().pageUrl());
+        QCOMPARE(page->property("url").toUrl().path(),
+                 QStringLiteral("/news/") + news->news().first().id);
+        app.picture(QStringLiteral("news-page"));
+        app.press(Qt::Key_Escape);
+        QTRY_VERIFY(!sheet->property("visible").toBool());
+    }
+
+    // The theme and accent change the whole window at once and follow the account.
+    void pickThemeAndAccent() {
+        app.stalls().setStep(QStringLiteral("settings"));
+        clickSection(2);
+        app.click(app.waitForVisible(QStringLiteral("settingsRow")));
+        QVERIFY(arrived(QStringLiteral("Настройки")));
+        app.click(app.waitForVisible(QStringLiteral("theme2")));
+        app.click(app.waitForVisible(QStringLiteral("swatch-green")));
+        QTRY_COMPARE(stored(QStringLiteral("student"), "settings__theme"), QStringLiteral("dark"));
+        QTRY_COMPARE(stored(QStringLiteral("student"), "settings__accent_color"),
+                     QStringLiteral("green"));
+        const QImage image = app.picture(QStringLiteral("settings-dark-green"));
+        const QColor dark = *Palette::named(u"systemBackground", true);
+        QCOMPARE(image.pixelColor(image.width() - 3, image.height() / 2).rgb(), dark.rgb());
+        back();
+    }
+
+    // Another device of the same account is listed and its session ended from here.
+    void endAnotherDevicesSession() {
+        app.stalls().setStep(QStringLiteral("devices"));
+        OrvelApi phone(app.server().baseUrl(), std::nullopt, std::nullopt);
+        const auto signedIn =
+            await(phone.login(QStringLiteral("student"), QStringLiteral("student"),
+                              QStringLiteral("Pixel 8"), QStringLiteral("android")));
+        QVERIFY(signedIn && signedIn->ok());
+        QVERIFY(await(phone.getMe())->ok());
+
+        app.click(app.waitForVisible(QStringLiteral("devicesRow")));
+        QQuickItem* page = arrived(QStringLiteral("Устройства"));
+        QVERIFY(page);
+        QObject* devices = page->property("model").value<QObject*>();
+        QTRY_VERIFY(!devices->property("allDevicesLoading").toBool() &&
+                    !devices->property("myDeviceLoading").toBool());
+        qint64 phoneId = 0;
+        for (const session& d : static_cast<DevicescreenModel*>(devices)->allDevices())
+            if (d.device_name == u"Pixel 8")
+                phoneId = d.id;
+        QVERIFY(phoneId);
+        const QString cardName = QStringLiteral("session-%1").arg(phoneId);
+        QQuickItem* card = app.waitForVisible(cardName);
+        QVERIFY(card);
+        app.picture(QStringLiteral("devices"));
+        QQuickItem* revoke = childNamed(card, QStringLiteral("revokeButton"));
+        QVERIFY(revoke);
+        app.click(revoke);
+        QTRY_COMPARE(app.server().count(QStringLiteral("POST"),
+                                        QStringLiteral("/api/users/sessions/revoke")),
+                     1);
+        QTRY_VERIFY(!devices->property("allDevicesLoading").toBool());
+        QTRY_VERIFY(!app.visibleItem(cardName));
+        // The phone is signed out for real.
+        QCOMPARE(await(phone.getMe())->ok(), false);
+        app.picture(QStringLiteral("devices-after-revoke"));
+    }
+
+    void signOut() {
+        app.stalls().setStep(QStringLiteral("sign out"));
+        app.click(app.waitForVisible(QStringLiteral("signOutButton")));
+        QQuickItem* confirm = app.waitForVisible(QStringLiteral("confirmButton"));
+        QVERIFY(confirm);
+        QTRY_COMPARE(confirm->opacity(), 1.0);
+        app.picture(QStringLiteral("sign-out-confirmation"));
+        app.click(confirm);
+        QVERIFY(app.waitForScreen(QStringLiteral("login")));
+        QVERIFY(app.storedAccess().isEmpty());
+        QVERIFY(app.storedRefresh().isEmpty());
+        QCOMPARE(app.server().count(QStringLiteral("POST"), QStringLiteral("/api/auth/logout")), 1);
+        app.picture(QStringLiteral("signed-out"));
+    }
+
+    // The next person's own timetable and colours; nothing of the first account's shows.
+    void signInAsTheOtherAccount() {
+        app.stalls().setStep(QStringLiteral("second account"));
+        signIn(QStringLiteral("teacher"));
+        QCOMPARE(timetable()->property("screenState").toString(), QStringLiteral("lessons"));
+        const auto week = app.server().requests();
+        bool teacherWeek = false;
+        for (const standin::LoggedRequest& r : week)
+            teacherWeek |= r.path.startsWith(u"/api/teachers/") && r.path.endsWith(u"/schedule") &&
+                           r.headers.value("authorization").size() > 7;
+        QVERIFY(teacherWeek);
+        QCOMPARE(home()->preferredScheme(), QString());
+        app.picture(QStringLiteral("teacher-timetable"));
+    }
+
+    // The next launch finds the session and opens home without asking.
+    void relaunchKeepsTheSession() {
+        app.stalls().setStep(QStringLiteral("relaunch"));
+        const QString access = app.storedAccess();
+        QVERIFY(!access.isEmpty());
+        QVERIFY(app.relaunch());
+        QVERIFY(app.waitForScreen(QStringLiteral("home")));
+        QVERIFY(timetableSettled());
+        QCOMPARE(timetable()->property("screenState").toString(), QStringLiteral("lessons"));
+        app.picture(QStringLiteral("relaunched"));
+    }
+};
+
+QTEST_MAIN(TestJourney)
+#include "tst_journey.moc"
