@@ -71,6 +71,7 @@ Popup {
         property color textColor
         Layout.fillWidth: true
         implicitHeight: 44
+        Accessible.name: text
         contentItem: Text {
             text: button.text
             color: button.textColor

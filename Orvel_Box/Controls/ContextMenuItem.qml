@@ -9,6 +9,7 @@ MenuItem {
     property bool destructive: false
 
     implicitHeight: 36
+    Accessible.name: text
     contentItem: RowLayout {
         spacing: 10
         Text {

@@ -74,7 +74,10 @@ FocusScope {
                     Layout.fillWidth: true
                     padding: 0
                     background: null
-                    placeholderText: ""
+                    // Qt reports no accessible name for a password entry and gives it the
+                    // placeholder as its description instead; the label travels there, unseen.
+                    placeholderText: root.isSecure ? root.title : ""
+                    placeholderTextColor: Theme.clear
                     text: root.text
                     color: Theme.label
                     selectionColor: Theme.blue

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import QtQuick.Templates as T
 
 // Pages (Tab items) with a bar of their symbols and titles along the bottom; the selected
 // entry is drawn in `tint`.
@@ -40,7 +41,9 @@ Item {
             spacing: 0
             Repeater {
                 model: pages.children
-                AbstractButton {
+                // Qt's tab button: a Qt Quick control reports its own accessible role, whatever
+                // Accessible.role says.
+                T.TabButton {
                     id: entry
                     required property var modelData
                     required property int index
@@ -50,8 +53,8 @@ Item {
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     text: modelData.title
-                    Accessible.role: Accessible.PageTab
-                    Accessible.checked: root.currentIndex === index
+                    checked: root.currentIndex === index
+                    Accessible.name: text
                     onClicked: root.currentIndex = index
                     contentItem: Column {
                         spacing: 3
