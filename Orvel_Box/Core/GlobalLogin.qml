@@ -80,6 +80,7 @@ Rectangle {
                     anchors.horizontalCenter: parent.horizontalCenter
                     visible: !model.loading
                     text: "Войти"
+                    Accessible.name: text
                     topPadding: 10
                     bottomPadding: 10
                     leftPadding: 25

@@ -77,6 +77,7 @@ Item {
                 id: signOut
                 objectName: "signOutButton"
                 text: "Выйти из аккаунта"
+                Accessible.name: text
                 hoverEnabled: true
                 Layout.fillWidth: true
                 Layout.topMargin: 8

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import QtQuick.Templates as T
 import QtQml.Models
 import OrvelBox.Controls
 import OrvelBox.Core
@@ -163,8 +164,8 @@ FocusScope {
         }
     }
 
-    // One button of the capsule bar.
-    component SectionButton: AbstractButton {
+    // One button of the capsule bar; a tab to assistive technology.
+    component SectionButton: T.TabButton {
         id: button
         required property var modelData
         required property int index
@@ -172,11 +173,12 @@ FocusScope {
         readonly property color shade: selected ? Theme.white : Theme.label
 
         width: 100
+        implicitHeight: implicitContentHeight + topPadding + bottomPadding
         padding: 10
         focusPolicy: Qt.NoFocus
         text: modelData.title
-        Accessible.role: Accessible.PageTab
-        Accessible.checked: selected
+        checked: selected
+        Accessible.name: text
         onClicked: home.selectedUI = index
 
         background: Rectangle {

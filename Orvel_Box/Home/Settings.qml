@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import QtQuick.Templates as T
 import OrvelBox.Controls
 import OrvelBox.Core
 import OrvelBox.Home
@@ -15,6 +16,12 @@ Item {
     readonly property string navigationTitle: "Настройки"
     readonly property color accentColor: Accent.of(coordinator ? coordinator.settings : ({}), Theme.blue)
     readonly property alias model: settings
+    // What a screen reader calls each swatch; the stored names are for the service.
+    readonly property var accentNames: ({
+        blue: "Синий", red: "Красный", orange: "Оранжевый", yellow: "Жёлтый",
+        green: "Зелёный", mint: "Мятный", teal: "Бирюзовый", cyan: "Голубой",
+        indigo: "Индиго", purple: "Фиолетовый", pink: "Розовый", brown: "Коричневый"
+    })
 
     SettingsModel {
         id: settings
@@ -50,7 +57,7 @@ Item {
                     Row {
                         objectName: "themePicker"
                         spacing: 2
-                        Accessible.role: Accessible.PageTabList
+                        Accessible.role: Accessible.Grouping
                         Accessible.name: "Тема"
                         Repeater {
                             model: settings.themeLabels
@@ -79,6 +86,8 @@ Item {
                         Layout.preferredHeight: 25
                         contentWidth: swatchRow.implicitWidth
                         flickableDirection: Flickable.HorizontalFlick
+                        Accessible.role: Accessible.Grouping
+                        Accessible.name: "Акцентный цвет"
                         boundsBehavior: Flickable.StopAtBounds
                         clip: true
 
@@ -133,7 +142,9 @@ Item {
         Layout.alignment: Qt.AlignHCenter
     }
 
-    component ThemeChoice: AbstractButton {
+    // Radio buttons, not plain buttons with a role: a Qt Quick control reports its own
+    // accessible role, whatever Accessible.role says.
+    component ThemeChoice: T.RadioButton {
         id: choice
         required property int index
         required property string modelData
@@ -144,7 +155,7 @@ Item {
         checked: chosen
         implicitWidth: themeText.implicitWidth + 20
         implicitHeight: 30
-        Accessible.role: Accessible.PageTab
+        Accessible.name: text
         onClicked: settings.selectedTheme = index
         contentItem: Text {
             id: themeText
@@ -163,16 +174,15 @@ Item {
         }
     }
 
-    component Swatch: AbstractButton {
+    component Swatch: T.RadioButton {
         id: swatch
         required property var modelData
         readonly property bool marked: settings.markedAccent === modelData.name
         objectName: "swatch-" + modelData.name
         implicitWidth: 25
         implicitHeight: 25
-        Accessible.name: modelData.name
-        Accessible.checkable: true
-        Accessible.checked: marked
+        checked: marked
+        Accessible.name: root.accentNames[modelData.name] || modelData.name
         onClicked: settings.chooseAccent(modelData.name)
         onActiveFocusChanged: if (activeFocus) swatchScroller.reveal(x, x + width)
         background: Rectangle {
