@@ -1,12 +1,13 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import QtQuick.Templates as T
 import OrvelBox.Controls
 
 // One of the two large mode tiles, drawn in the accent colour while its mode is the chosen one.
 // `symbol` and `mode` are the tile's icon and id: buttons already have an `icon` and QML keeps
-// the word `id` for itself.
-AbstractButton {
+// the word `id` for itself. A radio button, so that assistive technology hears a choice of one.
+T.RadioButton {
     id: root
     property string symbol
     property string name
@@ -20,7 +21,8 @@ AbstractButton {
     Layout.fillWidth: true
     Layout.preferredWidth: 1
     implicitHeight: column.implicitHeight + 40
-    Accessible.checked: selected === mode
+    checked: selected === mode
+    Accessible.name: name
 
     contentItem: Item {
         ColumnLayout {

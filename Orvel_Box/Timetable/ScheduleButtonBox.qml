@@ -1,9 +1,11 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import QtQuick.Templates as T
 import OrvelBox.Controls
 
-// One weekday button: label over date, filled with the accent colour when selected.
-AbstractButton {
+// One weekday button: label over date, filled with the accent colour when selected. A tab to
+// assistive technology: each one shows its day.
+T.TabButton {
     id: root
     property int dayIndex
     property int selectedId
@@ -16,6 +18,7 @@ AbstractButton {
     implicitWidth: 60
     implicitHeight: 46
     focusPolicy: Qt.NoFocus
+    checked: selected
     Accessible.name: dayType + " " + dayDate
 
     background: Rectangle {

@@ -13,6 +13,9 @@ AbstractButton {
     // The teacher picker: a search field above the list.
     property bool isTeachers: false
     property color accentColor: Theme.blue
+    // The prompt shown above the field; a screen reader says it before the chosen option, and
+    // alone while nothing is chosen.
+    property string title
     property bool isModalOpened: false
     readonly property alias sheet: sheetLoader.item
 
@@ -30,7 +33,7 @@ AbstractButton {
     implicitHeight: 30 + topPadding + bottomPadding
     padding: 10
     hoverEnabled: true
-    Accessible.name: chosen.hasCurrent ? chosen.current.name : ""
+    Accessible.name: chosen.hasCurrent ? title + ": " + chosen.current.name : title
 
     // No option carries the id (the list was replaced): the field stays empty until a choice.
     contentItem: OptionRow {

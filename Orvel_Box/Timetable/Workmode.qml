@@ -79,6 +79,7 @@ Item {
             }
             SelectionBox {
                 objectName: "teacherPicker"
+                title: "Выберите преподавателя"
                 visible: !workmode.isLoading && workmode.selectedMode === 1
                 options: workmode.teachers
                 selectedID: workmode.selectedTeacher
@@ -93,6 +94,7 @@ Item {
             }
             SelectionBox {
                 objectName: "facultyPicker"
+                title: "Выберите факультет"
                 visible: !workmode.isLoading && workmode.selectedMode === 0
                 options: workmode.faculties
                 selectedID: workmode.selectedFaculty
@@ -106,6 +108,7 @@ Item {
             SelectionBox {
                 id: groupPicker
                 objectName: "groupPicker"
+                title: "Выберите группу"
                 visible: !workmode.isLoading && workmode.selectedMode === 0 && workmode.groupsOpened
                 options: workmode.groups
                 selectedID: workmode.selectedGroup
@@ -133,6 +136,7 @@ Item {
         anchors.margins: 20
         implicitHeight: 52
         text: "Сохранить"
+        Accessible.name: text
         hoverEnabled: true
         onClicked: workmode.save()
 
