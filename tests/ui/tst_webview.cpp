@@ -12,9 +12,12 @@ class TestWebView : public QObject {
     Q_OBJECT
   private slots:
     void loadsEachAddress() {
+        // The sanitizer run replaces the engine: Chromium's own allocator and sandbox do not run
+        // under AddressSanitizer.
+        if (Toolkit::instance()->webViewStandIn())
+            QSKIP("The web engine is replaced by its stand-in in this run");
         standin::Server server;
         QVERIFY(server.listen());
-        QVERIFY(!Toolkit::instance()->webViewStandIn());
         QmlScene scene(QSize(600, 400));
         QQuickItem* view = scene.load("import OrvelBox.Controls\nWebView {}",
                                       {{"url", QUrl(server.baseUrl() + "/privacy")}});
