@@ -1,0 +1,163 @@
+// The same application used with the keyboard alone, on a phone's layout: signing in, paging
+// the timetable, reading a news item, changing the theme from the menu, and signing out with
+// the confirmation answered by keys. A step that cannot be reached without the mouse fails.
+#include "AppDriver.h"
+#include "CoordinatorModel.h"
+#include "NewsScreenModel.h"
+#include "ScheduleScreenModel.h"
+#include "TestSupport.h"
+#include "Toolkit.h"
+
+#include <QPointer>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
+
+class TestKeyboard : public QObject {
+    Q_OBJECT
+    AppDriver app{QStringLiteral("keyboard")};
+    bool m_broken = false;
+
+    QString focused() const {
+        QQuickItem* item = app.window()->activeFocusItem();
+        return item ? item->objectName() : QString();
+    }
+    // Tab until the control named `name` has the keyboard; a person would see the focus ring
+    // move there.
+    bool tabTo(const QString& name, int most = 40) {
+        for (int i = 0; i < most; ++i) {
+            if (focused() == name)
+                return true;
+            app.press(Qt::Key_Tab);
+        }
+        qWarning("Tab never reached %s (last: %s)", qPrintable(name), qPrintable(focused()));
+        return false;
+    }
+    ScheduleScreenModel* timetable() const {
+        QQuickItem* section = app.visibleItem(QStringLiteral("timetableSection"));
+        return section ? section->property("model").value<ScheduleScreenModel*>() : nullptr;
+    }
+    QQuickItem* navigation() const { return app.item(QStringLiteral("homeNavigation")); }
+    bool atDepth(int depth) const {
+        return QTest::qWaitFor(
+            [&] {
+                QQuickItem* current = navigation()->property("currentItem").value<QQuickItem*>();
+                return navigation()->property("depth").toInt() == depth && current &&
+                       current->x() == 0;
+            },
+            5000);
+    }
+
+  private slots:
+    void initTestCase() {
+        QVERIFY(app.start({420, 820}));
+        Toolkit::instance()->setIdiom(QStringLiteral("phone"));
+    }
+    void init() {
+        if (m_broken)
+            QSKIP("An earlier step failed");
+    }
+    void cleanup() {
+        if (QTest::currentTestFailed() && app.window())
+            app.picture(QStringLiteral("failed-") +
+                        QString::fromLatin1(QTest::currentTestFunction()));
+        m_broken |= QTest::currentTestFailed();
+    }
+    void cleanupTestCase() {
+        qInfo("Longest event-loop stall: %lld ms (in step \"%s\")", app.stalls().worstMs(),
+              qPrintable(app.stalls().worstStep()));
+        QVERIFY2(app.stalls().worstMs() <= StallMeter::boundMs,
+                 qPrintable(app.stalls().worstStep()));
+    }
+
+    void signInByKeys() {
+        app.stalls().setStep(QStringLiteral("sign in"));
+        QVERIFY(app.waitForScreen(QStringLiteral("login")));
+        // The login field has the keyboard from the start.
+        QTRY_COMPARE(focused(), QStringLiteral("entry"));
+        app.type(QStringLiteral("teacher"));
+        app.press(Qt::Key_Tab);
+        app.type(QStringLiteral("teacher"));
+        app.press(Qt::Key_Return);
+        QVERIFY(app.waitForScreen(QStringLiteral("home")));
+        QVERIFY(app.waitForVisible(QStringLiteral("tabView")));
+        QTRY_VERIFY(timetable() && timetable()->property("screenState").toString() == u"lessons");
+        app.picture(QStringLiteral("phone-timetable"));
+    }
+
+    void pageTheTimetable() {
+        app.stalls().setStep(QStringLiteral("timetable"));
+        ScheduleScreenModel* t = timetable();
+        app.press(Qt::Key_Left);
+        QTRY_VERIFY(t->weekOffset() == -1 && !t->isSheduleLoading());
+        app.press(Qt::Key_3);
+        QCOMPARE(t->selectedDay(), 2);
+        app.press(Qt::Key_Home);
+        QTRY_VERIFY(t->weekOffset() == 0 && !t->isSheduleLoading());
+    }
+
+    void readNewsByKeys() {
+        app.stalls().setStep(QStringLiteral("news"));
+        app.press(Qt::Key_2, Qt::ControlModifier);
+        QQuickItem* section = app.waitForVisible(QStringLiteral("newsSection"));
+        QVERIFY(section);
+        auto* news = section->property("model").value<NewsScreenModel*>();
+        QTRY_VERIFY(!news->isLoading() && !news->news().isEmpty());
+        app.press(Qt::Key_Down);
+        app.press(Qt::Key_Return);
+        QObject* sheet = section->property("sheet").value<QObject*>();
+        QTRY_VERIFY(sheet->property("opened").toBool());
+        QCOMPARE(news->selectedNews().id, news->news().at(1).id);
+        app.picture(QStringLiteral("phone-news-page"));
+        app.press(Qt::Key_Escape);
+        QTRY_VERIFY(!sheet->property("visible").toBool());
+    }
+
+    void themeFromTheMenu() {
+        app.stalls().setStep(QStringLiteral("settings"));
+        app.press(Qt::Key_3, Qt::ControlModifier);
+        QVERIFY(app.waitForVisible(QStringLiteral("menuSection")));
+        QVERIFY(tabTo(QStringLiteral("settingsRow")));
+        app.press(Qt::Key_Return);
+        QVERIFY(atDepth(2));
+        QVERIFY(tabTo(QStringLiteral("theme1")));
+        app.press(Qt::Key_Space);
+        QTRY_COMPARE(app.server()
+                         .storage(QStringLiteral("teacher"), QStringLiteral("settings__theme"))
+                         .toString(),
+                     QStringLiteral("light"));
+        app.picture(QStringLiteral("phone-settings"));
+        app.press(Qt::Key_Escape);
+        QVERIFY(atDepth(1));
+    }
+
+    // Escape answers "no"; the confirmation's own button then signs out.
+    void signOutByKeys() {
+        app.stalls().setStep(QStringLiteral("sign out"));
+        QVERIFY(tabTo(QStringLiteral("devicesRow")));
+        app.press(Qt::Key_Return);
+        QVERIFY(atDepth(2));
+        QVERIFY(tabTo(QStringLiteral("signOutButton")));
+        app.press(Qt::Key_Space);
+        QPointer<QQuickItem> confirm = app.waitForVisible(QStringLiteral("confirmButton"));
+        QVERIFY(confirm);
+        app.picture(QStringLiteral("phone-sign-out"));
+        app.press(Qt::Key_Escape);
+        QTRY_VERIFY(!confirm || !confirm->isVisible());
+        QCOMPARE(app.screen(), QStringLiteral("home"));
+
+        QVERIFY(tabTo(QStringLiteral("signOutButton")));
+        app.press(Qt::Key_Space);
+        QVERIFY(app.waitForVisible(QStringLiteral("confirmButton")));
+        QVERIFY(tabTo(QStringLiteral("confirmButton")));
+        app.press(Qt::Key_Space);
+        QVERIFY(app.waitForScreen(QStringLiteral("login")));
+        QVERIFY(app.storedAccess().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestKeyboard)
+#include "tst_keyboard.moc"
