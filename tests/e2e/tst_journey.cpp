@@ -2,10 +2,10 @@
 // colleague, in the real window against the stand-in: every step by key or mouse, every
 // screen checked by what it shows and by what reached the service. Pictures of each step go to
 // the artefacts; the event loop's longest stall is measured over the whole journey.
-#include "AppDriver.h"
 #include "CoordinatorModel.h"
 #include "DevicescreenModel.h"
 #include "GlobalHomeModel.h"
+#include "Journey.h"
 #include "NewsScreenModel.h"
 #include "Palette.h"
 #include "ScheduleScreenModel.h"
@@ -36,10 +36,8 @@ QQuickItem* childNamed(QQuickItem* item, const QString& name) {
 }
 } // namespace
 
-class TestJourney : public QObject {
+class TestJourney : public Journey {
     Q_OBJECT
-    AppDriver app{QStringLiteral("student")};
-    bool m_broken = false;
 
     GlobalHomeModel* home() const {
         QQuickItem* page = app.item(QStringLiteral("homePage"));
@@ -123,25 +121,11 @@ class TestJourney : public QObject {
         return app.server().storage(login, QString::fromLatin1(key)).toString();
     }
 
+  public:
+    TestJourney() : Journey(QStringLiteral("student")) {}
+
   private slots:
     void initTestCase() { QVERIFY(app.start()); }
-    // Each step starts where the one before left off; after a failure the rest cannot.
-    void init() {
-        if (m_broken)
-            QSKIP("An earlier step failed");
-    }
-    void cleanup() {
-        if (QTest::currentTestFailed() && app.window())
-            app.picture(QStringLiteral("failed-") +
-                        QString::fromLatin1(QTest::currentTestFunction()));
-        m_broken |= QTest::currentTestFailed();
-    }
-    void cleanupTestCase() {
-        qInfo("Longest event-loop stall: %lld ms (in step \"%s\")", app.stalls().worstMs(),
-              qPrintable(app.stalls().worstStep()));
-        QVERIFY2(app.stalls().worstMs() <= StallMeter::boundMs,
-                 qPrintable(app.stalls().worstStep()));
-    }
 
     void firstStartAsksToSignIn() {
         app.stalls().setStep(QStringLiteral("first start"));

@@ -1,8 +1,8 @@
 // The same application used with the keyboard alone, on a phone's layout: signing in, paging
 // the timetable, reading a news item, changing the theme from the menu, and signing out with
 // the confirmation answered by keys. A step that cannot be reached without the mouse fails.
-#include "AppDriver.h"
 #include "CoordinatorModel.h"
+#include "Journey.h"
 #include "NewsScreenModel.h"
 #include "ScheduleScreenModel.h"
 #include "TestSupport.h"
@@ -16,10 +16,8 @@ Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
 
-class TestKeyboard : public QObject {
+class TestKeyboard : public Journey {
     Q_OBJECT
-    AppDriver app{QStringLiteral("keyboard")};
-    bool m_broken = false;
 
     QString focused() const {
         QQuickItem* item = app.window()->activeFocusItem();
@@ -51,26 +49,13 @@ class TestKeyboard : public QObject {
             5000);
     }
 
+  public:
+    TestKeyboard() : Journey(QStringLiteral("keyboard")) {}
+
   private slots:
     void initTestCase() {
         QVERIFY(app.start({420, 820}));
         Toolkit::instance()->setIdiom(QStringLiteral("phone"));
-    }
-    void init() {
-        if (m_broken)
-            QSKIP("An earlier step failed");
-    }
-    void cleanup() {
-        if (QTest::currentTestFailed() && app.window())
-            app.picture(QStringLiteral("failed-") +
-                        QString::fromLatin1(QTest::currentTestFunction()));
-        m_broken |= QTest::currentTestFailed();
-    }
-    void cleanupTestCase() {
-        qInfo("Longest event-loop stall: %lld ms (in step \"%s\")", app.stalls().worstMs(),
-              qPrintable(app.stalls().worstStep()));
-        QVERIFY2(app.stalls().worstMs() <= StallMeter::boundMs,
-                 qPrintable(app.stalls().worstStep()));
     }
 
     void signInByKeys() {
