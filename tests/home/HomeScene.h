@@ -53,17 +53,6 @@ inline bool chooseDemoGroup(SignedInWindow& app) {
     return !group.isEmpty();
 }
 
-// Items named `name` at or below `item` in the visual tree; loaded screens and sheets hang
-// there without QObject parents.
-inline QList<QQuickItem*> itemsNamed(QQuickItem* item, const QString& name) {
-    QList<QQuickItem*> out;
-    if (item->objectName() == name)
-        out.append(item);
-    for (QQuickItem* child : item->childItems())
-        out.append(itemsNamed(child, name));
-    return out;
-}
-
 inline bool anyLoading(QQuickItem* item) {
     if (auto* image = qobject_cast<CachedAsyncImage*>(item); image && image->loading())
         return true;

@@ -56,16 +56,6 @@ QJsonObject lesson(qint64 id, const char* day, const char* subject, const char* 
             {"faculty_name", "Факультет информационных технологий"},
             {"combined_groups", QJsonArray{"ИТ-21", "ИТ-22"}}};
 }
-// Items named `name` in the visual tree below `item` (list delegates have no QObject parent).
-QList<QQuickItem*> itemsNamed(QQuickItem* item, const QString& name) {
-    QList<QQuickItem*> out;
-    for (QQuickItem* child : item->childItems()) {
-        if (child->objectName() == name)
-            out.append(child);
-        out += itemsNamed(child, name);
-    }
-    return out;
-}
 } // namespace
 
 class TestTimetableViews : public QObject {

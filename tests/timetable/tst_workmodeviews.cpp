@@ -30,17 +30,6 @@ Rectangle {
 }
 )qml";
 
-// Items named `name` in the visual tree below `item`; list delegates and sheets hang there
-// without QObject parents.
-QList<QQuickItem*> itemsNamed(QQuickItem* item, const QString& name) {
-    QList<QQuickItem*> out;
-    if (item->objectName() == name)
-        out.append(item);
-    for (QQuickItem* child : item->childItems())
-        out.append(itemsNamed(child, name));
-    return out;
-}
-
 // Types any text, Cyrillic included, into whatever has the focus.
 void typeInto(QWindow& window, const QString& text) {
     for (QChar c : text)

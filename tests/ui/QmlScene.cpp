@@ -47,6 +47,15 @@ QImage QmlScene::grab() {
     return m_window.grabWindow();
 }
 
+QList<QQuickItem*> itemsNamed(QQuickItem* item, const QString& name) {
+    QList<QQuickItem*> out;
+    if (item->objectName() == name)
+        out.append(item);
+    for (QQuickItem* child : item->childItems())
+        out.append(itemsNamed(child, name));
+    return out;
+}
+
 void typeText(QWindow& window, const QString& text) {
     for (QChar c : text)
         QTest::keyClick(&window, c.toLatin1());

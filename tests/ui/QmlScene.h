@@ -32,6 +32,9 @@ class QmlScene {
     std::unique_ptr<QQuickItem> m_root;
 };
 
+// Items named `name` at or below `item` in the visual tree; loaded screens, list delegates and
+// sheets hang there without QObject parents, so findChild does not reach them.
+QList<QQuickItem*> itemsNamed(QQuickItem* item, const QString& name);
 // Types Latin-1 text into whatever has the focus (QTest has keyClicks only for widgets).
 void typeText(QWindow& window, const QString& text);
 // Where screenshots go: $ORVEL_ARTIFACTS, else "artifacts" in the test build folder.
