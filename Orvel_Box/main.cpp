@@ -6,7 +6,6 @@
 #include <QSGRendererInterface>
 #include <QtPlugin>
 #include <QtQml/qqmlextensionplugin.h>
-#include <QtWebView/QtWebView>
 
 Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
@@ -15,11 +14,12 @@ Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
 
 int main(int argc, char* argv[]) {
     // The web view (Qt WebEngine underneath) shares OpenGL contexts with the scene graph; both
-    // must be settled before the application object exists, or it is set up from a plugin
-    // too late. The view itself is created only when a screen shows a page.
+    // must be settled before the application object exists. The engine itself is not started
+    // here (QtWebView::initialize, or merely linking the web view library, loads it with the
+    // application object: a third of the time to the first frame); the web view's QML module
+    // starts it when a screen first shows a page.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
-    QtWebView::initialize();
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("OrvelBox"));
     QGuiApplication::setApplicationName(QStringLiteral("Orvel_Box"));

@@ -5,8 +5,8 @@
 #include <QProcess>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QtQml/qqmlextensionplugin.h>
-#include <QtWebView/QtWebView>
 #include <algorithm>
 #include <cstdio>
 
@@ -15,16 +15,19 @@ Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
 
 namespace {
 int child(int argc, char** argv, bool app) {
-    // Same order of start-up steps as the application's main.
-    if (app)
-        QtWebView::initialize();
+    // Same start-up steps as the application's main.
+    if (app) {
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    }
     QGuiApplication a(argc, argv);
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     if (app)
         engine.loadData("import OrvelBox.Core\nMain {}\n", QUrl(QStringLiteral("qrc:/bench.qml")));
     else
-        engine.loadData("import QtQuick\nWindow { width: 1100; height: 760; visible: true; Text { text: \"Orvel Box\" } }\n");
+        engine.loadData("import QtQuick\nWindow { width: 1100; height: 760; visible: true; Text { "
+                        "text: \"Orvel Box\" } }\n");
     if (engine.rootObjects().isEmpty())
         return 2;
     auto* w = qobject_cast<QQuickWindow*>(engine.rootObjects().first());

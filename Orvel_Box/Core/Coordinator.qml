@@ -29,7 +29,18 @@ FocusScope {
     }
 
     Component { id: loadingScreen; GlobalLoading {} }
-    Component { id: loginScreen; GlobalLogin { co: root.co } }
+    Component {
+        id: loginScreen
+        // By address too: the sign-in form and the controls style it uses are compiled after
+        // the first frame, which only needs the loading screen.
+        Loader {
+            objectName: "loginPage"
+            focus: true
+            // Not given the focus itself: its login field takes it.
+            Component.onCompleted: setSource("qrc:/qt/qml/OrvelBox/Core/GlobalLogin.qml",
+                                             { co: root.co })
+        }
+    }
     Component {
         id: offlineScreen
         Rectangle {

@@ -5,8 +5,9 @@
 #include "Toolkit.h"
 
 #include <QGuiApplication>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QTest>
-#include <QtWebView/QtWebView>
 
 class TestWebView : public QObject {
     Q_OBJECT
@@ -36,9 +37,10 @@ class TestWebView : public QObject {
 };
 
 int main(int argc, char* argv[]) {
-    // As in the application: the engine needs these before the application object exists.
+    // As in the application: context sharing is settled before the application object exists,
+    // and the engine itself starts only when the first page is shown.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QtWebView::initialize();
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
     QGuiApplication app(argc, argv);
     TestWebView test;
     return QTest::qExec(&test, argc, argv);
