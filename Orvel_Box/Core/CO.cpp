@@ -83,9 +83,11 @@ QCoro::Task<void> CO::checkAuth() {
 
 QCoro::Task<void> CO::logout() {
     QPointer<CO> self(this);
+    const quint64 generation = m_api->signInGeneration();
     // The client's logout swallows every failure, so there is nothing to log here.
     co_await m_api->logout();
-    if (!self)
+    // Someone signed in while the request was out (after signing out again): they stay.
+    if (!self || m_api->signInGeneration() != generation)
         co_return;
     setAppState(appStates::login);
 }

@@ -150,13 +150,18 @@ QCoro::Task<ApiResult> OrvelApi::request(QString path, QString method,
                                          std::optional<QByteArray> body,
                                          std::optional<QString> contentType, bool skipAuth) {
     QPointer<OrvelApi> self(this);
+    const quint64 generation = m_signInGeneration;
     SendResult first = co_await send(path, method, body, contentType, skipAuth);
     if (!first.ok())
         co_return first.error();
     if (!self)
         co_return ApiError::of(OrvelApiError::invalidResponse);
 
-    if (first.value().status == 401 && m_refreshToken && !skipAuth) {
+    // A 401 to a request sent in an earlier session (someone signed in while it was out) says
+    // nothing about the current one: renewing the new tokens for it, and repeating it in the
+    // new session's name, would let a stale sign-out end the new session.
+    if (first.value().status == 401 && m_refreshToken && !skipAuth &&
+        m_signInGeneration == generation) {
         const VoidResult refreshed = co_await refreshTokens();
         if (!self)
             co_return ApiError::of(OrvelApiError::refreshFailed);
@@ -223,9 +228,12 @@ QCoro::Task<VoidResult> OrvelApi::refreshTokens() {
 
 QCoro::Task<void> OrvelApi::logout() {
     QPointer<OrvelApi> self(this);
+    const quint64 generation = m_signInGeneration;
     (void)co_await request(QStringLiteral("/api/auth/logout"), QStringLiteral("POST"), std::nullopt,
                            QStringLiteral("application/json"), false);
-    if (!self)
+    // A request that stalled can end long after the user signed out another way and signed in
+    // again: the tokens are the new session's then, not this one's to drop.
+    if (!self || m_signInGeneration != generation)
         co_return;
     dropTokens();
 }

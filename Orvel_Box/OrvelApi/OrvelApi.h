@@ -62,8 +62,13 @@ public:
                                    bool skipAuth = false);
     // Renews the token pair, or waits for the renewal already in flight.
     QCoro::Task<VoidResult> refreshTokens();
-    // Sends the sign-out request, then drops the tokens whatever happened. Never fails.
+    // Sends the sign-out request, then drops the tokens whatever happened. Never fails. A
+    // sign-in that installs new tokens while the request is out makes them another session's,
+    // and those are kept.
     QCoro::Task<void> logout();
+    // Counts the token pairs installed by login, so that a late sign-out can tell that the
+    // session it was ending has been followed by another.
+    quint64 signInGeneration() const { return m_signInGeneration; }
 
     // How an HTTP answer is judged: an object below 400, the service's error message or the
     // bare status from 400 on.
@@ -233,4 +238,5 @@ private:
     QNetworkAccessManager* m_session;
     RefreshCoordinator m_refresh;
     int m_timeoutMs = 60000;
+    quint64 m_signInGeneration = 0;
 };

@@ -42,6 +42,7 @@ QCoro::Task<ApiResult> OrvelApi::login(QString username, QString password,
     const std::optional<QString> refresh = Json::text(answer.value().value(u"refresh_token"));
     setAccessToken(access);
     setRefreshToken(refresh);
+    ++m_signInGeneration;
     if (m_onTokenUpdate)
         m_onTokenUpdate(access.value_or(QStringLiteral("")), refresh);
     co_return answer;
