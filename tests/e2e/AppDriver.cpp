@@ -3,16 +3,26 @@
 #include "CO.h"
 #include "CachedAsyncImage.h"
 #include "CoordinatorModel.h"
+#include "GlobalHomeModel.h"
 #include "NewsScreenModel.h"
+#include "PhotoCache.h"
 #include "RootView.h"
+#include "ScheduleScreenModel.h"
 #include "TestSupport.h"
 #include "TokenStore.h"
 #include "Toolkit.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
+#include <utility>
 
 namespace {
 void collect(QQuickItem* item, const QString& name, QList<QQuickItem*>& out) {
@@ -20,6 +30,14 @@ void collect(QQuickItem* item, const QString& name, QList<QQuickItem*>& out) {
         out.append(item);
     for (QQuickItem* child : item->childItems())
         collect(child, name, out);
+}
+
+// A stack view eats every press while a page slides in or out.
+bool anyStackBusy(QQuickItem* item) {
+    if (item->inherits("QQuickStackView") && item->property("busy").toBool())
+        return true;
+    const auto children = item->childItems();
+    return std::any_of(children.cbegin(), children.cend(), anyStackBusy);
 }
 
 bool anyLoading(QQuickItem* item) {
@@ -30,19 +48,87 @@ bool anyLoading(QQuickItem* item) {
 }
 } // namespace
 
-AppDriver::AppDriver(QString journey) : m_journey(std::move(journey)) {}
+bool AppDriver::waitFor(const std::function<bool()>& condition, int timeoutMs) {
+    if (condition())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    poll.setInterval(2);
+    QElapsedTimer clock;
+    clock.start();
+    bool met = false;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        met = condition();
+        if (met || clock.elapsed() >= timeoutMs)
+            loop.quit();
+    });
+    poll.start();
+    loop.exec();
+    return met;
+}
+
+void AppDriver::pause(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+namespace {
+// The stand-in commits every write: in memory-backed storage, where there is one, a commit
+// costs no disk flush.
+QString dataFolder() {
+    const QString shared = QStringLiteral("/dev/shm");
+    const QString base = QFileInfo(shared).isWritable() ? shared : QDir::tempPath();
+    return base + QStringLiteral("/orvel-standin-XXXXXX");
+}
+} // namespace
+
+AppDriver::AppDriver(QString journey) : m_journey(std::move(journey)), m_data(dataFolder()) {}
 
 AppDriver::~AppDriver() {
     quit();
 }
 
 bool AppDriver::start(QSize size) {
+    return serve() && open(size);
+}
+
+bool AppDriver::startSignedIn(const QString& login, const std::function<void()>& prepare,
+                              QSize size) {
+    if (!serve())
+        return false;
+    QString refresh;
+    const QString access = m_server->issueTokens(login, &refresh);
+    TokenStore tokens;
+    tokens.write(QString::fromLatin1(TokenStore::accessKey), access);
+    tokens.write(QString::fromLatin1(TokenStore::refreshKey), refresh);
+    if (prepare)
+        prepare();
+    return open(size);
+}
+
+// A stand-in of its own for every start: answers still on their way from an earlier one can
+// never reach this run, and picture addresses (keyed by port) are new to the picture cache. Its
+// data lives in a file so that a restart finds it again.
+bool AppDriver::serve() {
+    quit();
     QStandardPaths::setTestModeEnabled(true);
     QGuiApplication::setOrganizationName(QStringLiteral("OrvelBox"));
     QGuiApplication::setApplicationName(QStringLiteral("Orvel_Box"));
-    m_server = std::make_unique<standin::Server>();
+    m_server.reset();
+    m_options = {};
+    m_options.dbPath = m_data.filePath(QStringLiteral("standin-%1.sqlite").arg(++m_services));
+    m_server = std::make_unique<standin::Server>(m_options);
     if (!m_server->listen())
         return false;
+    m_options.port = m_server->port();
+    // Nor pictures: a port used before (by an earlier start or run) would find them kept.
+    PhotoCache::instance().clearMemory();
+    // Only the files go: the cache writes into the folders it made when it was created.
+    QDirIterator stored(PhotoCache::defaultDiskPath(), QDir::Files, QDirIterator::Subdirectories);
+    while (stored.hasNext())
+        QFile::remove(stored.next());
     // A first start: no session kept from an earlier run.
     TokenStore tokens;
     tokens.remove(QString::fromLatin1(TokenStore::accessKey));
@@ -52,7 +138,16 @@ bool AppDriver::start(QSize size) {
     Toolkit::instance()->setIdiom(QStringLiteral("pad"));
     Toolkit::instance()->setWebViewStandIn(true);
     Toolkit::instance()->setUrlOpener([](const QUrl&) {});
-    return open(size);
+    return true;
+}
+
+bool AppDriver::restartService() {
+    m_stalls.pause();
+    m_server.reset();
+    m_server = std::make_unique<standin::Server>(m_options);
+    const bool up = m_server->listen();
+    m_stalls.resume(QStringLiteral("service restarted"));
+    return up;
 }
 
 bool AppDriver::open(QSize size) {
@@ -62,6 +157,13 @@ bool AppDriver::open(QSize size) {
     m_window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.first());
     if (!m_window)
         return false;
+    // Hooked before the event loop turns, so not even the start-up check can slip past.
+    if (CO* co = root() ? root()->co() : nullptr) {
+        QObject::connect(co, &CO::appStateChanged, co, [this, co] {
+            if (co->appState() == CO::appStates::home && m_whenSignedIn)
+                std::exchange(m_whenSignedIn, {})();
+        });
+    }
     m_window->resize(size);
     m_window->requestActivate();
     if (!QTest::qWaitForWindowExposed(m_window))
@@ -86,13 +188,24 @@ CoordinatorModel* AppDriver::root() const {
     return coordinator ? coordinator->property("model").value<CoordinatorModel*>() : nullptr;
 }
 
+GlobalHomeModel* AppDriver::home() const {
+    QQuickItem* page = item(QStringLiteral("homePage"));
+    QQuickItem* global = page ? page->property("item").value<QQuickItem*>() : nullptr;
+    return global ? global->property("model").value<GlobalHomeModel*>() : nullptr;
+}
+
+ScheduleScreenModel* AppDriver::timetable() const {
+    QQuickItem* section = visibleItem(QStringLiteral("timetableSection"));
+    return section ? section->property("model").value<ScheduleScreenModel*>() : nullptr;
+}
+
 QString AppDriver::screen() const {
     CoordinatorModel* model = root();
     return model ? model->screen() : QString();
 }
 
 bool AppDriver::waitForScreen(const QString& name, int timeoutMs) const {
-    return QTest::qWaitFor([&] { return screen() == name; }, timeoutMs);
+    return waitFor([&] { return screen() == name; }, timeoutMs);
 }
 
 QList<QQuickItem*> AppDriver::items(const QString& name) const {
@@ -117,7 +230,7 @@ QQuickItem* AppDriver::visibleItem(const QString& name) const {
 
 QQuickItem* AppDriver::waitForVisible(const QString& name, int timeoutMs) const {
     QQuickItem* found = nullptr;
-    (void)QTest::qWaitFor([&] { return (found = visibleItem(name)) != nullptr; }, timeoutMs);
+    (void)waitFor([&] { return (found = visibleItem(name)) != nullptr; }, timeoutMs);
     return found;
 }
 
@@ -130,9 +243,9 @@ void AppDriver::clickAt(QQuickItem* item, QPointF local, Qt::MouseButton button)
     // slide in: press where it comes to rest, as a person would.
     QPointF at = item->mapToScene(local);
     for (int i = 0; i < 50; ++i) {
-        QTest::qWait(20);
+        pause(20);
         const QPointF now = item->mapToScene(local);
-        if (now == at)
+        if (now == at && !anyStackBusy(m_window->contentItem()))
             break;
         at = now;
     }
@@ -154,8 +267,8 @@ void AppDriver::type(const QString& text) {
     }
 }
 
-QImage AppDriver::picture(const QString& step) {
-    QTest::qWait(350); // sheets and pages slide for up to 300 ms
+QImage AppDriver::picture(const QString& step, int settleMs) {
+    pause(settleMs); // sheets and pages slide for up to 300 ms
     m_stalls.pause();
     const QImage image = m_window->grabWindow();
     const QString name = QStringLiteral("journey-%1-%2-%3.png")
@@ -168,8 +281,7 @@ QImage AppDriver::picture(const QString& step) {
 }
 
 bool AppDriver::picturesArrived(int timeoutMs) const {
-    return QTest::qWaitFor([&] { return !m_window || !anyLoading(m_window->contentItem()); },
-                           timeoutMs);
+    return waitFor([&] { return !m_window || !anyLoading(m_window->contentItem()); }, timeoutMs);
 }
 
 QString AppDriver::storedAccess() const {

@@ -9,9 +9,13 @@
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 class CoordinatorModel;
+class GlobalHomeModel;
+class ScheduleScreenModel;
 
 class AppDriver {
   public:
@@ -19,9 +23,21 @@ class AppDriver {
     explicit AppDriver(QString journey);
     ~AppDriver();
 
-    // Starts the stand-in, forgets any stored session, opens the window. The stall meter runs
-    // from here on.
+    // Starts a new stand-in (closing any window and stand-in of an earlier start), forgets any
+    // stored session and any kept picture, opens the window. The stall meter runs from here on.
     bool start(QSize size = {1100, 760});
+    // The same, but with a session of `login` stored as an earlier run would have left it, so
+    // the window opens signed in. `prepare` runs first, with the window not yet open: faults
+    // and stored values set there meet the very first requests.
+    bool startSignedIn(const QString& login, const std::function<void()>& prepare = {},
+                       QSize size = {1100, 760});
+    // Runs `then` once, at the moment the application next enters the signed-in state: after
+    // the start-up check or sign-in, before any signed-in screen has asked for anything.
+    void whenSignedIn(std::function<void()> then) { m_whenSignedIn = std::move(then); }
+    // Restarts the stand-in while the window stays open, as a service going down and up again:
+    // every request still waiting for an answer ends as a dropped connection, faults are gone,
+    // and the service is back at the same address with the same accounts and sessions.
+    bool restartService();
     // Closes the window and ends its engine, as quitting does; the stand-in stays.
     void quit();
     // Opens the window again on the same stand-in and token file, as the next launch does.
@@ -31,6 +47,10 @@ class AppDriver {
     QQuickWindow* window() const { return m_window; }
     CoordinatorModel* root() const;
     QString screen() const; // "loading", "login", "home", "offline"
+    // The signed-in screen's model; the timetable's while it is the section shown. Null when
+    // there is none.
+    GlobalHomeModel* home() const;
+    ScheduleScreenModel* timetable() const;
     bool waitForScreen(const QString& name, int timeoutMs = 10000) const;
 
     // The first item named `name` in the window (visible ones first); null when none.
@@ -45,11 +65,18 @@ class AppDriver {
     // Any text, Cyrillic included, into whatever has the keyboard.
     void type(const QString& text);
 
-    // Lets transitions end, then saves the window to the artefacts as
+    // Lets transitions end (`settleMs`), then saves the window to the artefacts as
     // "journey-<journey>-<nn>-<step>.png" and returns it.
-    QImage picture(const QString& step);
+    QImage picture(const QString& step, int settleMs = 350);
     // No picture in the window is still loading.
     bool picturesArrived(int timeoutMs = 10000) const;
+
+    // Runs the event loop, as the application's own loop runs it, until `condition` holds or
+    // the time is up. QTest's waits sleep between turns, which holds up every answer the
+    // window is waiting for by a sleep per step.
+    static bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
+    // Runs the event loop for `ms`.
+    static void pause(int ms);
 
     StallMeter& stalls() { return m_stalls; }
     // The stored session as the token file holds it.
@@ -57,9 +84,14 @@ class AppDriver {
     QString storedRefresh() const;
 
   private:
+    bool serve();
     bool open(QSize size);
     QString m_journey;
     int m_pictures = 0;
+    std::function<void()> m_whenSignedIn;
+    QTemporaryDir m_data; // the stand-in's database files; outlives the stand-in
+    int m_services = 0;
+    standin::Options m_options;
     std::unique_ptr<standin::Server> m_server;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QQuickWindow* m_window = nullptr;

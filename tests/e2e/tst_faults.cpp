@@ -1,0 +1,1309 @@
+// Every load of every screen meeting a service that goes wrong, in the real window: an answer
+// that comes late, one that never comes while the user goes on, a dropped connection, a 500, a
+// body that is not JSON and JSON of the wrong shape. Each row checks that the window keeps
+// answering while the fault lasts, shows the screen's own failure state afterwards, and comes
+// back once the service is sound again. The event loop's longest stall is measured over all rows.
+#include "AppDriver.h"
+#include "CachedAsyncImage.h"
+#include "CoordinatorModel.h"
+#include "DevicescreenModel.h"
+#include "GlobalHomeModel.h"
+#include "NewsScreenModel.h"
+#include "OptionFilterModel.h"
+#include "Palette.h"
+#include "ScheduleScreenModel.h"
+#include "TeacherViewInfoModel.h"
+#include "TestSupport.h"
+#include "WorkmodeModel.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
+
+// QTRY_VERIFY without its sleeps between turns of the event loop.
+#define SOON(condition) QVERIFY2(AppDriver::waitFor([&] { return bool(condition); }), #condition)
+
+namespace {
+enum class Kind { slow, hang, drop, status500, notJson, wrongShape };
+
+const char* kindName(Kind kind) {
+    switch (kind) {
+    case Kind::slow:
+        return "slow";
+    case Kind::hang:
+        return "hang";
+    case Kind::drop:
+        return "drop";
+    case Kind::status500:
+        return "500";
+    case Kind::notJson:
+        return "not-json";
+    case Kind::wrongShape:
+        return "wrong-shape";
+    }
+    return "";
+}
+
+// Long enough to see the waiting state and use the window meanwhile.
+constexpr int slowMs = 1200;
+// Far beyond the test: the answer is never seen.
+constexpr int hangMs = 10 * 60 * 1000;
+
+// Every member a screen reads, each of a type it does not expect.
+const QByteArray wrongShapeBody = R"({"success": "1", "access_token": 7, "refresh_token": [],
+    "user": "student", "keys": {"key": "work_mode"}, "value": {"text": "student"},
+    "settings__theme": 2, "settings__accent_color": ["red"], "settings__current_lesson": "false",
+    "settings__next_lesson": null, "schedule": {"day": "Понедельник"}, "faculties": "all",
+    "groups": 12, "teachers": {"name": "Иванов"}, "teacher": "Иванов", "items": {"title": "x"},
+    "session": ["current"], "sessions": {"id": 1}})";
+
+standin::Fault faultOf(Kind kind, bool picture) {
+    standin::Fault f;
+    switch (kind) {
+    case Kind::slow:
+        f.delayMs = slowMs;
+        break;
+    case Kind::hang:
+        f.delayMs = hangMs;
+        break;
+    case Kind::drop:
+        f.drop = true;
+        break;
+    case Kind::status500:
+        f.status = 500;
+        f.body = "<html><body>Internal Server Error</body></html>";
+        f.contentType = "text/html";
+        break;
+    case Kind::notJson:
+        f.status = 200;
+        f.body = "<html><body>Сервис на обслуживании</body></html>";
+        f.contentType = "text/html; charset=utf-8";
+        break;
+    case Kind::wrongShape:
+        f.status = 200;
+        // A picture address answering with something that is not a picture.
+        f.body = picture ? QByteArray(R"({"picture": null})") : wrongShapeBody;
+        f.contentType = picture ? "image/png" : "application/json";
+        break;
+    }
+    return f;
+}
+
+template <class T> T* findChildItem(QQuickItem* item, const QString& name = {}) {
+    if (!item)
+        return nullptr;
+    for (QQuickItem* child : item->childItems()) {
+        if (auto* found = qobject_cast<T*>(child);
+            found && (name.isEmpty() || child->objectName() == name))
+            return found;
+        if (T* found = findChildItem<T>(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+QQuickItem* childNamed(QQuickItem* item, const QString& name) {
+    return findChildItem<QQuickItem>(item, name);
+}
+
+bool shown(QQuickItem* item) {
+    return item && item->isVisible();
+}
+
+// A text item under `item` shows exactly `text`.
+bool showsText(QQuickItem* item, const QString& text) {
+    if (!item)
+        return false;
+    for (QQuickItem* child : item->childItems()) {
+        if (child->isVisible() && child->property("text").toString() == text)
+            return true;
+        if (child->isVisible() && showsText(child, text))
+            return true;
+    }
+    return false;
+}
+
+// What one screen is, for the fault rows: how to get there, what starts its load, and what it
+// shows while waiting, after a failure, after an answer of the wrong shape and once loaded.
+struct ScreenLoad {
+    std::function<void()> arrive;  // from nothing to just before the load
+    std::function<void()> trigger; // starts the load (the faults are set by then)
+    std::function<bool()> waiting; // no answer yet
+    // The user goes on while the answer is out; `mayLeave` lets them leave the screen and come
+    // back, which starts the same load again.
+    std::function<void(bool mayLeave)> keepUsing;
+    std::function<bool()> failed;
+    std::function<bool()> wrongShape;
+    std::function<bool()> loaded;
+    std::function<void()> recover; // what brings the screen back once the service is sound
+    // What must still hold when a stalled request ends at last, after the recovery; defaults
+    // to loaded.
+    std::function<bool()> stillShown = {};
+    // A failure is written to the diagnostic log (sign-out swallows its failure).
+    bool logsFailure = true;
+    // A picture being fetched is shared by every view that shows it, so a stalled fetch holds
+    // each new showing until it ends (its time-out, or the connection going).
+    bool stallBlocksReshowing = false;
+};
+} // namespace
+
+class TestFaults : public QObject {
+    Q_OBJECT
+    AppDriver app{QStringLiteral("faults")};
+    Kind m_kind = Kind::slow;
+    QString m_row;
+    QString m_phase;
+    // The teacher whose card is opened and the day of their lesson.
+    QString m_teacher;
+    int m_day = 0;
+    QString m_newsPicturePath;
+    qint64 m_otherSession = 0;
+    int m_writes = 0;
+
+    // ---- the window ----
+    GlobalHomeModel* home() const { return app.home(); }
+    ScheduleScreenModel* timetable() const { return app.timetable(); }
+    QString timetableState() const {
+        ScheduleScreenModel* t = timetable();
+        return t ? t->screenState() : QString();
+    }
+    CoordinatorModel* root() const { return app.root(); }
+    QQuickItem* navigation() const { return app.item(QStringLiteral("homeNavigation")); }
+    QString title() const {
+        return navigation() ? navigation()->property("currentTitle").toString() : QString();
+    }
+    QQuickItem* page() const {
+        return navigation() ? navigation()->property("currentItem").value<QQuickItem*>() : nullptr;
+    }
+    template <class T> T* pageModel() const {
+        return page() ? page()->property("model").value<T*>() : nullptr;
+    }
+    // The pushed screen has slid fully in.
+    bool arrived(const QString& expectedTitle) const {
+        return AppDriver::waitFor(
+            [&] { return title() == expectedTitle && page() && page()->x() == 0; }, 5000);
+    }
+    bool atHome() const { return navigation() && navigation()->property("depth").toInt() == 1; }
+    void back() {
+        app.click(app.visibleItem(QStringLiteral("backButton")));
+        SOON(atHome());
+    }
+    void section(int index) {
+        app.press(Qt::Key_1 + index, Qt::ControlModifier);
+        const QString name =
+            QStringList{QStringLiteral("timetableSection"), QStringLiteral("newsSection"),
+                        QStringLiteral("menuSection")}
+                .at(index);
+        QVERIFY(app.waitForVisible(name));
+    }
+    bool timetableSettled() const {
+        return AppDriver::waitFor(
+            [&] {
+                const QString state = timetableState();
+                return state == u"lessons" || state == u"rest" || state == u"modeRequired";
+            },
+            10000);
+    }
+    // A visible sliding bar moves: the window draws frames while it waits.
+    bool barSlides(QQuickItem* within = nullptr) const {
+        QQuickItem* bar = nullptr;
+        for (QQuickItem* b : app.items(QStringLiteral("slidingBar"))) {
+            if (!b->isVisible() || (within && !within->isAncestorOf(b)))
+                continue;
+            bar = b;
+            break;
+        }
+        if (!bar)
+            return false;
+        const qreal x = bar->x();
+        return AppDriver::waitFor([&] { return bar->x() != x; }, 1000);
+    }
+    void inject(const QString& method, const QString& path, bool picture = false) {
+        app.server().setFault(method, path, faultOf(m_kind, picture));
+    }
+    void step(const QString& phase) {
+        m_phase = phase;
+        app.stalls().setStep(m_row + QStringLiteral(": ") + phase);
+    }
+    // The row's picture; the stall meter goes on naming the row's phase.
+    void snap() {
+        app.picture(m_row, 0);
+        step(m_phase);
+    }
+
+    // ---- accounts and their data ----
+    // The stand-in's first group of its second faculty, stored as the account's work mode.
+    void storeGroup(const QString& login) {
+        const QString faculty = standin::Server::facultyNames().at(1);
+        OrvelApi probe(app.server().baseUrl(), app.server().issueTokens(login), std::nullopt);
+        const auto groups = await(probe.getGroups(faculty));
+        QVERIFY(groups && groups->ok());
+        const QJsonArray list = groups->value().value(QStringLiteral("groups")).toArray();
+        QVERIFY(!list.isEmpty());
+        app.server().setStorage(login, QStringLiteral("work_mode"), QStringLiteral("student"));
+        app.server().setStorage(login, QStringLiteral("faculty_name"), faculty);
+        app.server().setStorage(login, QStringLiteral("group_name"),
+                                list.first().toObject().value(QStringLiteral("name")).toString());
+    }
+    // The teacher photos of the stored group's current week.
+    QStringList weekPhotoPaths(const QString& login) {
+        OrvelApi probe(app.server().baseUrl(), app.server().issueTokens(login), std::nullopt);
+        const auto week = await(probe.getWeekSchedule(
+            app.server().storage(login, QStringLiteral("faculty_name")).toString(),
+            app.server().storage(login, QStringLiteral("group_name")).toString(), 0));
+        QStringList paths;
+        if (!week || !week->ok())
+            return paths;
+        for (const QJsonValue& lesson : week->value().value(QStringLiteral("schedule")).toArray()) {
+            const QUrl photo(lesson.toObject().value(QStringLiteral("teacher_photo")).toString());
+            if (photo.isValid() && !photo.path().isEmpty() && !paths.contains(photo.path()))
+                paths.append(photo.path());
+        }
+        return paths;
+    }
+    // Signed in as a returning user, whose preferences are stored already.
+    void startHome(const QString& login, const std::function<void()>& prepare = {}) {
+        QVERIFY(app.startSignedIn(login, [&] {
+            for (const auto& [key, value] : CoordinatorModel::defaults())
+                app.server().setStorage(login, key, value);
+            if (prepare)
+                prepare();
+        }));
+        QVERIFY(app.waitForScreen(QStringLiteral("home")));
+        QVERIFY(timetableSettled());
+    }
+    // A first start, the sign-in form filled in and not yet sent.
+    void atSignIn() {
+        QVERIFY(app.start());
+        QVERIFY(app.waitForScreen(QStringLiteral("login")));
+        signInForm(QStringLiteral("student"));
+    }
+    bool loadingScreenShown() const {
+        return app.screen() == u"loading" &&
+               shown(app.visibleItem(QStringLiteral("globalLoading")));
+    }
+    void signInForm(const QString& login) {
+        QQuickItem* entry =
+            childNamed(app.waitForVisible(QStringLiteral("loginField")), QStringLiteral("entry"));
+        QVERIFY(entry);
+        app.click(entry);
+        app.type(login);
+        app.press(Qt::Key_Tab);
+        app.type(login);
+    }
+    QString loginEntryText(const char* field) const {
+        QQuickItem* entry =
+            childNamed(app.visibleItem(QString::fromLatin1(field)), QStringLiteral("entry"));
+        return entry ? entry->property("text").toString() : QString();
+    }
+    // The lesson a teacher link belongs to.
+    static Schedule lessonOf(QQuickItem* link) {
+        for (QQuickItem* p = link; p; p = p->parentItem()) {
+            const QVariant v = p->property("item");
+            if (v.metaType() == QMetaType::fromType<Schedule>())
+                return v.value<Schedule>();
+        }
+        return {};
+    }
+    // The shown link to the chosen teacher.
+    QQuickItem* teacherLink() const {
+        for (QQuickItem* link : app.items(QStringLiteral("teacherLink")))
+            if (link->isVisible() && lessonOf(link).teacher == m_teacher)
+                return link;
+        return nullptr;
+    }
+    // Picks a day with a lesson linking to a teacher (one with a photo when `withPhoto`).
+    bool chooseTeacher(bool withPhoto) {
+        m_teacher.clear();
+        for (int day = 0; day < 6; ++day) {
+            app.press(Qt::Key_1 + day);
+            if (!AppDriver::waitFor(
+                    [&] { return timetable() && timetable()->selectedDay() == day; }, 1000))
+                continue;
+            AppDriver::pause(20);
+            for (QQuickItem* link : app.items(QStringLiteral("teacherLink"))) {
+                const Schedule lesson = lessonOf(link);
+                if (!link->isVisible() || lesson.teacher.isEmpty() ||
+                    (withPhoto && !lesson.teacher_photo.startsWith(u"http")))
+                    continue;
+                m_day = day;
+                m_teacher = lesson.teacher;
+                return true;
+            }
+        }
+        return false;
+    }
+    void openTeacherCard() {
+        if (timetable()->selectedDay() != m_day)
+            app.press(Qt::Key_1 + m_day);
+        QQuickItem* link = nullptr;
+        QVERIFY(AppDriver::waitFor([&] { return (link = teacherLink()); }, 5000));
+        app.click(link);
+        QVERIFY(AppDriver::waitFor(
+            [&] {
+                return page() && page()->findChild<TeacherViewInfoModel*>() && page()->x() == 0;
+            },
+            5000));
+    }
+    // Back to the timetable, which loads its week again, and into the card once more.
+    void reopenTeacherCard() {
+        back();
+        QVERIFY(timetableSettled());
+        openTeacherCard();
+    }
+    TeacherViewInfoModel* card() const {
+        return page() ? page()->findChild<TeacherViewInfoModel*>() : nullptr;
+    }
+    CachedAsyncImage* cardPhoto() const {
+        return findChildItem<CachedAsyncImage>(childNamed(page(), QStringLiteral("teacherPage")));
+    }
+    CachedAsyncImage* newsPicture() const {
+        for (QQuickItem* p : app.items(QStringLiteral("newsPicture")))
+            if (auto* image = qobject_cast<CachedAsyncImage*>(p);
+                image && image->url().path() == m_newsPicturePath)
+                return image;
+        return nullptr;
+    }
+    NewsScreenModel* news() const {
+        QQuickItem* s = app.visibleItem(QStringLiteral("newsSection"));
+        return s ? s->property("model").value<NewsScreenModel*>() : nullptr;
+    }
+    void openMenuRow(const char* row, const QString& expectedTitle) {
+        QQuickItem* r = app.waitForVisible(QString::fromLatin1(row));
+        QVERIFY(r);
+        app.click(r);
+        QVERIFY(arrived(expectedTitle));
+    }
+    // Back to the menu and into the same row again: the screen is made anew and loads.
+    void reopenMenuRow(const char* row, const QString& expectedTitle) {
+        back();
+        openMenuRow(row, expectedTitle);
+    }
+    DevicescreenModel* devices() const { return pageModel<DevicescreenModel>(); }
+    bool devicesLoaded() const {
+        return devices() && !devices()->myDeviceLoading() && !devices()->allDevicesLoading();
+    }
+    WorkmodeModel* workmode() const { return pageModel<WorkmodeModel>(); }
+    void chooseOption(const QString& picker, const QString& name) {
+        QQuickItem* field = app.waitForVisible(picker);
+        QVERIFY(field);
+        app.click(field);
+        QPointer<QObject> sheet;
+        QVERIFY(AppDriver::waitFor(
+            [&] {
+                sheet = field->property("sheet").value<QObject*>();
+                return sheet && sheet->property("opened").toBool();
+            },
+            5000));
+        QQuickItem* row = nullptr;
+        for (QQuickItem* n : app.items(QStringLiteral("optionName")))
+            if (n->isVisible() && n->property("text").toString() == name)
+                row = n;
+        QVERIFY(row);
+        app.click(row);
+        SOON(!sheet || !sheet->property("visible").toBool());
+    }
+    // The sign-out confirmation opens and closes again: the devices screen answers.
+    void confirmationOpensAndCloses() {
+        app.click(app.waitForVisible(QStringLiteral("signOutButton")));
+        QQuickItem* cancel = app.waitForVisible(QStringLiteral("cancelButton"));
+        QVERIFY(cancel);
+        SOON(cancel->opacity() == 1.0);
+        app.click(cancel);
+        SOON(!app.visibleItem(QStringLiteral("cancelButton")));
+    }
+    void signOutFromDevices() {
+        app.click(app.waitForVisible(QStringLiteral("signOutButton")));
+        QQuickItem* confirm = app.waitForVisible(QStringLiteral("confirmButton"));
+        QVERIFY(confirm);
+        SOON(confirm->opacity() == 1.0);
+        app.click(confirm);
+    }
+    QString stored(const char* login, const char* key) {
+        return app.server()
+            .storage(QString::fromLatin1(login), QString::fromLatin1(key))
+            .toString();
+    }
+
+    // ---- the screens ----
+    ScreenLoad startUp();
+    ScreenLoad signIn();
+    ScreenLoad preferences();
+    ScreenLoad week(bool teacher);
+    ScreenLoad workmodeList(const QString& path);
+    ScreenLoad groupList();
+    ScreenLoad teacherCard();
+    ScreenLoad teacherPhoto();
+    ScreenLoad newsList();
+    ScreenLoad newsPictures();
+    ScreenLoad account();
+    ScreenLoad deviceBlock(bool current);
+    ScreenLoad settingsWrite();
+    ScreenLoad revoke();
+    ScreenLoad signOut();
+
+    ScreenLoad screenLoad(const QString& screen);
+    void run(const ScreenLoad& j);
+
+  private slots:
+    void cleanupTestCase() {
+        app.quit();
+        qInfo("Longest event-loop stall: %lld ms (in \"%s\")", app.stalls().worstMs(),
+              qPrintable(app.stalls().worstStep()));
+        QVERIFY2(app.stalls().worstMs() <= StallMeter::boundMs,
+                 qPrintable(app.stalls().worstStep()));
+    }
+
+    void everyScreenMeetsEveryFault_data();
+    void everyScreenMeetsEveryFault();
+
+    void startUpWithoutNetwork();
+};
+
+// ---- one row ----
+
+void TestFaults::run(const ScreenLoad& j) {
+    LogCapture log;
+    // What the application wrote is the first thing to read when a row fails.
+    const auto tell = qScopeGuard([&] {
+        if (QTest::currentTestFailed())
+            for (const QString& line : std::as_const(log.lines))
+                qInfo("log: %s", qPrintable(line));
+    });
+    j.arrive();
+    if (QTest::currentTestFailed())
+        return;
+    step(QStringLiteral("fault"));
+    const qsizetype logged = log.lines.size();
+    j.trigger();
+    if (QTest::currentTestFailed())
+        return;
+    const auto failureLogged = [&] { return !j.logsFailure || log.lines.size() > logged; };
+
+    switch (m_kind) {
+    case Kind::slow:
+        QVERIFY2(j.waiting(), "not waiting for the late answer");
+        j.keepUsing(false);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY2(j.waiting(), "stopped waiting before the answer came");
+        snap();
+        QVERIFY2(AppDriver::waitFor(j.loaded, slowMs + 10000), "the late answer was not shown");
+        return;
+    case Kind::hang:
+        QVERIFY2(j.waiting(), "not waiting for the answer");
+        j.keepUsing(true);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY2(j.waiting(), "stopped waiting although no answer came");
+        snap();
+        break;
+    case Kind::drop:
+    case Kind::status500:
+    case Kind::notJson:
+        QVERIFY2(AppDriver::waitFor([&] { return failureLogged() && j.failed(); }, 10000),
+                 "the failure state was not shown");
+        // Nothing comes afterwards to change it.
+        AppDriver::pause(50);
+        QVERIFY2(j.failed(), "the failure state did not last");
+        snap();
+        break;
+    case Kind::wrongShape:
+        QVERIFY2(AppDriver::waitFor(j.wrongShape, 10000), "the answer of the wrong shape was not "
+                                                          "shown as the screen's empty state");
+        snap();
+        break;
+    }
+
+    step(QStringLiteral("recovery"));
+    app.server().clearFaults();
+    const bool stalled = m_kind == Kind::hang;
+    if (stalled && j.stallBlocksReshowing)
+        QVERIFY(app.restartService());
+    j.recover();
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY2(AppDriver::waitFor(j.loaded, 10000), "did not recover once the service was sound");
+
+    if (stalled && !j.stallBlocksReshowing) {
+        // The answer that never came ends at last; the screen the user has moved on to stays.
+        step(QStringLiteral("late end"));
+        QVERIFY(app.restartService());
+        const auto still = j.stillShown ? j.stillShown : j.loaded;
+        AppDriver::pause(100);
+        QVERIFY2(still(), "the late end of the stalled request disturbed the screen");
+    }
+}
+
+void TestFaults::everyScreenMeetsEveryFault_data() {
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<int>("kind");
+    const QStringList screens{
+        QStringLiteral("start-up"),       QStringLiteral("sign-in"),
+        QStringLiteral("preferences"),    QStringLiteral("group-week"),
+        QStringLiteral("teacher-week"),   QStringLiteral("teacher-list"),
+        QStringLiteral("faculty-list"),   QStringLiteral("group-list"),
+        QStringLiteral("teacher-card"),   QStringLiteral("teacher-photo"),
+        QStringLiteral("news-list"),      QStringLiteral("news-picture"),
+        QStringLiteral("account"),        QStringLiteral("current-device"),
+        QStringLiteral("session-list"),   QStringLiteral("settings-write"),
+        QStringLiteral("session-revoke"), QStringLiteral("sign-out"),
+    };
+    // One screen's rows alone, while working on that screen.
+    const QString only = qEnvironmentVariable("ORVEL_FAULT_SCREEN");
+    for (const QString& screen : screens) {
+        if (!only.isEmpty() && screen != only)
+            continue;
+        for (Kind kind :
+             {Kind::slow, Kind::hang, Kind::drop, Kind::status500, Kind::notJson, Kind::wrongShape})
+            QTest::addRow("%s %s", qPrintable(screen), kindName(kind)) << screen << int(kind);
+    }
+}
+
+void TestFaults::everyScreenMeetsEveryFault() {
+    QFETCH(QString, screen);
+    QFETCH(int, kind);
+    m_kind = Kind(kind);
+    m_row = screen + QLatin1Char('-') + QString::fromLatin1(kindName(m_kind));
+    app.whenSignedIn({}); // left over by a row that failed before signing in
+    run(screenLoad(screen));
+    if (QTest::currentTestFailed() && app.window())
+        app.picture(QStringLiteral("failed-") + m_row);
+}
+
+ScreenLoad TestFaults::screenLoad(const QString& screen) {
+    const QHash<QString, std::function<ScreenLoad()>> loads{
+        {QStringLiteral("start-up"), [this] { return startUp(); }},
+        {QStringLiteral("sign-in"), [this] { return signIn(); }},
+        {QStringLiteral("preferences"), [this] { return preferences(); }},
+        {QStringLiteral("group-week"), [this] { return week(false); }},
+        {QStringLiteral("teacher-week"), [this] { return week(true); }},
+        {QStringLiteral("teacher-list"),
+         [this] { return workmodeList(QStringLiteral("/api/teachers")); }},
+        {QStringLiteral("faculty-list"),
+         [this] { return workmodeList(QStringLiteral("/api/schedule/faculties")); }},
+        {QStringLiteral("group-list"), [this] { return groupList(); }},
+        {QStringLiteral("teacher-card"), [this] { return teacherCard(); }},
+        {QStringLiteral("teacher-photo"), [this] { return teacherPhoto(); }},
+        {QStringLiteral("news-list"), [this] { return newsList(); }},
+        {QStringLiteral("news-picture"), [this] { return newsPictures(); }},
+        {QStringLiteral("account"), [this] { return account(); }},
+        {QStringLiteral("current-device"), [this] { return deviceBlock(true); }},
+        {QStringLiteral("session-list"), [this] { return deviceBlock(false); }},
+        {QStringLiteral("settings-write"), [this] { return settingsWrite(); }},
+        {QStringLiteral("session-revoke"), [this] { return revoke(); }},
+        {QStringLiteral("sign-out"), [this] { return signOut(); }},
+    };
+    return loads.value(screen)();
+}
+
+// ---- start-up, sign-in and the preferences ----
+
+// The session check before the first screen. Any failure but "offline" asks to sign in; the
+// stored session is kept, so the next start goes straight home.
+ScreenLoad TestFaults::startUp() {
+    ScreenLoad j;
+    j.arrive = [] {};
+    j.trigger = [this] {
+        QVERIFY(app.startSignedIn(QStringLiteral("student"), [this] {
+            inject(QStringLiteral("GET"), QStringLiteral("/api/users/me"));
+        }));
+    };
+    j.waiting = [this] { return loadingScreenShown(); };
+    j.keepUsing = [this](bool) { QVERIFY2(barSlides(), "the loading bar stands still"); };
+    j.failed = [this] {
+        return app.screen() == u"login" && shown(app.visibleItem(QStringLiteral("loginField"))) &&
+               !app.storedAccess().isEmpty();
+    };
+    // The answer is not looked at: any object means the session is good.
+    j.wrongShape = [this] { return app.screen() == u"home"; };
+    j.loaded = [this] { return app.screen() == u"home" && timetable(); };
+    j.recover = [this] { QVERIFY(app.relaunch()); };
+    return j;
+}
+
+ScreenLoad TestFaults::signIn() {
+    ScreenLoad j;
+    j.arrive = [this] { atSignIn(); };
+    j.trigger = [this] {
+        inject(QStringLiteral("POST"), QStringLiteral("/api/auth/login"));
+        app.press(Qt::Key_Return);
+    };
+    j.waiting = [this] {
+        return app.screen() == u"login" &&
+               shown(app.visibleItem(QStringLiteral("signInProgress"))) &&
+               !app.visibleItem(QStringLiteral("signInButton"));
+    };
+    // The password field still takes keys while the sign-in is out.
+    j.keepUsing = [this](bool) {
+        app.type(QStringLiteral("x"));
+        SOON(loginEntryText("passwordField") == QStringLiteral("studentx"));
+        app.press(Qt::Key_Backspace);
+        SOON(loginEntryText("passwordField") == QStringLiteral("student"));
+        QVERIFY(barSlides());
+    };
+    // Every failure reads the same, and what was typed stays for another try.
+    j.failed = [this] {
+        QQuickItem* error = app.visibleItem(QStringLiteral("errorLine"));
+        return app.screen() == u"login" && error &&
+               error->property("text").toString() == u"Неверный логин или пароль" &&
+               shown(app.visibleItem(QStringLiteral("signInButton"))) &&
+               loginEntryText("loginField") == u"student" &&
+               loginEntryText("passwordField") == u"student";
+    };
+    j.wrongShape = j.failed;
+    j.loaded = [this] { return app.screen() == u"home" && timetable(); };
+    j.recover = [this] {
+        if (m_kind == Kind::hang) {
+            // The button stays hidden while the sign-in is out: the user starts over.
+            QVERIFY(app.relaunch());
+            QVERIFY(app.waitForScreen(QStringLiteral("login")));
+            signInForm(QStringLiteral("student"));
+            app.press(Qt::Key_Return);
+            return;
+        }
+        app.click(app.visibleItem(QStringLiteral("signInButton")));
+    };
+    return j;
+}
+
+// The preferences read right after signing in. A failure leaves the application offline for
+// the rest of the run; the next start, still signed in, reads them again.
+ScreenLoad TestFaults::preferences() {
+    ScreenLoad j;
+    j.arrive = [this] { atSignIn(); };
+    j.trigger = [this] {
+        inject(QStringLiteral("POST"), QStringLiteral("/api/storage/get"));
+        app.press(Qt::Key_Return);
+        QVERIFY(AppDriver::waitFor(
+            [&] { return root() && root()->co()->appState() == CO::appStates::home; }, 5000));
+    };
+    j.waiting = [this] { return loadingScreenShown(); };
+    j.keepUsing = [this](bool) { QVERIFY2(barSlides(), "the loading bar stands still"); };
+    j.failed = [this] {
+        QQuickItem* text = app.visibleItem(QStringLiteral("offlineText"));
+        return app.screen() == u"offline" && text &&
+               text->property("text").toString() == u"offline";
+    };
+    // Values of the wrong type read as their defaults.
+    j.wrongShape = [this] {
+        if (app.screen() != u"home")
+            return false;
+        const QVariantMap settings = root()->settings();
+        return settings.value(QStringLiteral("settings__theme")).toString() == u"system" &&
+               settings.value(QStringLiteral("settings__accent_color_string")).toString() ==
+                   u"blue" &&
+               settings.value(QStringLiteral("settings__current_lesson")) == true &&
+               settings.value(QStringLiteral("settings__next_lesson")) == true;
+    };
+    j.loaded = [this] { return app.screen() == u"home" && timetable(); };
+    j.recover = [this] { QVERIFY(app.relaunch()); };
+    return j;
+}
+
+// ---- the timetable ----
+
+// A week that fails keeps its progress bar, and paging waits with it, until the timetable is
+// shown again.
+ScreenLoad TestFaults::week(bool teacher) {
+    const QString login = teacher ? QStringLiteral("teacher") : QStringLiteral("student");
+    ScreenLoad j;
+    j.arrive = [this, login, teacher] {
+        startHome(login, [this, login, teacher] {
+            if (!teacher)
+                storeGroup(login);
+        });
+        QVERIFY(timetableState() != u"modeRequired");
+    };
+    j.trigger = [this, teacher] {
+        inject(QStringLiteral("GET"), teacher ? QStringLiteral("/api/teachers/%1/schedule")
+                                                    .arg(standin::Server::demoTeacherName())
+                                              : QStringLiteral("/api/schedule/week"));
+        app.press(Qt::Key_Left);
+        SOON(timetableState() == QStringLiteral("loading"));
+    };
+    j.waiting = [this] {
+        return timetableState() == u"loading" && !timetable()->canGoBack() &&
+               !timetable()->canGoForward();
+    };
+    j.keepUsing = [this](bool mayLeave) {
+        // Days can be picked while the week is out; paging waits.
+        const int day = (timetable()->selectedDay() + 2) % 6;
+        app.press(Qt::Key_1 + day);
+        SOON(timetable()->selectedDay() == day);
+        const int offset = timetable()->weekOffset();
+        app.press(Qt::Key_Left);
+        AppDriver::pause(50);
+        QCOMPARE(timetable()->weekOffset(), offset);
+        QVERIFY2(barSlides(), "the progress bar stands still");
+        if (mayLeave) {
+            section(1);
+            section(0);
+            SOON(timetableState() == QStringLiteral("loading"));
+        }
+    };
+    j.failed = j.waiting;
+    // A week without a lesson list is a week without lessons.
+    j.wrongShape = [this] {
+        return timetableState() == u"rest" &&
+               showsText(app.visibleItem(QStringLiteral("restView")), QStringLiteral("Нет пар")) &&
+               showsText(app.visibleItem(QStringLiteral("restView")), QStringLiteral("Отдыхайте"));
+    };
+    j.loaded = [this] {
+        const QString state = timetableState();
+        return (state == u"lessons" || state == u"rest") && timetable()->canGoBack();
+    };
+    j.recover = [this] {
+        section(1);
+        section(0);
+    };
+    return j;
+}
+
+// ---- the work-mode screen ----
+
+ScreenLoad TestFaults::workmodeList(const QString& path) {
+    ScreenLoad j;
+    j.arrive = [this] {
+        startHome(QStringLiteral("student"));
+        section(2);
+    };
+    j.trigger = [this, path] {
+        inject(QStringLiteral("GET"), path);
+        openMenuRow("workModeRow", QStringLiteral("Режим работы"));
+    };
+    j.waiting = [this] {
+        return workmode() && workmode()->isLoading() &&
+               shown(childNamed(page(), QStringLiteral("loadingBar"))) &&
+               !app.visibleItem(QStringLiteral("facultyPicker")) &&
+               !app.visibleItem(QStringLiteral("teacherPicker"));
+    };
+    // The mode tiles answer while the lists are out.
+    j.keepUsing = [this](bool mayLeave) {
+        app.click(app.visibleItem(QStringLiteral("teacherTile")));
+        SOON(workmode()->selectedMode() == 1);
+        app.click(app.visibleItem(QStringLiteral("studentTile")));
+        SOON(workmode()->selectedMode() == 0);
+        QVERIFY2(barSlides(page()), "the progress bar stands still");
+        if (mayLeave) {
+            reopenMenuRow("workModeRow", QStringLiteral("Режим работы"));
+        }
+    };
+    j.failed = j.waiting;
+    // A list of the wrong shape is an empty list: only "Не выбрано" to pick.
+    j.wrongShape = [this, path] {
+        if (!workmode() || workmode()->isLoading() ||
+            !shown(app.visibleItem(QStringLiteral("facultyPicker"))))
+            return false;
+        return path == u"/api/teachers" ? workmode()->teachers()->count() == 1
+                                        : workmode()->faculties()->count() == 1;
+    };
+    j.loaded = [this] {
+        return workmode() && !workmode()->isLoading() &&
+               shown(app.visibleItem(QStringLiteral("facultyPicker"))) &&
+               workmode()->teachers()->count() > 1 && workmode()->faculties()->count() > 1;
+    };
+    j.recover = [this] { reopenMenuRow("workModeRow", QStringLiteral("Режим работы")); };
+    return j;
+}
+
+// The groups of a faculty the user picks. A failure leaves no group picker and no save button;
+// picking the faculty again asks again.
+ScreenLoad TestFaults::groupList() {
+    const QString faculty = standin::Server::facultyNames().at(1);
+    ScreenLoad j;
+    j.arrive = [this] {
+        startHome(QStringLiteral("student"));
+        section(2);
+        openMenuRow("workModeRow", QStringLiteral("Режим работы"));
+        SOON(!workmode()->isLoading());
+    };
+    j.trigger = [this, faculty] {
+        inject(QStringLiteral("GET"), QStringLiteral("/api/schedule/groups"));
+        chooseOption(QStringLiteral("facultyPicker"), faculty);
+        SOON(workmode()->selectedFaculty() != -1);
+    };
+    j.waiting = [this] {
+        return workmode() && workmode()->selectedFaculty() != -1 && !workmode()->groupsOpened() &&
+               !app.visibleItem(QStringLiteral("groupPicker")) &&
+               !app.visibleItem(QStringLiteral("saveButton"));
+    };
+    j.keepUsing = [this](bool) {
+        app.click(app.visibleItem(QStringLiteral("teacherTile")));
+        QVERIFY(app.waitForVisible(QStringLiteral("teacherPicker")));
+        app.click(app.visibleItem(QStringLiteral("studentTile")));
+        QVERIFY(app.waitForVisible(QStringLiteral("facultyPicker")));
+    };
+    j.failed = j.waiting;
+    j.wrongShape = [this] {
+        return workmode() && workmode()->groupsOpened() &&
+               shown(app.visibleItem(QStringLiteral("groupPicker"))) &&
+               workmode()->groups()->count() == 1 && !app.visibleItem(QStringLiteral("saveButton"));
+    };
+    j.loaded = [this] {
+        return workmode() && workmode()->groupsOpened() &&
+               shown(app.visibleItem(QStringLiteral("groupPicker"))) &&
+               workmode()->groups()->count() > 1;
+    };
+    j.recover = [this, faculty] { chooseOption(QStringLiteral("facultyPicker"), faculty); };
+    return j;
+}
+
+// ---- the teacher card ----
+
+// A look-up that fails keeps the card's progress bar; opening the card again looks again.
+ScreenLoad TestFaults::teacherCard() {
+    ScreenLoad j;
+    j.arrive = [this] {
+        startHome(QStringLiteral("student"), [this] { storeGroup(QStringLiteral("student")); });
+        QVERIFY(chooseTeacher(false));
+    };
+    j.trigger = [this] {
+        inject(QStringLiteral("GET"), QStringLiteral("/api/teachers/") + m_teacher);
+        openTeacherCard();
+    };
+    j.waiting = [this] {
+        return card() && card()->isLoading() &&
+               !shown(childNamed(page(), QStringLiteral("teacherPage")));
+    };
+    j.keepUsing = [this](bool mayLeave) {
+        QVERIFY2(barSlides(page()), "the progress bar stands still");
+        if (mayLeave)
+            reopenTeacherCard();
+    };
+    j.failed = j.waiting;
+    // No teacher object: a card with empty texts and the placeholder photo.
+    j.wrongShape = [this] {
+        return card() && !card()->isLoading() &&
+               shown(childNamed(page(), QStringLiteral("teacherPage"))) &&
+               card()->displayName().isEmpty() && cardPhoto() && !cardPhoto()->ready();
+    };
+    j.loaded = [this] {
+        return card() && !card()->isLoading() && !card()->displayName().isEmpty() &&
+               shown(childNamed(page(), QStringLiteral("teacherPage")));
+    };
+    j.recover = [this] { reopenTeacherCard(); };
+    return j;
+}
+
+// The photo keeps its placeholder when it cannot be had; the card shows everything else.
+ScreenLoad TestFaults::teacherPhoto() {
+    ScreenLoad j;
+    j.stallBlocksReshowing = true;
+    j.arrive = [this] {
+        // The lesson cards show the same photos, so the fault is there before they load.
+        startHome(QStringLiteral("student"), [this] {
+            storeGroup(QStringLiteral("student"));
+            const QStringList paths = weekPhotoPaths(QStringLiteral("student"));
+            QVERIFY(!paths.isEmpty());
+            for (const QString& path : paths)
+                inject(QStringLiteral("GET"), path, true);
+        });
+        QVERIFY(chooseTeacher(true));
+    };
+    j.trigger = [this] {
+        openTeacherCard();
+        SOON(card() && !card()->isLoading());
+    };
+    j.waiting = [this] {
+        return shown(childNamed(page(), QStringLiteral("teacherPage"))) && cardPhoto() &&
+               !cardPhoto()->ready() && cardPhoto()->loading();
+    };
+    // The rest of the card is there meanwhile, and the user can leave it and come back.
+    j.keepUsing = [this](bool) {
+        QVERIFY(!card()->displayName().isEmpty());
+        reopenTeacherCard();
+        SOON(card() && !card()->isLoading());
+    };
+    j.failed = [this] {
+        return shown(childNamed(page(), QStringLiteral("teacherPage"))) &&
+               !card()->displayName().isEmpty() && cardPhoto() && !cardPhoto()->ready() &&
+               !cardPhoto()->loading();
+    };
+    j.wrongShape = j.failed;
+    j.loaded = [this] {
+        return shown(childNamed(page(), QStringLiteral("teacherPage"))) && cardPhoto() &&
+               cardPhoto()->ready();
+    };
+    j.recover = [this] { reopenTeacherCard(); };
+    return j;
+}
+
+// ---- news ----
+
+// A failed list keeps the waiting view; showing the section again asks again.
+ScreenLoad TestFaults::newsList() {
+    ScreenLoad j;
+    j.arrive = [this] { startHome(QStringLiteral("student")); };
+    j.trigger = [this] {
+        inject(QStringLiteral("GET"), QStringLiteral("/api/collections/site_news/records"));
+        section(1);
+    };
+    j.waiting = [this] {
+        QQuickItem* waiting = app.visibleItem(QStringLiteral("newsLoading"));
+        return news() && news()->isLoading() &&
+               showsText(waiting, QStringLiteral("Загрузка новостей")) &&
+               !app.visibleItem(QStringLiteral("newsList"));
+    };
+    j.keepUsing = [this](bool mayLeave) {
+        QVERIFY2(barSlides(), "the progress bar stands still");
+        if (mayLeave) {
+            section(0);
+            section(1);
+        }
+    };
+    j.failed = j.waiting;
+    // No list of items: the header alone.
+    j.wrongShape = [this] {
+        QQuickItem* list = app.visibleItem(QStringLiteral("newsList"));
+        return news() && !news()->isLoading() && list && news()->news().isEmpty() &&
+               list->property("count").toInt() == 0 && showsText(list, QStringLiteral("Новости"));
+    };
+    j.loaded = [this] {
+        return news() && !news()->isLoading() && !news()->news().isEmpty() &&
+               shown(app.visibleItem(QStringLiteral("newsList")));
+    };
+    j.recover = [this] {
+        section(0);
+        section(1);
+    };
+    return j;
+}
+
+// A news picture that cannot be had keeps its sliding placeholder.
+ScreenLoad TestFaults::newsPictures() {
+    ScreenLoad j;
+    j.stallBlocksReshowing = true;
+    j.arrive = [this] {
+        startHome(QStringLiteral("student"));
+        const auto records = await(NewsScreenModel::fetchJSON(NewsScreenModel::recordsAddress()));
+        QVERIFY(records && records->ok());
+        const QJsonObject first =
+            records->value().value(QStringLiteral("items")).toArray().first().toObject();
+        m_newsPicturePath = QStringLiteral("/api/files/%1/%2/%3")
+                                .arg(first.value(QStringLiteral("collectionId")).toString(),
+                                     first.value(QStringLiteral("id")).toString(),
+                                     first.value(QStringLiteral("preview")).toString());
+    };
+    j.trigger = [this] {
+        inject(QStringLiteral("GET"), m_newsPicturePath, true);
+        section(1);
+        QVERIFY(AppDriver::waitFor([&] { return newsPicture(); }, 5000));
+    };
+    const auto placeholder = [this] {
+        CachedAsyncImage* p = newsPicture();
+        return p && !p->ready() &&
+               shown(childNamed(p->parentItem(), QStringLiteral("picturePlaceholder")));
+    };
+    j.waiting = [this, placeholder] { return placeholder() && newsPicture()->loading(); };
+    j.keepUsing = [this](bool mayLeave) {
+        CachedAsyncImage* p = newsPicture();
+        QVERIFY2(barSlides(p->parentItem()), "the placeholder stands still");
+        if (mayLeave) {
+            section(0);
+            section(1);
+            QVERIFY(AppDriver::waitFor([&] { return newsPicture(); }, 5000));
+        }
+    };
+    j.failed = [this, placeholder] { return placeholder() && !newsPicture()->loading(); };
+    j.wrongShape = j.failed;
+    j.loaded = [this] { return newsPicture() && newsPicture()->ready(); };
+    j.recover = [this] {
+        section(0);
+        section(1);
+    };
+    return j;
+}
+
+// ---- the menu's account ----
+
+// The home screen's own account fetch fails while the session check passed: the menu keeps its
+// progress bar until home is shown again (back from a pushed screen).
+ScreenLoad TestFaults::account() {
+    ScreenLoad j;
+    j.arrive = [] {};
+    j.trigger = [this] {
+        app.whenSignedIn(
+            [this] { inject(QStringLiteral("GET"), QStringLiteral("/api/users/me")); });
+        startHome(QStringLiteral("student"), [this] { storeGroup(QStringLiteral("student")); });
+        section(2);
+    };
+    j.waiting = [this] {
+        return home() && home()->meInformationLoading() &&
+               shown(app.visibleItem(QStringLiteral("menuLoading"))) &&
+               !app.visibleItem(QStringLiteral("workModeRow"));
+    };
+    j.keepUsing = [this](bool) {
+        QVERIFY2(barSlides(), "the progress bar stands still");
+        section(0);
+        section(2);
+    };
+    j.failed = j.waiting;
+    // An account record without a user object: the rows, an empty name, a bare "@".
+    j.wrongShape = [this] {
+        QQuickItem* name = app.visibleItem(QStringLiteral("profileName"));
+        QQuickItem* login = app.visibleItem(QStringLiteral("profileLogin"));
+        return home() && !home()->meInformationLoading() &&
+               shown(app.visibleItem(QStringLiteral("workModeRow"))) && name && login &&
+               name->property("text").toString().isEmpty() &&
+               login->property("text").toString() == u"@";
+    };
+    j.loaded = [this] {
+        QQuickItem* name = app.visibleItem(QStringLiteral("profileName"));
+        return home() && !home()->meInformationLoading() &&
+               shown(app.visibleItem(QStringLiteral("workModeRow"))) && name &&
+               !name->property("text").toString().isEmpty();
+    };
+    j.recover = [this] {
+        section(0);
+        QVERIFY(chooseTeacher(false));
+        openTeacherCard();
+        back();
+        section(2);
+    };
+    return j;
+}
+
+// ---- devices ----
+
+// Each block keeps its own progress bar when its request fails; the other one loads.
+ScreenLoad TestFaults::deviceBlock(bool current) {
+    ScreenLoad j;
+    j.arrive = [this] {
+        startHome(QStringLiteral("student"));
+        section(2);
+    };
+    j.trigger = [this, current] {
+        inject(QStringLiteral("GET"), current ? QStringLiteral("/api/sessions/current")
+                                              : QStringLiteral("/api/users/sessions"));
+        openMenuRow("devicesRow", QStringLiteral("Устройства"));
+    };
+    j.waiting = [this, current] {
+        if (!devices())
+            return false;
+        return current ? devices()->myDeviceLoading() &&
+                             shown(app.visibleItem(QStringLiteral("myDeviceLoading"))) &&
+                             !app.visibleItem(QStringLiteral("myDeviceCard"))
+                       : devices()->allDevicesLoading() &&
+                             shown(app.visibleItem(QStringLiteral("allDevicesLoading")));
+    };
+    j.keepUsing = [this](bool mayLeave) {
+        QVERIFY2(barSlides(page()), "the progress bar stands still");
+        confirmationOpensAndCloses();
+        if (mayLeave) {
+            reopenMenuRow("devicesRow", QStringLiteral("Устройства"));
+        }
+    };
+    // The other block is not held up by this one.
+    j.failed = [this, current] {
+        if (!devices())
+            return false;
+        return current ? devices()->myDeviceLoading() && !devices()->allDevicesLoading() &&
+                             shown(app.visibleItem(QStringLiteral("myDeviceLoading")))
+                       : devices()->allDevicesLoading() && !devices()->myDeviceLoading() &&
+                             shown(app.visibleItem(QStringLiteral("allDevicesLoading"))) &&
+                             shown(app.visibleItem(QStringLiteral("myDeviceCard")));
+    };
+    j.wrongShape = [this, current] {
+        if (!devicesLoaded())
+            return false;
+        if (!current)
+            return devices()->allDevices().isEmpty() &&
+                   !app.visibleItem(QStringLiteral("allDevicesLoading"));
+        const session me = devices()->myDevice();
+        return shown(app.visibleItem(QStringLiteral("myDeviceCard"))) && me.device_name.isEmpty() &&
+               me.ip == u"0.0.0.0" && me.shownIcon() == u"questionmark.app";
+    };
+    j.loaded = [this] {
+        return devicesLoaded() && !devices()->myDevice().device_name.isEmpty() &&
+               !devices()->allDevices().isEmpty() &&
+               shown(app.visibleItem(QStringLiteral("myDeviceCard")));
+    };
+    j.recover = [this] { reopenMenuRow("devicesRow", QStringLiteral("Устройства")); };
+    return j;
+}
+
+// Ending another device's session. A failed revoke leaves both blocks waiting until the screen
+// is opened again.
+ScreenLoad TestFaults::revoke() {
+    ScreenLoad j;
+    const auto revokeOther = [this] {
+        QQuickItem* card = app.waitForVisible(QStringLiteral("session-%1").arg(m_otherSession));
+        QVERIFY(card);
+        QQuickItem* button = childNamed(card, QStringLiteral("revokeButton"));
+        QVERIFY(button);
+        app.click(button);
+    };
+    const auto listed = [this] {
+        for (const session& s : devices()->allDevices())
+            if (s.id == m_otherSession)
+                return true;
+        return false;
+    };
+    j.arrive = [this] {
+        startHome(QStringLiteral("student"));
+        // A second device of the same account.
+        app.server().issueTokens(QStringLiteral("student"));
+        section(2);
+        openMenuRow("devicesRow", QStringLiteral("Устройства"));
+        SOON(devicesLoaded());
+        m_otherSession = 0;
+        for (const session& s : devices()->allDevices())
+            if (s.id != devices()->myDevice().id)
+                m_otherSession = s.id;
+        QVERIFY(m_otherSession);
+    };
+    j.trigger = [this, revokeOther] {
+        inject(QStringLiteral("POST"), QStringLiteral("/api/users/sessions/revoke"));
+        revokeOther();
+    };
+    j.waiting = [this] {
+        return devices() && devices()->myDeviceLoading() && devices()->allDevicesLoading() &&
+               shown(app.visibleItem(QStringLiteral("myDeviceLoading"))) &&
+               shown(app.visibleItem(QStringLiteral("allDevicesLoading")));
+    };
+    j.keepUsing = [this](bool) {
+        QVERIFY2(barSlides(page()), "the progress bar stands still");
+        confirmationOpensAndCloses();
+    };
+    j.failed = j.waiting;
+    // Whatever the answer said, the revoke went through as far as the screen knows: it loads
+    // again, and the stand-in (which never saw the request) still lists the session.
+    j.wrongShape = [this, listed] { return devicesLoaded() && listed(); };
+    j.loaded = [this, listed] { return devicesLoaded() && !listed(); };
+    j.recover = [this, revokeOther] {
+        reopenMenuRow("devicesRow", QStringLiteral("Устройства"));
+        SOON(devicesLoaded());
+        revokeOther();
+    };
+    return j;
+}
+
+// Sign-out ends in the sign-in screen whatever the service answers; the stored session goes.
+ScreenLoad TestFaults::signOut() {
+    ScreenLoad j;
+    j.arrive = [this] {
+        startHome(QStringLiteral("student"));
+        section(2);
+        openMenuRow("devicesRow", QStringLiteral("Устройства"));
+        SOON(devicesLoaded());
+    };
+    j.trigger = [this] {
+        inject(QStringLiteral("POST"), QStringLiteral("/api/auth/logout"));
+        signOutFromDevices();
+    };
+    j.waiting = [this] { return app.screen() == u"home" && title() == u"Устройства"; };
+    j.keepUsing = [this](bool) { confirmationOpensAndCloses(); };
+    j.failed = [this] {
+        return app.screen() == u"login" && app.storedAccess().isEmpty() &&
+               app.storedRefresh().isEmpty() &&
+               shown(app.visibleItem(QStringLiteral("loginField")));
+    };
+    j.wrongShape = j.failed;
+    j.logsFailure = false;
+    const auto signedInAgain = [this] {
+        return app.screen() == u"home" && !app.storedAccess().isEmpty() && timetable();
+    };
+    j.loaded = [this, signedInAgain] {
+        return (m_kind == Kind::slow ? app.screen() == u"login" && app.storedAccess().isEmpty()
+                                     : signedInAgain());
+    };
+    j.recover = [this] {
+        if (m_kind == Kind::hang) {
+            // The first sign-out is still out: the user signs out again, and someone else signs in.
+            signOutFromDevices();
+            QVERIFY(app.waitForScreen(QStringLiteral("login")));
+            signInForm(QStringLiteral("teacher"));
+        } else {
+            signInForm(QStringLiteral("student"));
+        }
+        app.press(Qt::Key_Return);
+    };
+    // The first sign-out ending late must not sign out whoever signed in since.
+    j.stillShown = signedInAgain;
+    return j;
+}
+
+// ---- settings ----
+
+// A preference that cannot be stored still applies for this run; nothing is shown.
+ScreenLoad TestFaults::settingsWrite() {
+    ScreenLoad j;
+    j.arrive = [this] {
+        startHome(QStringLiteral("student"));
+        section(2);
+        openMenuRow("settingsRow", QStringLiteral("Настройки"));
+    };
+    j.trigger = [this] {
+        inject(QStringLiteral("POST"), QStringLiteral("/api/storage/set"));
+        m_writes = app.server().count(QStringLiteral("POST"), QStringLiteral("/api/storage/set"));
+        app.click(app.waitForVisible(QStringLiteral("theme2")));
+    };
+    const auto darkNow = [this] {
+        const QImage frame = app.window()->grabWindow();
+        const QColor dark = *Palette::named(u"systemBackground", true);
+        return home() && home()->preferredScheme() == u"dark" &&
+               frame.pixelColor(frame.width() - 3, frame.height() / 2).rgb() == dark.rgb();
+    };
+    j.waiting = [this, darkNow] {
+        return stored("student", "settings__theme") != u"dark" && darkNow();
+    };
+    // The theme picker answers while the write is out.
+    j.keepUsing = [this](bool) {
+        app.click(app.waitForVisible(QStringLiteral("theme1")));
+        SOON(home()->preferredScheme() == QStringLiteral("light"));
+        app.click(app.waitForVisible(QStringLiteral("theme2")));
+        SOON(home()->preferredScheme() == QStringLiteral("dark"));
+    };
+    j.failed = j.waiting;
+    // Taken for a stored value; the stand-in, whose answer it was not, has none.
+    j.wrongShape = [this, darkNow] {
+        return app.server().count(QStringLiteral("POST"), QStringLiteral("/api/storage/set")) >
+                   m_writes &&
+               stored("student", "settings__theme") != u"dark" && darkNow();
+    };
+    j.loaded = [this] {
+        return stored("student", "settings__theme") == u"dark" ||
+               stored("student", "settings__accent_color") == u"red";
+    };
+    j.recover = [this] { app.click(app.waitForVisible(QStringLiteral("swatch-red"))); };
+    j.stillShown = [this, darkNow] {
+        return darkNow() && root()->settings()
+                                    .value(QStringLiteral("settings__accent_color_string"))
+                                    .toString() == u"red";
+    };
+    return j;
+}
+
+// ---- no network at all ----
+
+// No route to the service at start-up: the offline screen, for the rest of the run.
+void TestFaults::startUpWithoutNetwork() {
+    m_row = QStringLiteral("start-up-offline");
+    LogCapture log;
+    QVERIFY(app.startSignedIn(QStringLiteral("student"), [] {
+        CO::setServiceUrl(QStringLiteral("http://orvel-service.invalid"));
+    }));
+    step(QStringLiteral("offline"));
+    QVERIFY(app.waitForScreen(QStringLiteral("offline")));
+    QQuickItem* text = app.waitForVisible(QStringLiteral("offlineText"));
+    QVERIFY(text);
+    QCOMPARE(text->property("text").toString(), QStringLiteral("offline"));
+    QVERIFY(log.contains(QStringLiteral("Ошибка при проверке авторизации: ")));
+    QVERIFY(log.contains(QStringLiteral("offline")));
+    snap();
+    QVERIFY(!app.storedAccess().isEmpty());
+    CO::setServiceUrl(app.server().baseUrl());
+    QVERIFY(app.relaunch());
+    QVERIFY(app.waitForScreen(QStringLiteral("home")));
+}
+
+QTEST_MAIN(TestFaults)
+#include "tst_faults.moc"
