@@ -39,15 +39,8 @@ QQuickItem* childNamed(QQuickItem* item, const QString& name) {
 class TestJourney : public Journey {
     Q_OBJECT
 
-    GlobalHomeModel* home() const {
-        QQuickItem* page = app.item(QStringLiteral("homePage"));
-        QQuickItem* global = page ? page->property("item").value<QQuickItem*>() : nullptr;
-        return global ? global->property("model").value<GlobalHomeModel*>() : nullptr;
-    }
-    ScheduleScreenModel* timetable() const {
-        QQuickItem* section = app.visibleItem(QStringLiteral("timetableSection"));
-        return section ? section->property("model").value<ScheduleScreenModel*>() : nullptr;
-    }
+    GlobalHomeModel* home() const { return app.home(); }
+    ScheduleScreenModel* timetable() const { return app.timetable(); }
     QQuickItem* navigation() const { return app.item(QStringLiteral("homeNavigation")); }
     QString title() const { return navigation()->property("currentTitle").toString(); }
     // The pushed screen has slid fully in.

@@ -34,10 +34,7 @@ class TestKeyboard : public Journey {
         qWarning("Tab never reached %s (last: %s)", qPrintable(name), qPrintable(focused()));
         return false;
     }
-    ScheduleScreenModel* timetable() const {
-        QQuickItem* section = app.visibleItem(QStringLiteral("timetableSection"));
-        return section ? section->property("model").value<ScheduleScreenModel*>() : nullptr;
-    }
+    ScheduleScreenModel* timetable() const { return app.timetable(); }
     QQuickItem* navigation() const { return app.item(QStringLiteral("homeNavigation")); }
     bool atDepth(int depth) const {
         return QTest::qWaitFor(
