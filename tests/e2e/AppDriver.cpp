@@ -6,6 +6,7 @@
 #include "GlobalHomeModel.h"
 #include "NewsScreenModel.h"
 #include "PhotoCache.h"
+#include "QmlScene.h"
 #include "RootView.h"
 #include "ScheduleScreenModel.h"
 #include "TestSupport.h"
@@ -25,26 +26,18 @@
 #include <utility>
 
 namespace {
-void collect(QQuickItem* item, const QString& name, QList<QQuickItem*>& out) {
-    if (item->objectName() == name)
-        out.append(item);
-    for (QQuickItem* child : item->childItems())
-        collect(child, name, out);
-}
-
 // A stack view eats every press while a page slides in or out.
-bool anyStackBusy(QQuickItem* item) {
-    if (item->inherits("QQuickStackView") && item->property("busy").toBool())
-        return true;
-    const auto children = item->childItems();
-    return std::any_of(children.cbegin(), children.cend(), anyStackBusy);
+bool anyStackBusy(QQuickItem* root) {
+    return anyItem(root, [](QQuickItem* item) {
+        return item->inherits("QQuickStackView") && item->property("busy").toBool();
+    });
 }
 
-bool anyLoading(QQuickItem* item) {
-    if (auto* image = qobject_cast<CachedAsyncImage*>(item); image && image->loading())
-        return true;
-    const auto children = item->childItems();
-    return std::any_of(children.cbegin(), children.cend(), anyLoading);
+bool anyLoading(QQuickItem* root) {
+    return anyItem(root, [](QQuickItem* item) {
+        auto* image = qobject_cast<CachedAsyncImage*>(item);
+        return image && image->loading();
+    });
 }
 } // namespace
 
@@ -209,10 +202,7 @@ bool AppDriver::waitForScreen(const QString& name, int timeoutMs) const {
 }
 
 QList<QQuickItem*> AppDriver::items(const QString& name) const {
-    QList<QQuickItem*> out;
-    if (m_window)
-        collect(m_window->contentItem(), name, out);
-    return out;
+    return m_window ? itemsNamed(m_window->contentItem(), name) : QList<QQuickItem*>();
 }
 
 QQuickItem* AppDriver::item(const QString& name) const {
@@ -257,14 +247,7 @@ void AppDriver::press(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 void AppDriver::type(const QString& text) {
-    for (QChar c : text) {
-        const char latin = c.toLatin1();
-        if (latin >= ' ' && latin <= '~')
-            QTest::keyClick(m_window, latin);
-        else
-            QTest::sendKeyEvent(QTest::Click, m_window, Qt::Key_unknown, QString(c),
-                                Qt::NoModifier);
-    }
+    typeText(*m_window, text);
 }
 
 QImage AppDriver::picture(const QString& step, int settleMs) {

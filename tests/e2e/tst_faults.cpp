@@ -11,6 +11,7 @@
 #include "NewsScreenModel.h"
 #include "OptionFilterModel.h"
 #include "Palette.h"
+#include "QmlScene.h"
 #include "ScheduleScreenModel.h"
 #include "TeacherViewInfoModel.h"
 #include "TestSupport.h"
@@ -107,10 +108,6 @@ template <class T> T* findChildItem(QQuickItem* item, const QString& name = {}) 
             return found;
     }
     return nullptr;
-}
-
-QQuickItem* childNamed(QQuickItem* item, const QString& name) {
-    return findChildItem<QQuickItem>(item, name);
 }
 
 bool shown(QQuickItem* item) {
@@ -291,7 +288,7 @@ class TestFaults : public QObject {
     }
     void signInForm(const QString& login) {
         QQuickItem* entry =
-            childNamed(app.waitForVisible(QStringLiteral("loginField")), QStringLiteral("entry"));
+            itemNamed(app.waitForVisible(QStringLiteral("loginField")), QStringLiteral("entry"));
         QVERIFY(entry);
         app.click(entry);
         app.type(login);
@@ -300,7 +297,7 @@ class TestFaults : public QObject {
     }
     QString loginEntryText(const char* field) const {
         QQuickItem* entry =
-            childNamed(app.visibleItem(QString::fromLatin1(field)), QStringLiteral("entry"));
+            itemNamed(app.visibleItem(QString::fromLatin1(field)), QStringLiteral("entry"));
         return entry ? entry->property("text").toString() : QString();
     }
     // The lesson a teacher link belongs to.
@@ -362,7 +359,7 @@ class TestFaults : public QObject {
         return page() ? page()->findChild<TeacherViewInfoModel*>() : nullptr;
     }
     CachedAsyncImage* cardPhoto() const {
-        return findChildItem<CachedAsyncImage>(childNamed(page(), QStringLiteral("teacherPage")));
+        return findChildItem<CachedAsyncImage>(itemNamed(page(), QStringLiteral("teacherPage")));
     }
     CachedAsyncImage* newsPicture() const {
         for (QQuickItem* p : app.items(QStringLiteral("newsPicture")))
@@ -781,7 +778,7 @@ ScreenLoad TestFaults::workmodeList(const QString& path) {
     };
     j.waiting = [this] {
         return workmode() && workmode()->isLoading() &&
-               shown(childNamed(page(), QStringLiteral("loadingBar"))) &&
+               shown(itemNamed(page(), QStringLiteral("loadingBar"))) &&
                !app.visibleItem(QStringLiteral("facultyPicker")) &&
                !app.visibleItem(QStringLiteral("teacherPicker"));
     };
@@ -871,7 +868,7 @@ ScreenLoad TestFaults::teacherCard() {
     };
     j.waiting = [this] {
         return card() && card()->isLoading() &&
-               !shown(childNamed(page(), QStringLiteral("teacherPage")));
+               !shown(itemNamed(page(), QStringLiteral("teacherPage")));
     };
     j.keepUsing = [this](bool mayLeave) {
         QVERIFY2(barSlides(page()), "the progress bar stands still");
@@ -882,12 +879,12 @@ ScreenLoad TestFaults::teacherCard() {
     // No teacher object: a card with empty texts and the placeholder photo.
     j.wrongShape = [this] {
         return card() && !card()->isLoading() &&
-               shown(childNamed(page(), QStringLiteral("teacherPage"))) &&
+               shown(itemNamed(page(), QStringLiteral("teacherPage"))) &&
                card()->displayName().isEmpty() && cardPhoto() && !cardPhoto()->ready();
     };
     j.loaded = [this] {
         return card() && !card()->isLoading() && !card()->displayName().isEmpty() &&
-               shown(childNamed(page(), QStringLiteral("teacherPage")));
+               shown(itemNamed(page(), QStringLiteral("teacherPage")));
     };
     j.recover = [this] { reopenTeacherCard(); };
     return j;
@@ -913,7 +910,7 @@ ScreenLoad TestFaults::teacherPhoto() {
         SOON(card() && !card()->isLoading());
     };
     j.waiting = [this] {
-        return shown(childNamed(page(), QStringLiteral("teacherPage"))) && cardPhoto() &&
+        return shown(itemNamed(page(), QStringLiteral("teacherPage"))) && cardPhoto() &&
                !cardPhoto()->ready() && cardPhoto()->loading();
     };
     // The rest of the card is there meanwhile, and the user can leave it and come back.
@@ -923,13 +920,13 @@ ScreenLoad TestFaults::teacherPhoto() {
         SOON(card() && !card()->isLoading());
     };
     j.failed = [this] {
-        return shown(childNamed(page(), QStringLiteral("teacherPage"))) &&
+        return shown(itemNamed(page(), QStringLiteral("teacherPage"))) &&
                !card()->displayName().isEmpty() && cardPhoto() && !cardPhoto()->ready() &&
                !cardPhoto()->loading();
     };
     j.wrongShape = j.failed;
     j.loaded = [this] {
-        return shown(childNamed(page(), QStringLiteral("teacherPage"))) && cardPhoto() &&
+        return shown(itemNamed(page(), QStringLiteral("teacherPage"))) && cardPhoto() &&
                cardPhoto()->ready();
     };
     j.recover = [this] { reopenTeacherCard(); };
@@ -1000,7 +997,7 @@ ScreenLoad TestFaults::newsPictures() {
     const auto placeholder = [this] {
         CachedAsyncImage* p = newsPicture();
         return p && !p->ready() &&
-               shown(childNamed(p->parentItem(), QStringLiteral("picturePlaceholder")));
+               shown(itemNamed(p->parentItem(), QStringLiteral("picturePlaceholder")));
     };
     j.waiting = [this, placeholder] { return placeholder() && newsPicture()->loading(); };
     j.keepUsing = [this](bool mayLeave) {
@@ -1137,7 +1134,7 @@ ScreenLoad TestFaults::revoke() {
     const auto revokeOther = [this] {
         QQuickItem* card = app.waitForVisible(QStringLiteral("session-%1").arg(m_otherSession));
         QVERIFY(card);
-        QQuickItem* button = childNamed(card, QStringLiteral("revokeButton"));
+        QQuickItem* button = itemNamed(card, QStringLiteral("revokeButton"));
         QVERIFY(button);
         app.click(button);
     };

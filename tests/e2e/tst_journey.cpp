@@ -8,6 +8,7 @@
 #include "Journey.h"
 #include "NewsScreenModel.h"
 #include "Palette.h"
+#include "QmlScene.h"
 #include "ScheduleScreenModel.h"
 #include "TestSupport.h"
 
@@ -21,20 +22,6 @@ Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
-
-namespace {
-QQuickItem* childNamed(QQuickItem* item, const QString& name) {
-    if (!item)
-        return nullptr;
-    for (QQuickItem* child : item->childItems()) {
-        if (child->objectName() == name)
-            return child;
-        if (QQuickItem* found = childNamed(child, name))
-            return found;
-    }
-    return nullptr;
-}
-} // namespace
 
 class TestJourney : public Journey {
     Q_OBJECT
@@ -72,7 +59,7 @@ class TestJourney : public Journey {
     }
     void signIn(const QString& login) {
         QQuickItem* loginEntry =
-            childNamed(app.waitForVisible(QStringLiteral("loginField")), QStringLiteral("entry"));
+            itemNamed(app.waitForVisible(QStringLiteral("loginField")), QStringLiteral("entry"));
         QVERIFY(loginEntry);
         app.click(loginEntry);
         QVERIFY(loginEntry->hasActiveFocus());
@@ -315,7 +302,7 @@ class TestJourney : public Journey {
         QQuickItem* card = app.waitForVisible(cardName);
         QVERIFY(card);
         app.picture(QStringLiteral("devices"));
-        QQuickItem* revoke = childNamed(card, QStringLiteral("revokeButton"));
+        QQuickItem* revoke = itemNamed(card, QStringLiteral("revokeButton"));
         QVERIFY(revoke);
         app.click(revoke);
         QTRY_COMPARE(app.server().count(QStringLiteral("POST"),

@@ -53,11 +53,11 @@ inline bool chooseDemoGroup(SignedInWindow& app) {
     return !group.isEmpty();
 }
 
-inline bool anyLoading(QQuickItem* item) {
-    if (auto* image = qobject_cast<CachedAsyncImage*>(item); image && image->loading())
-        return true;
-    const auto children = item->childItems();
-    return std::any_of(children.cbegin(), children.cend(), anyLoading);
+inline bool anyLoading(QQuickItem* root) {
+    return anyItem(root, [](QQuickItem* item) {
+        auto* image = qobject_cast<CachedAsyncImage*>(item);
+        return image && image->loading();
+    });
 }
 
 struct Shown {

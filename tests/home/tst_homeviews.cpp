@@ -49,7 +49,7 @@ Rectangle {
 
 // The first item called `name` in the visual tree below `root`, nearest first. Pushed pages
 // and repeated delegates hang there without QObject parents.
-QQuickItem* itemNamed(QQuickItem* root, const QString& name) {
+QQuickItem* nearestShownNamed(QQuickItem* root, const QString& name) {
     QQueue<QQuickItem*> queue;
     queue.enqueue(root);
     while (!queue.isEmpty()) {
@@ -78,7 +78,7 @@ class TestHomeViews : public QObject {
         return navigation()->property("currentItem").value<QQuickItem*>();
     }
     QQuickItem* named(const char* name) {
-        return itemNamed(scene->root(), QString::fromLatin1(name));
+        return nearestShownNamed(scene->root(), QString::fromLatin1(name));
     }
     void click(QQuickItem* item, Qt::MouseButton button = Qt::LeftButton) {
         QTest::mouseClick(&scene->window(), button, {}, centreOf(item));
@@ -177,7 +177,7 @@ class TestHomeViews : public QObject {
         QCOMPARE(modelOf<SettingsModel>(page)->selectedTheme(), scheme == u"dark" ? 2 : 1);
         // The marked swatch is in sight, even when it lies past the end of the card.
         QQuickItem* swatches = named("swatches");
-        QQuickItem* marked = itemNamed(swatches, QStringLiteral("swatch-") + accent);
+        QQuickItem* marked = nearestShownNamed(swatches, QStringLiteral("swatch-") + accent);
         const qreal at = marked->mapToItem(swatches, {0, 0}).x();
         QVERIFY(at >= 0 && at + marked->width() <= swatches->width());
         save(QStringLiteral("settings-%1.png").arg(scheme));
@@ -314,11 +314,11 @@ class TestHomeViews : public QObject {
         for (const session& s : model->allDevices())
             if (s.device_name == u"Pixel 8")
                 phoneId = s.id;
-        QQuickItem* card = itemNamed(page, QStringLiteral("session-%1").arg(phoneId));
+        QQuickItem* card = nearestShownNamed(page, QStringLiteral("session-%1").arg(phoneId));
         QVERIFY(card);
 
         if (way == u"button") {
-            click(itemNamed(card, QStringLiteral("revokeButton")));
+            click(nearestShownNamed(card, QStringLiteral("revokeButton")));
         } else if (way == u"key") {
             card->forceActiveFocus(Qt::TabFocusReason);
             QTest::keyClick(&scene->window(), Qt::Key_Delete);
@@ -328,7 +328,7 @@ class TestHomeViews : public QObject {
             QVERIFY(menu &&
                     QTest::qWaitFor([&] { return menu->property("opened").toBool(); }, 5000));
             QQuickItem* item =
-                itemNamed(scene->window().contentItem(), QStringLiteral("revokeItem"));
+                nearestShownNamed(scene->window().contentItem(), QStringLiteral("revokeItem"));
             QVERIFY(item);
             QVERIFY(QTest::qWaitFor([&] { return item->opacity() == 1.0; }, 5000));
             click(item);
@@ -336,7 +336,7 @@ class TestHomeViews : public QObject {
         QVERIFY(QTest::qWaitFor([&] { return w.posts("/api/users/sessions/revoke") == 1; }, 5000));
         QVERIFY(devices(page));
         QCOMPARE(model->allDevices().size(), 1);
-        QVERIFY(!itemNamed(page, QStringLiteral("session-%1").arg(phoneId)));
+        QVERIFY(!nearestShownNamed(page, QStringLiteral("session-%1").arg(phoneId)));
     }
 
     // Signing out asks first; cancelling changes nothing. Ending this device's own session
@@ -357,18 +357,20 @@ class TestHomeViews : public QObject {
         QVERIFY(model);
         QQuickItem* opener =
             from == u"ownCard"
-                ? itemNamed(itemNamed(page, QStringLiteral("session-%1").arg(model->myDevice().id)),
-                            QStringLiteral("revokeButton"))
-                : itemNamed(page, from);
+                ? nearestShownNamed(
+                      nearestShownNamed(page,
+                                        QStringLiteral("session-%1").arg(model->myDevice().id)),
+                      QStringLiteral("revokeButton"))
+                : nearestShownNamed(page, from);
         QVERIFY(opener);
         click(opener);
         QObject* dialog = page->property("confirmation").value<QObject*>();
         QVERIFY(QTest::qWaitFor([&] { return dialog->property("opened").toBool(); }, 5000));
         save(QStringLiteral("devices-sign-out.png"));
 
-        QQuickItem* button =
-            itemNamed(scene->window().contentItem(),
-                      confirm ? QStringLiteral("confirmButton") : QStringLiteral("cancelButton"));
+        QQuickItem* button = nearestShownNamed(scene->window().contentItem(),
+                                               confirm ? QStringLiteral("confirmButton")
+                                                       : QStringLiteral("cancelButton"));
         QVERIFY(button);
         click(button);
         QVERIFY(QTest::qWaitFor([&] { return !dialog->property("visible").toBool(); }, 5000));

@@ -29,12 +29,6 @@ Rectangle {
     }
 }
 )qml";
-
-// Types any text, Cyrillic included, into whatever has the focus.
-void typeInto(QWindow& window, const QString& text) {
-    for (QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, &window, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
 } // namespace
 
 class TestWorkmodeViews : public QObject {
@@ -106,7 +100,7 @@ class TestWorkmodeViews : public QObject {
         QVERIFY(QTest::qWaitFor([&] { return picturesShown(); }, 10000));
         save(QStringLiteral("workmode-teacher-picker.png"));
 
-        typeInto(scene->window(), QStringLiteral("ова"));
+        typeText(scene->window(), QStringLiteral("ова"));
         QCOMPARE(sheet->property("search").toString(), QStringLiteral("ова"));
         QVERIFY(listed(sheet)->count() > 2);
         QVERIFY(listed(sheet)->count() < model()->teachers()->count());
@@ -126,7 +120,7 @@ class TestWorkmodeViews : public QObject {
 
         QObject* sheet = openSheet(field);
         QVERIFY(sheet);
-        typeInto(scene->window(), QStringLiteral("ИВАНОВ"));
+        typeText(scene->window(), QStringLiteral("ИВАНОВ"));
         OptionFilterModel* rows = listed(sheet);
         QVERIFY(rows->count() >= 2);
         const int second = rows->idAt(1);
@@ -146,7 +140,7 @@ class TestWorkmodeViews : public QObject {
         QVERIFY(sheet);
         QCOMPARE(sheet->property("search").toString(), QString());
         QCOMPARE(listed(sheet)->count(), model()->teachers()->count());
-        typeInto(scene->window(), QStringLiteral("щщщ"));
+        typeText(scene->window(), QStringLiteral("щщщ"));
         QCOMPARE(listed(sheet)->count(), 0);
         QTest::keyClick(&scene->window(), Qt::Key_Return);
         QVERIFY(sheet->property("opened").toBool());
@@ -202,7 +196,7 @@ class TestWorkmodeViews : public QObject {
         QVERIFY(show());
         QObject* sheet = openSheet(picker("teacherPicker"));
         QVERIFY(sheet);
-        typeInto(scene->window(), QStringLiteral("о"));
+        typeText(scene->window(), QStringLiteral("о"));
         QHash<QString, QPointer<QQuickItem>> before;
         QQuickItem* list = itemsNamed(overlay(), QStringLiteral("optionList")).value(0);
         QVERIFY(list);
@@ -210,7 +204,7 @@ class TestWorkmodeViews : public QObject {
             if (row->property("entry").isValid())
                 before.insert(row->property("entry").value<option>().name, row);
         QVERIFY(before.size() > 3);
-        typeInto(scene->window(), QStringLiteral("в"));
+        typeText(scene->window(), QStringLiteral("в"));
         int kept = 0;
         for (auto it = before.cbegin(); it != before.cend(); ++it) {
             if (!it.key().toLower().contains(QStringLiteral("ов")))

@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
+#include <algorithm>
 
 Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
@@ -56,9 +57,36 @@ QList<QQuickItem*> itemsNamed(QQuickItem* item, const QString& name) {
     return out;
 }
 
+QQuickItem* itemNamed(QQuickItem* item, const QString& name) {
+    if (!item)
+        return nullptr;
+    for (QQuickItem* child : item->childItems()) {
+        if (child->objectName() == name)
+            return child;
+        if (QQuickItem* found = itemNamed(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+bool anyItem(QQuickItem* item, const std::function<bool(QQuickItem*)>& matches) {
+    if (matches(item))
+        return true;
+    const auto children = item->childItems();
+    return std::any_of(children.cbegin(), children.cend(),
+                       [&](QQuickItem* child) { return anyItem(child, matches); });
+}
+
 void typeText(QWindow& window, const QString& text) {
-    for (QChar c : text)
-        QTest::keyClick(&window, c.toLatin1());
+    for (QChar c : text) {
+        const char latin = c.toLatin1();
+        // Characters without a key of their own arrive as text only, as an input method sends
+        // them.
+        if (latin >= ' ' && latin <= '~')
+            QTest::keyClick(&window, latin);
+        else
+            QTest::sendKeyEvent(QTest::Click, &window, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
 }
 
 QString screenshotDir() {

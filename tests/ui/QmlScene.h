@@ -4,6 +4,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QVariantMap>
+#include <functional>
 #include <memory>
 
 // One offscreen window with its own QML engine (and so its own Theme), holding one item built
@@ -35,7 +36,12 @@ class QmlScene {
 // Items named `name` at or below `item` in the visual tree; loaded screens, list delegates and
 // sheets hang there without QObject parents, so findChild does not reach them.
 QList<QQuickItem*> itemsNamed(QQuickItem* item, const QString& name);
-// Types Latin-1 text into whatever has the focus (QTest has keyClicks only for widgets).
+// The first item named `name` below `item` (depth first), or null; null `item` gives null.
+QQuickItem* itemNamed(QQuickItem* item, const QString& name);
+// Whether `item` or anything below it matches.
+bool anyItem(QQuickItem* item, const std::function<bool(QQuickItem*)>& matches);
+// Types any text, Cyrillic included, into whatever has the focus (QTest has keyClicks only
+// for widgets).
 void typeText(QWindow& window, const QString& text);
 // Where screenshots go: $ORVEL_ARTIFACTS, else "artifacts" in the test build folder.
 QString screenshotDir();
