@@ -25,16 +25,17 @@ class StallMeter : public QObject {
     }
     void start(const QString& step) {
         m_step = step;
-        m_clock.start();
-        m_last = 0;
-        m_timer.start();
+        resume();
     }
-    // Time the test itself blocks the loop (taking a picture) is not the application's.
+    // Time the test itself blocks the loop (taking a picture) is not the application's. The
+    // step goes on: a gap after the pause still belongs to it.
     void pause() {
         m_timer.stop();
     }
-    void resume(const QString& step) {
-        start(step);
+    void resume() {
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
     }
     void setStep(const QString& step) {
         m_step = step;

@@ -139,7 +139,7 @@ bool AppDriver::restartService() {
     m_server.reset();
     m_server = std::make_unique<standin::Server>(m_options);
     const bool up = m_server->listen();
-    m_stalls.resume(QStringLiteral("service restarted"));
+    m_stalls.resume();
     return up;
 }
 
@@ -259,7 +259,7 @@ QImage AppDriver::picture(const QString& step, int settleMs) {
                              .arg(++m_pictures, 2, 10, QLatin1Char('0'))
                              .arg(step);
     image.save(QDir(artifactDir()).filePath(name));
-    m_stalls.resume(step);
+    m_stalls.resume();
     return image;
 }
 

@@ -156,7 +156,6 @@ class TestFaults : public QObject {
     AppDriver app{QStringLiteral("faults")};
     Kind m_kind = Kind::slow;
     QString m_row;
-    QString m_phase;
     // The teacher whose card is opened and the day of their lesson.
     QString m_teacher;
     int m_day = 0;
@@ -225,15 +224,9 @@ class TestFaults : public QObject {
     void inject(const QString& method, const QString& path, bool picture = false) {
         app.server().setFault(method, path, faultOf(m_kind, picture));
     }
-    void step(const QString& phase) {
-        m_phase = phase;
-        app.stalls().setStep(m_row + QStringLiteral(": ") + phase);
-    }
-    // The row's picture; the stall meter goes on naming the row's phase.
-    void snap() {
-        app.picture(m_row, 0);
-        step(m_phase);
-    }
+    void step(const QString& phase) { app.stalls().setStep(m_row + QStringLiteral(": ") + phase); }
+    // The row's picture.
+    void snap() { app.picture(m_row, 0); }
 
     // ---- accounts and their data ----
     // The stand-in's first group of its second faculty, stored as the account's work mode.
