@@ -224,6 +224,28 @@ QQuickItem* AppDriver::waitForVisible(const QString& name, int timeoutMs) const 
     return found;
 }
 
+QObject* AppDriver::openPicker(const QString& picker) {
+    QQuickItem* field = waitForVisible(picker);
+    if (!field)
+        return nullptr;
+    click(field);
+    QObject* sheet = nullptr;
+    const bool opened = waitFor(
+        [&] {
+            sheet = field->property("sheet").value<QObject*>();
+            return sheet && sheet->property("opened").toBool();
+        },
+        5000);
+    return opened ? sheet : nullptr;
+}
+
+QQuickItem* AppDriver::shownOption(const QString& text) const {
+    for (QQuickItem* name : items(QStringLiteral("optionName")))
+        if (name->isVisible() && name->property("text").toString() == text)
+            return name;
+    return nullptr;
+}
+
 void AppDriver::click(QQuickItem* item, Qt::MouseButton button) {
     clickAt(item, QPointF(item->width() / 2, item->height() / 2), button);
 }

@@ -59,6 +59,13 @@ class AppDriver {
     QQuickItem* waitForVisible(const QString& name, int timeoutMs = 10000) const;
     QList<QQuickItem*> items(const QString& name) const;
 
+    // Opens the option picker named `picker` with the mouse and returns its sheet once it has
+    // slid in; null when it does not open. The sheet is made for each opening and goes when it
+    // closes.
+    QObject* openPicker(const QString& picker);
+    // The shown option row of an open picker whose name reads `text`.
+    QQuickItem* shownOption(const QString& text) const;
+
     void click(QQuickItem* item, Qt::MouseButton button = Qt::LeftButton);
     void clickAt(QQuickItem* item, QPointF local, Qt::MouseButton button = Qt::LeftButton);
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);

@@ -382,20 +382,9 @@ class TestFaults : public QObject {
     }
     WorkmodeModel* workmode() const { return pageModel<WorkmodeModel>(); }
     void chooseOption(const QString& picker, const QString& name) {
-        QQuickItem* field = app.waitForVisible(picker);
-        QVERIFY(field);
-        app.click(field);
-        QPointer<QObject> sheet;
-        QVERIFY(AppDriver::waitFor(
-            [&] {
-                sheet = field->property("sheet").value<QObject*>();
-                return sheet && sheet->property("opened").toBool();
-            },
-            5000));
-        QQuickItem* row = nullptr;
-        for (QQuickItem* n : app.items(QStringLiteral("optionName")))
-            if (n->isVisible() && n->property("text").toString() == name)
-                row = n;
+        QPointer<QObject> sheet = app.openPicker(picker);
+        QVERIFY(sheet);
+        QQuickItem* row = app.shownOption(name);
         QVERIFY(row);
         app.click(row);
         SOON(!sheet || !sheet->property("visible").toBool());

@@ -73,21 +73,6 @@ class TestJourney : public Journey {
         QVERIFY(timetableSettled());
     }
 
-    // Opens a picker's sheet with the mouse and waits until it has slid in.
-    QObject* openSheet(const QString& picker) {
-        QQuickItem* field = app.waitForVisible(picker);
-        if (!field)
-            return nullptr;
-        app.click(field);
-        QObject* sheet = nullptr;
-        const bool opened = QTest::qWaitFor(
-            [&] {
-                sheet = field->property("sheet").value<QObject*>();
-                return sheet && sheet->property("opened").toBool();
-            },
-            5000);
-        return opened ? sheet : nullptr;
-    }
     // The bar's buttons share its width evenly.
     void clickSection(int index) {
         QQuickItem* bar = app.visibleItem(QStringLiteral("sectionBar"));
@@ -139,20 +124,16 @@ class TestJourney : public Journey {
 
         // The second faculty by mouse, its groups' sheet by keyboard.
         const QString faculty = standin::Server::facultyNames().at(1);
-        // A picker's sheet is made for each opening and goes when it closes.
-        QPointer<QObject> sheet = openSheet(QStringLiteral("facultyPicker"));
+        QPointer<QObject> sheet = app.openPicker(QStringLiteral("facultyPicker"));
         QVERIFY(sheet);
         app.picture(QStringLiteral("faculty-sheet"));
-        QQuickItem* row2 = nullptr;
-        for (QQuickItem* name : app.items(QStringLiteral("optionName")))
-            if (name->isVisible() && name->property("text").toString() == faculty)
-                row2 = name;
-        QVERIFY(row2);
-        app.click(row2);
+        QQuickItem* option = app.shownOption(faculty);
+        QVERIFY(option);
+        app.click(option);
         QTRY_VERIFY(!sheet || !sheet->property("visible").toBool());
         QVERIFY(app.waitForVisible(QStringLiteral("groupPicker")));
         QTRY_VERIFY(!model->property("isLoading").toBool());
-        sheet = openSheet(QStringLiteral("groupPicker"));
+        sheet = app.openPicker(QStringLiteral("groupPicker"));
         QVERIFY(sheet);
         app.press(Qt::Key_Down);
         app.press(Qt::Key_Return);
