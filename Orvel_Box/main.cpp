@@ -4,13 +4,6 @@
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
-#include <QtPlugin>
-#include <QtQml/qqmlextensionplugin.h>
-
-Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
-Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
-Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
-Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
 
 int main(int argc, char* argv[]) {
     // The web view (Qt WebEngine underneath) shares OpenGL contexts with the scene graph; both

@@ -12,6 +12,7 @@
 
 Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_AppPlugin)
 
 namespace {
 int child(int argc, char** argv, bool app) {
@@ -24,7 +25,7 @@ int child(int argc, char** argv, bool app) {
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     if (app)
-        engine.loadData("import OrvelBox.Core\nMain {}\n", QUrl(QStringLiteral("qrc:/bench.qml")));
+        engine.loadData("import OrvelBox.App\nMain {}\n", QUrl(QStringLiteral("qrc:/bench.qml")));
     else
         engine.loadData("import QtQuick\nWindow { width: 1100; height: 760; visible: true; Text { "
                         "text: \"Orvel Box\" } }\n");

@@ -5,6 +5,10 @@
 #include <QtQml/qqmlregistration.h>
 #include <optional>
 
+// "#RRGGBB", "RGB" (each digit doubled) or "AARRGGBB", with any punctuation around it. Text of
+// any other length gives the colour whose four components are all 1/255.
+QColor colorFromHex(const QString& text);
+
 // The named system colours in their light and dark variants. The one table every colour on
 // screen comes from: QML reads it through the Theme singleton, C++ through named().
 class Palette : public QObject {

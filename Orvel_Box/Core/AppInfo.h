@@ -1,5 +1,4 @@
 #pragma once
-#include <QColor>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -13,10 +12,6 @@ QString version();
 QString buildNumber();
 // A page of the project web site; `path` starts with "/" (empty for the home page).
 QUrl sitePage(const QString& path);
-
-// "#RRGGBB", "RGB" (each digit doubled) or "AARRGGBB", with any punctuation around it. Text of
-// any other length gives the colour whose four components are all 1/255.
-QColor colorFromHex(const QString& text);
 } // namespace AppInfo
 
 // The same for QML.
@@ -31,7 +26,4 @@ class AppInfoObject : public QObject {
     QString version() const { return AppInfo::version(); }
     QString buildNumber() const { return AppInfo::buildNumber(); }
     Q_INVOKABLE QUrl sitePage(const QString& path) const { return AppInfo::sitePage(path); }
-    Q_INVOKABLE QColor colorFromHex(const QString& text) const {
-        return AppInfo::colorFromHex(text);
-    }
 };

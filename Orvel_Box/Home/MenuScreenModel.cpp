@@ -1,8 +1,9 @@
 #include "MenuScreenModel.h"
 
 #include "AppInfo.h"
+#include "Palette.h"
 #include "JsonRead.h"
-#include "ScheduleBoxModel.h"
+#include "PictureUrl.h"
 
 void MenuScreenModel::setCo(CO* co) {
     if (co == m_co)
@@ -41,11 +42,11 @@ QUrl MenuScreenModel::avatarUrl() const {
 }
 
 QColor MenuScreenModel::gradientCentre() {
-    return AppInfo::colorFromHex(QStringLiteral("474759"));
+    return colorFromHex(QStringLiteral("474759"));
 }
 
 QColor MenuScreenModel::gradientEdge() {
-    return AppInfo::colorFromHex(QStringLiteral("25252e"));
+    return colorFromHex(QStringLiteral("25252e"));
 }
 
 QUrl MenuScreenModel::feedbackUrl() {

@@ -2,7 +2,7 @@
 
 #include "AppInfo.h"
 #include "JsonRead.h"
-#include "ScheduleBoxModel.h"
+#include "PictureUrl.h"
 
 #include <QRegularExpression>
 

@@ -37,11 +37,6 @@ QString lessonTitle(const QString& subject) {
     return title;
 }
 
-QUrl pictureUrl(const QString& text) {
-    const QUrl url(text, QUrl::StrictMode);
-    return url.isValid() && !url.isRelative() ? url : QUrl();
-}
-
 void ScheduleBoxModel::setItem(const Schedule& item) {
     m_item = item;
     m_kind = lessonKind(item.subject);

@@ -1,4 +1,5 @@
 #pragma once
+#include "PictureUrl.h"
 #include "Schedule.h"
 
 #include <QObject>
@@ -14,9 +15,6 @@ struct LessonKind {
 LessonKind lessonKind(const QString& subject);
 // `subject` without any of the kind tags; the blanks that stood next to a tag are kept.
 QString lessonTitle(const QString& subject);
-// The address a picture field names; text that is no valid absolute address gives an empty
-// one, which fails to load and leaves the placeholder.
-QUrl pictureUrl(const QString& text);
 
 // What the lesson card shows of one lesson in one work mode.
 class ScheduleBoxModel : public QObject {

@@ -1,5 +1,6 @@
 // Damaged service answers must never crash a reader or break its promises.
 #include "AppInfo.h"
+#include "Palette.h"
 #include "CoordinatorModel.h"
 #include "Mutator.h"
 #include "NewsScreenModel.h"
@@ -188,7 +189,7 @@ private slots:
     void coloursAndTimes() {
         run(5, [](const QByteArray& bytes) {
             const QString text = QString::fromUtf8(bytes.left(64));
-            const QColor c = AppInfo::colorFromHex(text);
+            const QColor c = colorFromHex(text);
             (void)lessonMinutes(text);
             (void)lessonSpan(text);
             return c.isValid() && c.alpha() >= 0 && c.alpha() <= 255;

@@ -12,6 +12,7 @@
 
 Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_AppPlugin)
 
 using home::Shown;
 
@@ -277,7 +278,7 @@ class TestHome : public QObject {
         tokens.write(QString::fromLatin1(TokenStore::refreshKey), refresh);
 
         QmlScene scene({960, 680});
-        QVERIFY(scene.load("import OrvelBox.Core\nCoordinator {}"));
+        QVERIFY(scene.load("import OrvelBox.App\nCoordinator {}"));
         GlobalHomeModel* model = nullptr;
         QTRY_VERIFY_WITH_TIMEOUT((model = scene.root()->findChild<GlobalHomeModel*>()) &&
                                      !model->meInformationLoading(),

@@ -10,17 +10,17 @@ trap 'kill "${app_pid:-}" 2>/dev/null || true; rm -rf "$prefix" "$home"' EXIT
 
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
 
-entry="$prefix/share/applications/orvel-box.desktop"
+entry="$prefix/share/applications/org.orvelbox.OrvelBox.desktop"
 desktop-file-validate "$entry"
-appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/orvel-box.metainfo.xml" >/dev/null
+appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/org.orvelbox.OrvelBox.metainfo.xml" >/dev/null
 
 exec_line="$(sed -n 's/^Exec=//p' "$entry")"
 icon="$(sed -n 's/^Icon=//p' "$entry")"
 program="${exec_line%% *}"
 test -x "$prefix/bin/$program" || { echo "Exec=$program is not an installed program"; exit 1; }
 test -f "$prefix/share/icons/hicolor/scalable/apps/$icon.svg" || { echo "no icon $icon"; exit 1; }
-grep -q "<launchable type=\"desktop-id\">orvel-box.desktop</launchable>" \
-  "$prefix/share/metainfo/orvel-box.metainfo.xml" || { echo "metainfo does not launch the entry"; exit 1; }
+grep -q "<launchable type=\"desktop-id\">org.orvelbox.OrvelBox.desktop</launchable>" \
+  "$prefix/share/metainfo/org.orvelbox.OrvelBox.metainfo.xml" || { echo "metainfo does not launch the entry"; exit 1; }
 
 # Launched as the entry says, from the prefix's bin on PATH, with a home of its own so no
 # stored session of the machine's user is read. It must still be running after a few seconds.

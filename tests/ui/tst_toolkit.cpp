@@ -42,7 +42,7 @@ class TestToolkit : public QObject {
     void colourFromHex() {
         QFETCH(QString, text);
         QFETCH(QColor, expected);
-        const QColor c = AppInfo::colorFromHex(text);
+        const QColor c = colorFromHex(text);
         QCOMPARE(c.rgba(), expected.rgba());
         QCOMPARE(c.spec(), QColor::Rgb);
     }

@@ -2,6 +2,16 @@
 
 #include <QCoreApplication>
 #include <QQmlApplicationEngine>
+#include <QtPlugin>
+#include <QtQml/qqmlextensionplugin.h>
+
+// The modules are linked in statically; their plugins register the C++ types. Importing them
+// here rather than in main() gives the program and the end-to-end tests the same set.
+Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_AppPlugin)
 
 void loadRootView(QQmlApplicationEngine& engine) {
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
@@ -10,6 +20,6 @@ void loadRootView(QQmlApplicationEngine& engine) {
         [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     // Importing the module by name (rather than loading its file by path) makes the engine load
     // the module's static plugin, which registers its C++ types.
-    engine.loadData(QByteArrayLiteral("import OrvelBox.Core\nMain {}\n"),
+    engine.loadData(QByteArrayLiteral("import OrvelBox.App\nMain {}\n"),
                     QUrl(QStringLiteral("qrc:/main.qml")));
 }

@@ -37,7 +37,7 @@ FocusScope {
             objectName: "loginPage"
             focus: true
             // Not given the focus itself: its login field takes it.
-            Component.onCompleted: setSource("qrc:/qt/qml/OrvelBox/Core/GlobalLogin.qml",
+            Component.onCompleted: setSource(Qt.resolvedUrl("LoginPage.qml"),
                                              { co: root.co })
         }
     }
@@ -55,13 +55,12 @@ FocusScope {
     }
     Component {
         id: homeScreen
-        // Loaded by address, not imported: the home screen's module (and the timetable's under
-        // it) is compiled once someone is signed in rather than before the first frame, and
-        // this module does not depend on the one built on top of it.
+        // Loaded by address, not named here: the home screen's module (and the timetable's
+        // under it) is compiled once someone is signed in rather than before the first frame.
         Loader {
             objectName: "homePage"
             focus: true
-            Component.onCompleted: setSource("qrc:/qt/qml/OrvelBox/Home/GlobalHome.qml",
+            Component.onCompleted: setSource(Qt.resolvedUrl("HomePage.qml"),
                                              { co: root.co, coordinator: model, focus: true })
         }
     }
