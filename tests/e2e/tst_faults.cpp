@@ -261,7 +261,7 @@ class TestFaults : public QObject {
     // Signed in as a returning user, whose preferences are stored already.
     void startHome(const QString& login, const std::function<void()>& prepare = {}) {
         QVERIFY(app.startSignedIn(login, [&] {
-            for (const auto& [key, value] : CoordinatorModel::defaults())
+            for (const auto& [key, value] : Preferences::defaults())
                 app.server().setStorage(login, key, value);
             if (prepare)
                 prepare();

@@ -1,6 +1,7 @@
 // Damaged service answers must never crash a reader or break its promises.
 #include "AppInfo.h"
 #include "CoordinatorModel.h"
+#include "StoredKeys.h"
 #include "Mutator.h"
 #include "NewsScreenModel.h"
 #include "OrvelApi.h"
@@ -177,9 +178,9 @@ private slots:
     void preferences() {
         run(4, [](const QByteArray& bytes) {
             const QJsonObject answer = asObject(bytes);
-            (void)CoordinatorModel::storedKeys(answer);
+            (void)StoredKeys::from(answer);
             QVariantMap settings;
-            CoordinatorModel::insertPreferences(settings, answer);
+            Preferences::insertStored(settings, answer);
             return settings.size() == 5 && settings.value(QStringLiteral("settings__accent_color")).value<QColor>().isValid() &&
                    settings.value(QStringLiteral("settings__theme")).typeId() == QMetaType::QString;
         });
