@@ -77,9 +77,11 @@ class TestHome : public QObject {
     void themeChangeAppliesAtOnce() {
         Shown s = show();
         QVERIFY(s.scene);
-        app.root->preferences()->setSetting(QStringLiteral("settings__theme"), QStringLiteral("dark"));
+        app.root->preferences()->setSetting(QStringLiteral("settings__theme"),
+                                            QStringLiteral("dark"));
         QCOMPARE(s.scene->root()->property("scheme").toString(), QStringLiteral("dark"));
-        app.root->preferences()->setSetting(QStringLiteral("settings__theme"), QStringLiteral("light"));
+        app.root->preferences()->setSetting(QStringLiteral("settings__theme"),
+                                            QStringLiteral("light"));
         QCOMPARE(s.scene->root()->property("scheme").toString(), QStringLiteral("light"));
     }
 
@@ -282,8 +284,7 @@ class TestHome : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT((model = scene.root()->findChild<GlobalHomeModel*>()) &&
                                      !model->meInformationLoading(),
                                  10000);
-        QCOMPARE(model->preferences()->theme(),
-                 QStringLiteral("system"));
+        QCOMPARE(model->preferences()->theme(), QStringLiteral("system"));
         // Through the root view's loaders, the keyboard reaches the timetable.
         QTRY_VERIFY(scene.window().activeFocusItem());
         QCOMPARE(scene.window().activeFocusItem()->objectName(),

@@ -155,7 +155,7 @@ class TestHomeViews : public QObject {
         w.root->preferences()->setSetting(QStringLiteral("settings__theme"), scheme);
         w.root->preferences()->setSetting(QStringLiteral("settings__accent_color_string"), accent);
         w.root->preferences()->setSetting(QStringLiteral("settings__accent_color"),
-                           Preferences::accentColorOf(accent));
+                                          Preferences::accentColorOf(accent));
         QVERIFY(show(scheme));
         QVERIFY(avatarShown());
         save(QStringLiteral("menu-%1.png").arg(scheme));

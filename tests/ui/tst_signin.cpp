@@ -543,7 +543,8 @@ class TestSignIn : public QObject {
         QVERIFY(signIn(login, QStringLiteral("student"), QStringLiteral("student")));
         QVERIFY(finishes(root));
         QCOMPARE(root.screen(), QStringLiteral("home"));
-        QCOMPARE(root.preferences()->settings().value(accentNameKey), QVariant(QStringLiteral("red")));
+        QCOMPARE(root.preferences()->settings().value(accentNameKey),
+                 QVariant(QStringLiteral("red")));
         QCOMPARE(root.preferences()->settings().value(themeKey), QVariant(QStringLiteral("light")));
 
         QVERIFY(awaitVoid(root.co()->logout()));
@@ -555,8 +556,10 @@ class TestSignIn : public QObject {
         QCOMPARE(root.screen(), QStringLiteral("loading"));
         QVERIFY(finishes(root));
         QCOMPARE(root.screen(), QStringLiteral("home"));
-        QCOMPARE(root.preferences()->settings().value(accentNameKey), QVariant(QStringLiteral("green")));
-        QCOMPARE(root.preferences()->settings().value(accentKey).value<QColor>(), *Palette::named(u"green"));
+        QCOMPARE(root.preferences()->settings().value(accentNameKey),
+                 QVariant(QStringLiteral("green")));
+        QCOMPARE(root.preferences()->settings().value(accentKey).value<QColor>(),
+                 *Palette::named(u"green"));
         QCOMPARE(root.preferences()->settings().value(themeKey), QVariant(QStringLiteral("dark")));
         QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/storage/get")), 2);
     }
@@ -578,11 +581,13 @@ class TestSignIn : public QObject {
         login.setCo(root->co());
         QVERIFY(signIn(login, QStringLiteral("teacher"), QStringLiteral("teacher")));
         QVERIFY(finishes(*root));
-        QCOMPARE(root->preferences()->settings().value(accentNameKey), QVariant(QStringLiteral("green")));
+        QCOMPARE(root->preferences()->settings().value(accentNameKey),
+                 QVariant(QStringLiteral("green")));
 
         // The slow answer arrives after that and changes nothing, nor sends anything more.
         QTest::qWait(600);
-        QCOMPARE(root->preferences()->settings().value(accentNameKey), QVariant(QStringLiteral("green")));
+        QCOMPARE(root->preferences()->settings().value(accentNameKey),
+                 QVariant(QStringLiteral("green")));
         QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/storage/get")), 1);
         QCOMPARE(root->screen(), QStringLiteral("home"));
     }

@@ -1,8 +1,8 @@
 // Toolkit pieces the screens build on: colours from text, accent names, symbols, device idiom,
 // the labelled field, the web view wrapper and the sliding progress bar.
 #include "AppInfo.h"
-#include "Preferences.h"
 #include "Palette.h"
+#include "Preferences.h"
 #include "QmlScene.h"
 #include "Toolkit.h"
 
