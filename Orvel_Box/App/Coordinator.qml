@@ -3,7 +3,7 @@ import OrvelBox.Controls
 import OrvelBox.Core
 
 // The root view: one coordinator for the life of the window, and the screen its state calls
-// for. The settings map lives in the model and is handed to the home screen.
+// for. The preferences live in the model and are handed to the home screen.
 FocusScope {
     id: root
     objectName: "coordinator"

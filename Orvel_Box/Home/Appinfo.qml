@@ -2,14 +2,15 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import OrvelBox.Controls
+import OrvelBox.Core
 import OrvelBox.Home
 
 // The about screen: this build, the project's pages and the people who make it.
 Item {
     id: root
-    property var settings: ({})
+    property Preferences preferences
     readonly property string navigationTitle: "О Приложении"
-    readonly property color accentColor: Accent.of(settings, Theme.blue)
+    readonly property color accentColor: preferences ? preferences.accentColor : Theme.blue
 
     AppinfoModel { id: info }
 

@@ -10,9 +10,9 @@ import OrvelBox.Home
 Item {
     id: root
     property CO co
-    property var settings: ({})
+    property Preferences preferences
     readonly property string navigationTitle: "Устройства"
-    readonly property color accentColor: Accent.of(settings, Theme.blue)
+    readonly property color accentColor: preferences ? preferences.accentColor : Theme.blue
     readonly property alias model: devices
     readonly property alias confirmation: confirmation
 

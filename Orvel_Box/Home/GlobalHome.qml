@@ -15,9 +15,8 @@ import OrvelBox.Home
 FocusScope {
     id: root
     property CO co
-    // Owner of the settings map: read here, handed to the menu, which edits it.
+    // Owner of the preferences: read here, handed to the menu, which edits them.
     property CoordinatorModel coordinator
-    readonly property var settings: coordinator ? coordinator.settings : ({})
     readonly property alias model: home
     readonly property alias navigator: nav
 
@@ -38,7 +37,7 @@ FocusScope {
     GlobalHomeModel {
         id: home
         co: root.co
-        settings: root.settings
+        preferences: root.coordinator ? root.coordinator.preferences : null
         fallbackAccent: Theme.blue
         active: frame.visible
     }

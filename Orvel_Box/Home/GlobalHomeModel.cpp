@@ -1,6 +1,5 @@
 #include "GlobalHomeModel.h"
 
-#include "Accent.h"
 #include "Log.h"
 
 GlobalHomeModel::GlobalHomeModel(QObject* parent) : ScreenModel(parent) {
@@ -9,41 +8,47 @@ GlobalHomeModel::GlobalHomeModel(QObject* parent) : ScreenModel(parent) {
     // the system bundle the wake-up with others.
     m_ticker.setTimerType(Qt::CoarseTimer);
     connect(&m_ticker, &QTimer::timeout, this, &GlobalHomeModel::ticked);
+    connect(this, &GlobalHomeModel::preferencesChanged, this, &GlobalHomeModel::announceAccent);
     connect(this, &ScreenModel::activeChanged, this, [this] {
         if (!active())
             m_ticker.stop();
     });
 }
 
-QString GlobalHomeModel::schemeOf(const QVariantMap& settings) {
-    const QVariant theme = settings.value(QStringLiteral("settings__theme"));
-    if (theme.typeId() != QMetaType::QString)
-        return {};
-    const QString text = theme.toString();
-    return text == u"dark" || text == u"light" ? text : QString();
+// Only a theme the picker offers changes the scheme; anything else follows the system.
+QString GlobalHomeModel::preferredScheme() const {
+    const QString theme = m_preferences ? m_preferences->theme() : QString();
+    return theme == u"dark" || theme == u"light" ? theme : QString();
 }
 
 QColor GlobalHomeModel::accentColor() const {
-    return Accent::from(m_settings, m_fallbackAccent);
+    return m_preferences ? m_preferences->accentColorOr(m_fallbackAccent) : m_fallbackAccent;
 }
 
-void GlobalHomeModel::setSettings(const QVariantMap& settings) {
-    if (settings == m_settings)
+void GlobalHomeModel::setPreferences(Preferences* preferences) {
+    if (preferences == m_preferences)
         return;
-    const QColor accent = accentColor();
-    m_settings = settings;
-    emit settingsChanged();
-    if (accentColor() != accent)
-        emit accentColorChanged();
+    if (m_preferences)
+        disconnect(m_preferences, nullptr, this, nullptr);
+    m_preferences = preferences;
+    if (m_preferences)
+        connect(m_preferences, &Preferences::changed, this, &GlobalHomeModel::preferencesChanged);
+    emit preferencesChanged();
 }
 
 void GlobalHomeModel::setFallbackAccent(const QColor& colour) {
     if (colour == m_fallbackAccent)
         return;
-    const QColor accent = accentColor();
     m_fallbackAccent = colour;
-    if (accentColor() != accent)
-        emit accentColorChanged();
+    announceAccent();
+}
+
+void GlobalHomeModel::announceAccent() {
+    const QColor accent = accentColor();
+    if (accent == m_shownAccent)
+        return;
+    m_shownAccent = accent;
+    emit accentColorChanged();
 }
 
 void GlobalHomeModel::setSelectedUI(int section) {

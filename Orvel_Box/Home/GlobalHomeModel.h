@@ -1,8 +1,10 @@
 #pragma once
+#include "Preferences.h"
 #include "ScreenModel.h"
 
 #include <QColor>
 #include <QCoroTask>
+#include <QPointer>
 #include <QTimer>
 #include <QVariantMap>
 
@@ -15,10 +17,11 @@
 class GlobalHomeModel : public ScreenModel {
     Q_OBJECT
     QML_ELEMENT
-    Q_PROPERTY(QVariantMap settings READ settings WRITE setSettings NOTIFY settingsChanged)
+    Q_PROPERTY(
+        Preferences* preferences READ preferences WRITE setPreferences NOTIFY preferencesChanged)
     // "dark", "light", or "" to follow the system.
-    Q_PROPERTY(QString preferredScheme READ preferredScheme NOTIFY settingsChanged)
-    // The colour used when the settings hold none; the view passes the palette's blue.
+    Q_PROPERTY(QString preferredScheme READ preferredScheme NOTIFY preferencesChanged)
+    // The colour used when the preferences hold none; the view passes the palette's blue.
     Q_PROPERTY(
         QColor fallbackAccent READ fallbackAccent WRITE setFallbackAccent NOTIFY accentColorChanged)
     Q_PROPERTY(QColor accentColor READ accentColor NOTIFY accentColorChanged)
@@ -31,9 +34,9 @@ class GlobalHomeModel : public ScreenModel {
 
     static constexpr int sectionCount = 3;
 
-    QVariantMap settings() const { return m_settings; }
-    void setSettings(const QVariantMap& settings);
-    QString preferredScheme() const { return schemeOf(m_settings); }
+    Preferences* preferences() const { return m_preferences; }
+    void setPreferences(Preferences* preferences);
+    QString preferredScheme() const;
     QColor fallbackAccent() const { return m_fallbackAccent; }
     void setFallbackAccent(const QColor& colour);
     QColor accentColor() const;
@@ -44,12 +47,9 @@ class GlobalHomeModel : public ScreenModel {
     int tickInterval() const { return m_ticker.interval(); }
     void setTickInterval(int ms);
 
-    // The scheme a settings map asks for: "dark" or "light" when "settings__theme" holds that
-    // text, otherwise none.
-    static QString schemeOf(const QVariantMap& settings);
-
   signals:
-    void settingsChanged();
+    // The preferences, or what they hold, changed.
+    void preferencesChanged();
     void accentColorChanged();
     void meInformationChanged();
     void selectedUIChanged();
@@ -64,9 +64,12 @@ class GlobalHomeModel : public ScreenModel {
 
   private:
     QCoro::Task<void> fetchAccount();
+    // Announces the accent when it differs from the one last announced.
+    void announceAccent();
 
-    QVariantMap m_settings;
+    QPointer<Preferences> m_preferences;
     QColor m_fallbackAccent;
+    QColor m_shownAccent;
     QVariantMap m_meInformation{{QString(), QString()}};
     bool m_meInformationLoading = true;
     int m_selectedUI = 0;

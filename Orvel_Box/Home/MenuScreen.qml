@@ -15,12 +15,12 @@ Item {
     // from the home screen.
     property var meInfo: ({})
     property bool meInfoLoading: true
-    // Owner of the settings map: read for the accent colour, handed to the settings screen.
+    // Owner of the preferences: read for the accent colour, handed to the settings screen.
     property CoordinatorModel coordinator
     // The navigation stack the side screens are pushed on.
     property var navigation: StackView.view
-    readonly property var settings: coordinator ? coordinator.settings : ({})
-    readonly property color accentColor: Accent.of(settings, Theme.blue)
+    readonly property Preferences preferences: coordinator ? coordinator.preferences : null
+    readonly property color accentColor: preferences ? preferences.accentColor : Theme.blue
     readonly property alias model: menu
 
     // The work-mode screen stored a new choice: the timetable has to load again.
@@ -71,13 +71,13 @@ Item {
                     objectName: "workModeRow"
                     name: "Режим работы"
                     icon: "person.and.background.dotted"
-                    onClicked: root.navigation.push(workmodePage, { co: root.co, settings: root.settings })
+                    onClicked: root.navigation.push(workmodePage, { co: root.co, preferences: root.preferences })
                 }
                 MenuRow {
                     objectName: "devicesRow"
                     name: "Устройства"
                     icon: "iphone.gen3.motion"
-                    onClicked: root.navigation.push(devicesPage, { co: root.co, settings: root.settings })
+                    onClicked: root.navigation.push(devicesPage, { co: root.co, preferences: root.preferences })
                 }
                 MenuRow {
                     objectName: "feedbackRow"
@@ -95,7 +95,7 @@ Item {
                     objectName: "aboutRow"
                     name: "О приложении"
                     icon: "info.circle"
-                    onClicked: root.navigation.push(aboutPage, { settings: root.settings })
+                    onClicked: root.navigation.push(aboutPage, { preferences: root.preferences })
                 }
             }
         }

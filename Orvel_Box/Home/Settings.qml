@@ -11,10 +11,10 @@ import OrvelBox.Home
 Item {
     id: root
     property CO co
-    // Owner of the settings map, which this screen writes.
+    // Owner of the preferences, which this screen writes.
     property CoordinatorModel coordinator
     readonly property string navigationTitle: "Настройки"
-    readonly property color accentColor: Accent.of(coordinator ? coordinator.settings : ({}), Theme.blue)
+    readonly property color accentColor: coordinator ? coordinator.preferences.accentColor : Theme.blue
     readonly property alias model: settings
     // What a screen reader calls each swatch; the stored names are for the service.
     readonly property var accentNames: ({

@@ -1,29 +1,18 @@
 #include "SettingsModel.h"
 
-#include "PreferenceWriter.h"
-
-namespace {
-const QString themeKey = QStringLiteral("settings__theme");
-const QString accentKey = QStringLiteral("settings__accent_color");
-const QString accentNameKey = QStringLiteral("settings__accent_color_string");
-} // namespace
-
 SettingsModel::SettingsModel(QObject* parent) : ScreenModel(parent) {
-    for (const char* name : {"blue", "red", "orange", "yellow", "green", "mint", "teal", "cyan",
-                             "indigo", "purple", "pink", "brown"}) {
-        const QString n = QString::fromLatin1(name);
-        m_allAccentColors.append({QUuid::createUuid(), n, CoordinatorModel::accentColor(n)});
-    }
+    for (const QString& name : Preferences::accentNames())
+        m_allAccentColors.append({QUuid::createUuid(), name, Preferences::accentColorOf(name)});
 }
 
 void SettingsModel::setCoordinator(CoordinatorModel* coordinator) {
     if (coordinator == m_coordinator)
         return;
     if (m_coordinator)
-        disconnect(m_coordinator, nullptr, this, nullptr);
+        disconnect(m_coordinator->preferences(), nullptr, this, nullptr);
     m_coordinator = coordinator;
     if (m_coordinator)
-        connect(m_coordinator, &CoordinatorModel::settingsChanged, this,
+        connect(m_coordinator->preferences(), &Preferences::changed, this,
                 &SettingsModel::markedAccentChanged);
     emit coordinatorChanged();
     emit markedAccentChanged();
@@ -39,18 +28,15 @@ QString SettingsModel::themeText(int theme) {
                         : QStringLiteral("system");
 }
 
-int SettingsModel::themeIndex(const QVariant& text) {
-    if (text.metaType() != QMetaType::fromType<QString>())
-        return 0;
-    const QString theme = text.toString();
-    return theme == u"light" ? 1 : theme == u"dark" ? 2 : 0;
+int SettingsModel::themeIndex(const QString& text) {
+    return text == u"light" ? 1 : text == u"dark" ? 2 : 0;
 }
 
 // The screen shows the stored theme. This is a change like any other: a stored "light" or
 // "dark" is written once more.
 void SettingsModel::appeared() {
     if (m_coordinator)
-        setSelectedTheme(themeIndex(m_coordinator->settings().value(themeKey)));
+        setSelectedTheme(themeIndex(m_coordinator->preferences()->theme()));
 }
 
 void SettingsModel::setSelectedTheme(int theme) {
@@ -58,17 +44,12 @@ void SettingsModel::setSelectedTheme(int theme) {
         return;
     m_selectedTheme = theme;
     emit selectedThemeChanged();
-    const QString text = themeText(theme);
     if (m_coordinator)
-        m_coordinator->setSetting(themeKey, text);
-    store(themeKey, text);
+        m_coordinator->preferences()->chooseTheme(themeText(theme));
 }
 
 QString SettingsModel::markedAccent() const {
-    const QVariant name =
-        m_coordinator ? m_coordinator->settings().value(accentNameKey) : QVariant();
-    return name.metaType() == QMetaType::fromType<QString>() ? name.toString()
-                                                             : QStringLiteral("blue");
+    return m_coordinator ? m_coordinator->preferences()->accentName() : QStringLiteral("blue");
 }
 
 int SettingsModel::indexOf(const QString& name) const {
@@ -79,18 +60,6 @@ int SettingsModel::indexOf(const QString& name) const {
 }
 
 void SettingsModel::chooseAccent(const QString& name) {
-    const int index = indexOf(name);
-    if (index < 0)
-        return;
-    const accentColor& swatch = m_allAccentColors[index];
-    if (m_coordinator) {
-        m_coordinator->setSetting(accentKey, swatch.color);
-        m_coordinator->setSetting(accentNameKey, swatch.name);
-    }
-    store(accentKey, swatch.name);
-}
-
-void SettingsModel::store(const QString& key, const QString& value) {
-    if (co())
-        PreferenceWriter::of(co())->write(key, value);
+    if (m_coordinator)
+        m_coordinator->preferences()->chooseAccent(name);
 }

@@ -18,13 +18,12 @@ struct accentColor {
     QColor color;
 };
 
-// The settings screen: colour theme and accent colour. A choice goes into the settings map at
-// once (through the root view's model, so every screen restyles) and then to the per-user
-// store through the coordinator's PreferenceWriter.
+// The settings screen: colour theme and accent colour. A choice goes to the root view's
+// preferences, which apply it at once (every screen restyles) and then write it to the store.
 class SettingsModel : public ScreenModel {
     Q_OBJECT
     QML_ELEMENT
-    // Owner of the settings map, read and written.
+    // Owner of the preferences, read and written.
     Q_PROPERTY(CoordinatorModel* coordinator READ coordinator WRITE setCoordinator NOTIFY
                    coordinatorChanged)
     // 0 system, 1 light, 2 dark.
@@ -53,7 +52,7 @@ class SettingsModel : public ScreenModel {
 
     // Stored theme text for a picker index and back; unknown text is the system theme.
     static QString themeText(int theme);
-    static int themeIndex(const QVariant& text);
+    static int themeIndex(const QString& text);
 
   signals:
     void coordinatorChanged();
@@ -65,7 +64,6 @@ class SettingsModel : public ScreenModel {
 
   private:
     QVariantList allAccentColorsForQml() const { return variantList(m_allAccentColors); }
-    void store(const QString& key, const QString& value);
     int indexOf(const QString& name) const;
 
     QPointer<CoordinatorModel> m_coordinator;

@@ -2,20 +2,11 @@
 
 #include "JsonRead.h"
 #include "Log.h"
+#include "WorkModeStore.h"
 
 #include <QNetworkReply>
 
 namespace {
-const QString workModeKey = QStringLiteral("work_mode");
-
-// The names in a store key listing; elements without a text name count as "".
-QStringList storedKeys(const QJsonObject& answer) {
-    QStringList keys;
-    for (const QJsonValue& v : Json::array(answer, QStringLiteral("keys")))
-        keys.append(Json::text(v.toObject(), QStringLiteral("key")));
-    return keys;
-}
-
 // The coordinator (and its client) went away while a call was out.
 ApiError clientGone() {
     return ApiError::transport(QNetworkReply::OperationCanceledError,
@@ -23,13 +14,13 @@ ApiError clientGone() {
 }
 
 // The text stored under `key`; a value that is not text reads as "".
-QCoro::Task<Result<QString>> readStoredValue(QPointer<OrvelApi> client, QString key) {
+QCoro::Task<Result<QString>> readStoredValue(QPointer<OrvelApi> client, WorkModeStore::Key key) {
     if (!client)
         co_return clientGone();
-    const ApiResult answer = co_await client->storageGet(key);
-    if (!answer.ok())
-        co_return answer.error();
-    co_return Json::text(answer.value(), QStringLiteral("value"));
+    const Result<std::optional<QString>> stored = co_await WorkModeStore::read(client, key);
+    if (!stored.ok())
+        co_return stored.error();
+    co_return stored.value().value_or(QString());
 }
 } // namespace
 
@@ -213,12 +204,12 @@ QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(quint64 generation, int offs
 
 QCoro::Task<Result<std::optional<QString>>>
 ScheduleScreenModel::storedWorkMode(QPointer<OrvelApi> client) {
-    const ApiResult keys = co_await client->storageKeys();
-    if (!keys.ok())
-        co_return keys.error();
-    if (!storedKeys(keys.value()).contains(workModeKey))
+    const Result<bool> stored = co_await WorkModeStore::modeStored(client);
+    if (!stored.ok())
+        co_return stored.error();
+    if (!stored.value())
         co_return std::optional<QString>();
-    const Result<QString> mode = co_await readStoredValue(client, workModeKey);
+    const Result<QString> mode = co_await readStoredValue(client, WorkModeStore::Key::mode);
     if (!mode.ok())
         co_return mode.error();
     co_return std::optional<QString>(mode.value());
@@ -230,11 +221,10 @@ ScheduleScreenModel::fetchWeek(QPointer<OrvelApi> client, QString workMode, int 
     Week week;
     if (workMode == QLatin1String("student")) {
         const Result<QString> faculty =
-            co_await readStoredValue(client, QStringLiteral("faculty_name"));
+            co_await readStoredValue(client, WorkModeStore::Key::faculty);
         if (!faculty.ok())
             co_return faculty.error();
-        const Result<QString> group =
-            co_await readStoredValue(client, QStringLiteral("group_name"));
+        const Result<QString> group = co_await readStoredValue(client, WorkModeStore::Key::group);
         if (!group.ok())
             co_return group.error();
         if (!client)
@@ -242,7 +232,8 @@ ScheduleScreenModel::fetchWeek(QPointer<OrvelApi> client, QString workMode, int 
         answer = co_await client->getWeekSchedule(faculty.value(), group.value(), offset);
         week.mode = QStringLiteral("student");
     } else {
-        const Result<QString> teacher = co_await readStoredValue(client, QStringLiteral("teacher"));
+        const Result<QString> teacher =
+            co_await readStoredValue(client, WorkModeStore::Key::teacher);
         if (!teacher.ok())
             co_return teacher.error();
         if (!client)

@@ -10,10 +10,10 @@ import OrvelBox.Timetable
 Item {
     id: root
     property var co
-    property var settings: ({})
+    // The signed-in user's preferences (the root view's), for the accent colour.
+    property var preferences: null
     readonly property string navigationTitle: "Режим работы"
-    readonly property color accentColor: settings && settings["settings__accent_color"] !== undefined
-                                         ? settings["settings__accent_color"] : Theme.blue
+    readonly property color accentColor: preferences ? preferences.accentColor : Theme.blue
     readonly property alias model: workmode
 
     signal saved()

@@ -2,29 +2,22 @@
 
 #include "JsonRead.h"
 #include "Log.h"
+#include "WorkModeStore.h"
 
 #include <QJsonArray>
 #include <limits>
 
 namespace {
-const QString workModeKey = QStringLiteral("work_mode");
-const QString facultyKey = QStringLiteral("faculty_name");
-const QString groupKey = QStringLiteral("group_name");
-const QString teacherKey = QStringLiteral("teacher");
+using WorkModeStore::Key;
 
 // The answer of one service call; a failure is written to the log and gives nothing.
-QCoro::Task<std::optional<QJsonObject>> answerOf(QCoro::Task<ApiResult> call) {
-    const ApiResult result = co_await std::move(call);
+template <class T> QCoro::Task<std::optional<T>> answerOf(QCoro::Task<Result<T>> call) {
+    const Result<T> result = co_await std::move(call);
     if (!result.ok()) {
         Log::line(result.error().description());
         co_return std::nullopt;
     }
     co_return result.value();
-}
-
-// A stored value as text; no value, or a value that is not text, gives nothing.
-std::optional<QString> storedText(const QJsonObject& answer) {
-    return Json::text(answer.value(QStringLiteral("value")));
 }
 
 // An id beyond the range the pickers hold counts as no integer at all.
@@ -126,10 +119,10 @@ QCoro::Task<void> WorkmodeModel::runLoad() {
     };
     if (!api())
         co_return;
-    const auto mode = co_await answerOf(api()->storageGet(workModeKey));
+    const auto mode = co_await answerOf(WorkModeStore::read(api(), Key::mode));
     if (!mode || !api())
         co_return;
-    const bool teacherMode = storedText(*mode) == u"teacher";
+    const bool teacherMode = *mode == u"teacher";
     set(m_selectedMode, teacherMode ? 1 : 0);
 
     const auto teachers = co_await answerOf(api()->getTeachers(std::nullopt, 100000, 0));
@@ -142,22 +135,22 @@ QCoro::Task<void> WorkmodeModel::runLoad() {
     m_faculties->setItems(facultyOptions(*faculties));
 
     if (teacherMode) {
-        const auto teacher = co_await answerOf(api()->storageGet(teacherKey));
+        const auto teacher = co_await answerOf(WorkModeStore::read(api(), Key::teacher));
         if (!teacher || !api())
             co_return;
-        set(m_selectedTeacher, m_teachers->idOfName(storedText(*teacher).value_or(QString())));
+        set(m_selectedTeacher, m_teachers->idOfName(teacher->value_or(QString())));
         set(m_isLoading, false);
         set(m_buttonVisible, true);
         co_return;
     }
 
-    const auto faculty = co_await answerOf(api()->storageGet(facultyKey));
+    const auto faculty = co_await answerOf(WorkModeStore::read(api(), Key::faculty));
     if (!faculty || !api())
         co_return;
-    const auto group = co_await answerOf(api()->storageGet(groupKey));
+    const auto group = co_await answerOf(WorkModeStore::read(api(), Key::group));
     if (!group || !api())
         co_return;
-    const std::optional<QString> facultyName = storedText(*faculty);
+    const std::optional<QString> facultyName = *faculty;
     if (!facultyName) {
         set(m_isLoading, false);
         co_return;
@@ -166,7 +159,7 @@ QCoro::Task<void> WorkmodeModel::runLoad() {
     const auto groups = co_await answerOf(api()->getGroups(*facultyName));
     if (!api())
         co_return;
-    const std::optional<QString> groupName = storedText(*group);
+    const std::optional<QString> groupName = *group;
     // The service refuses the groups of a faculty it no longer lists. Waiting for good would
     // lock the user out of the one screen that mends the choice, so the screen opens without
     // the group picker instead, as if no group were stored.
@@ -231,11 +224,9 @@ void WorkmodeModel::save() {
 
 QList<std::pair<QString, QString>> WorkmodeModel::choiceToStore() const {
     if (m_selectedMode != 0)
-        return {{workModeKey, QStringLiteral("teacher")},
-                {teacherKey, m_teachers->nameOfId(m_selectedTeacher)}};
-    return {{workModeKey, QStringLiteral("student")},
-            {facultyKey, m_faculties->nameOfId(m_selectedFaculty)},
-            {groupKey, m_groups->nameOfId(m_selectedGroup)}};
+        return WorkModeStore::teacherEntries(m_teachers->nameOfId(m_selectedTeacher));
+    return WorkModeStore::studentEntries(m_faculties->nameOfId(m_selectedFaculty),
+                                         m_groups->nameOfId(m_selectedGroup));
 }
 
 // The choice is taken when the save starts, so picking on while it runs cannot mix the keys

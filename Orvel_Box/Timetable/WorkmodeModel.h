@@ -11,8 +11,7 @@
 
 // The work-mode screen: whose timetable the application shows, a student group (mode 0: a
 // faculty, then one of its groups) or a teacher (mode 1). The choice lives in the per-user
-// store under "work_mode", "faculty_name", "group_name" and "teacher"; load() restores it and
-// fills the lists, save() writes it back.
+// store (WorkModeStore); load() restores it and fills the lists, save() writes it back.
 //
 // A service failure ends the load, group load or save where it happened: the description goes
 // to the log and the state stays as it was (a failed load keeps isLoading, a failed save keeps

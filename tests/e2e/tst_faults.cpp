@@ -261,7 +261,7 @@ class TestFaults : public QObject {
     // Signed in as a returning user, whose preferences are stored already.
     void startHome(const QString& login, const std::function<void()>& prepare = {}) {
         QVERIFY(app.startSignedIn(login, [&] {
-            for (const auto& [key, value] : CoordinatorModel::defaults())
+            for (const auto& [key, value] : Preferences::defaults())
                 app.server().setStorage(login, key, value);
             if (prepare)
                 prepare();
@@ -675,7 +675,7 @@ ScreenLoad TestFaults::preferences() {
     j.wrongShape = [this] {
         if (app.screen() != u"home")
             return false;
-        const QVariantMap settings = root()->settings();
+        const QVariantMap settings = root()->preferences()->settings();
         return settings.value(QStringLiteral("settings__theme")).toString() == u"system" &&
                settings.value(QStringLiteral("settings__accent_color_string")).toString() ==
                    u"blue" &&
@@ -1254,7 +1254,8 @@ ScreenLoad TestFaults::settingsWrite() {
     };
     j.recover = [this] { app.click(app.waitForVisible(QStringLiteral("swatch-red"))); };
     j.stillShown = [this, darkNow] {
-        return darkNow() && root()->settings()
+        return darkNow() && root()->preferences()
+                                    ->settings()
                                     .value(QStringLiteral("settings__accent_color_string"))
                                     .toString() == u"red";
     };

@@ -2,6 +2,7 @@
 #include "AppInfo.h"
 #include "Palette.h"
 #include "CoordinatorModel.h"
+#include "StoredKeys.h"
 #include "Mutator.h"
 #include "NewsScreenModel.h"
 #include "OrvelApi.h"
@@ -178,9 +179,9 @@ private slots:
     void preferences() {
         run(4, [](const QByteArray& bytes) {
             const QJsonObject answer = asObject(bytes);
-            (void)CoordinatorModel::storedKeys(answer);
+            (void)StoredKeys::from(answer);
             QVariantMap settings;
-            CoordinatorModel::insertPreferences(settings, answer);
+            Preferences::insertStored(settings, answer);
             return settings.size() == 5 && settings.value(QStringLiteral("settings__accent_color")).value<QColor>().isValid() &&
                    settings.value(QStringLiteral("settings__theme")).typeId() == QMetaType::QString;
         });

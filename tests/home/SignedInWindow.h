@@ -47,7 +47,7 @@ struct SignedInWindow {
 
     CO* co() const { return root->co(); }
     QVariant setting(const char* key) const {
-        return root->settings().value(QString::fromLatin1(key));
+        return root->preferences()->settings().value(QString::fromLatin1(key));
     }
     QJsonValue stored(const QString& key) const { return server->storage(login, key); }
 

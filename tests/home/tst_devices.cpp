@@ -338,7 +338,7 @@ class TestDevices : public QObject {
         QVERIFY(!w.tokens->read(QString::fromLatin1(TokenStore::accessKey)));
         QVERIFY(!w.tokens->read(QString::fromLatin1(TokenStore::refreshKey)));
         QVERIFY(!w.co()->api()->accessToken());
-        QVERIFY(w.root->settings().isEmpty());
+        QVERIFY(w.root->preferences()->settings().isEmpty());
         screen.reset();
 
         // The sign-in screen's part: sign in, then go home.

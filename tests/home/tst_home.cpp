@@ -25,12 +25,12 @@ class TestHome : public QObject {
     }
     // The loaded preferences with `key` set to `value`, or without it for an invalid value.
     void setPreference(const QString& key, const QVariant& value) {
-        QVariantMap settings = app.root->settings();
+        QVariantMap settings = app.root->preferences()->settings();
         if (value.isValid())
             settings.insert(key, value);
         else
             settings.remove(key);
-        app.root->setSettings(settings);
+        app.root->preferences()->setSettings(settings);
     }
     int gets(const char* path) const { return app.server->count("GET", QString::fromLatin1(path)); }
     // Waits until the shown section's model reports a finished load.
@@ -78,9 +78,11 @@ class TestHome : public QObject {
     void themeChangeAppliesAtOnce() {
         Shown s = show();
         QVERIFY(s.scene);
-        app.root->setSetting(QStringLiteral("settings__theme"), QStringLiteral("dark"));
+        app.root->preferences()->setSetting(QStringLiteral("settings__theme"),
+                                            QStringLiteral("dark"));
         QCOMPARE(s.scene->root()->property("scheme").toString(), QStringLiteral("dark"));
-        app.root->setSetting(QStringLiteral("settings__theme"), QStringLiteral("light"));
+        app.root->preferences()->setSetting(QStringLiteral("settings__theme"),
+                                            QStringLiteral("light"));
         QCOMPARE(s.scene->root()->property("scheme").toString(), QStringLiteral("light"));
     }
 
@@ -283,8 +285,7 @@ class TestHome : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT((model = scene.root()->findChild<GlobalHomeModel*>()) &&
                                      !model->meInformationLoading(),
                                  10000);
-        QCOMPARE(model->settings().value(QStringLiteral("settings__theme")).toString(),
-                 QStringLiteral("system"));
+        QCOMPARE(model->preferences()->theme(), QStringLiteral("system"));
         // Through the root view's loaders, the keyboard reaches the timetable.
         QTRY_VERIFY(scene.window().activeFocusItem());
         QCOMPARE(scene.window().activeFocusItem()->objectName(),

@@ -47,11 +47,11 @@ class TestHomeSections : public QObject {
         return idiom == u"phone" ? QSize(390, 780) : QSize(1000, 700);
     }
     Shown show(const QString& scheme, const QString& idiom, const QString& accent = "blue") {
-        QVariantMap settings = app.root->settings();
+        QVariantMap settings = app.root->preferences()->settings();
         settings.insert(QStringLiteral("settings__theme"), scheme);
         settings.insert(QStringLiteral("settings__accent_color"), *Palette::named(accent));
         settings.insert(QStringLiteral("settings__accent_color_string"), accent);
-        app.root->setSettings(settings);
+        app.root->preferences()->setSettings(settings);
         return home::show(app, idiom, windowFor(idiom));
     }
     // Shows section `index` and waits until its content is there.

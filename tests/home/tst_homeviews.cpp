@@ -34,7 +34,7 @@ Rectangle {
         id: nav
         objectName: "navigation"
         anchors.fill: parent
-        tint: Accent.of(scene.coordinator.settings, Theme.blue)
+        tint: scene.coordinator.preferences.accentColor
         initialItem: MenuScreen {
             objectName: "menu"
             co: scene.co
@@ -152,10 +152,10 @@ class TestHomeViews : public QObject {
     void screens() {
         QFETCH(QString, scheme);
         QFETCH(QString, accent);
-        w.root->setSetting(QStringLiteral("settings__theme"), scheme);
-        w.root->setSetting(QStringLiteral("settings__accent_color_string"), accent);
-        w.root->setSetting(QStringLiteral("settings__accent_color"),
-                           CoordinatorModel::accentColor(accent));
+        w.root->preferences()->setSetting(QStringLiteral("settings__theme"), scheme);
+        w.root->preferences()->setSetting(QStringLiteral("settings__accent_color_string"), accent);
+        w.root->preferences()->setSetting(QStringLiteral("settings__accent_color"),
+                                          Preferences::accentColorOf(accent));
         QVERIFY(show(scheme));
         QVERIFY(avatarShown());
         save(QStringLiteral("menu-%1.png").arg(scheme));
@@ -185,7 +185,7 @@ class TestHomeViews : public QObject {
 
         page = openRow("devicesRow", QStringLiteral("Устройства"));
         QVERIFY(page && devices(page));
-        QVERIFY(pixelsNear(scene->grab(), CoordinatorModel::accentColor(accent), 6) > 2000);
+        QVERIFY(pixelsNear(scene->grab(), Preferences::accentColorOf(accent), 6) > 2000);
         save(QStringLiteral("devices-%1.png").arg(scheme));
         QVERIFY(back());
 
@@ -235,17 +235,16 @@ class TestHomeViews : public QObject {
         QList<QUrl> opened;
         Toolkit::instance()->setUrlOpener([&](const QUrl& u) { opened.append(u); });
         QVERIFY(show(QString()));
-        const QVariantMap settings = w.root->settings();
 
         QQuickItem* page = openRow("workModeRow", QStringLiteral("Режим работы"));
         QVERIFY(page);
         QCOMPARE(page->property("co").value<CO*>(), w.co());
-        QCOMPARE(page->property("settings").toMap(), settings);
+        QCOMPARE(page->property("preferences").value<Preferences*>(), w.root->preferences());
         QVERIFY(back());
 
         page = openRow("devicesRow", QStringLiteral("Устройства"));
         QVERIFY(page && devices(page));
-        QCOMPARE(page->property("settings").toMap(), settings);
+        QCOMPARE(page->property("preferences").value<Preferences*>(), w.root->preferences());
         QVERIFY(back());
 
         page = openRow("settingsRow", QStringLiteral("Настройки"));
@@ -255,7 +254,7 @@ class TestHomeViews : public QObject {
 
         page = openRow("aboutRow", QStringLiteral("О Приложении"));
         QVERIFY(page);
-        QCOMPARE(page->property("settings").toMap(), settings);
+        QCOMPARE(page->property("preferences").value<Preferences*>(), w.root->preferences());
         QVERIFY(back());
 
         click(named("feedbackRow"));
@@ -273,9 +272,9 @@ class TestHomeViews : public QObject {
         click(named("swatch-green"));
         QCOMPARE(w.setting("settings__accent_color_string").toString(), QStringLiteral("green"));
         QCOMPARE(page->property("accentColor").value<QColor>(),
-                 CoordinatorModel::accentColor(QStringLiteral("green")));
+                 Preferences::accentColorOf(QStringLiteral("green")));
         QCOMPARE(navigation()->property("tint").value<QColor>(),
-                 CoordinatorModel::accentColor(QStringLiteral("green")));
+                 Preferences::accentColorOf(QStringLiteral("green")));
         QVERIFY(QTest::qWaitFor(
             [&] {
                 return w.stored(QStringLiteral("settings__accent_color")).toString() == u"green";

@@ -50,7 +50,7 @@ class TestSettings : public QObject {
         QFETCH(QString, before);
         QFETCH(int, choice);
         QFETCH(QString, stored);
-        w.root->setSetting(QStringLiteral("settings__theme"), before);
+        w.root->preferences()->setSetting(QStringLiteral("settings__theme"), before);
         auto screen = open();
         QVERIFY(written());
         w.server->clearLog();
@@ -98,9 +98,9 @@ class TestSettings : public QObject {
     }
     void markedSwatch() {
         QFETCH(QVariant, stored);
-        QVariantMap settings = w.root->settings();
+        QVariantMap settings = w.root->preferences()->settings();
         settings.insert(QStringLiteral("settings__accent_color_string"), stored);
-        w.root->setSettings(settings);
+        w.root->preferences()->setSettings(settings);
         SettingsModel screen;
         screen.setCoordinator(w.root.get());
         QTEST(screen.markedIndex(), "index");
@@ -133,11 +133,11 @@ class TestSettings : public QObject {
         QFETCH(QVariant, theme);
         QFETCH(int, selected);
         QFETCH(int, writes);
-        QVariantMap settings = w.root->settings();
+        QVariantMap settings = w.root->preferences()->settings();
         settings.remove(QStringLiteral("settings__theme"));
         if (theme.isValid())
             settings.insert(QStringLiteral("settings__theme"), theme);
-        w.root->setSettings(settings);
+        w.root->preferences()->setSettings(settings);
         w.server->clearLog();
 
         auto screen = open();

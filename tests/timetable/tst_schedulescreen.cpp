@@ -245,6 +245,16 @@ class TestScheduleScreen : public QObject {
         QVERIFY(!model->modeRequired());
         QVERIFY(!model->isSheduleLoading());
         QCOMPARE(app.gets(weekPath), 1);
+
+        // A stray element in the key listing does not hide the names beside it.
+        Fault stray;
+        stray.status = 200;
+        stray.body = R"({"keys": [5, {"key": "work_mode"}]})";
+        app.server->setFault(QStringLiteral("GET"), QStringLiteral("/api/storage/keys"), stray);
+        model->reloadWeek();
+        QVERIFY(settled());
+        QVERIFY(!model->modeRequired());
+        QCOMPARE(app.gets(weekPath), 2);
     }
 
     void failureKeepsTheProgress_data() {

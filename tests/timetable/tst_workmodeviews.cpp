@@ -1,6 +1,8 @@
 // The work-mode screen and its pickers as drawn and driven by keyboard and mouse, in offscreen
 // windows against the stand-in. Pictures go to the artefact folder.
 #include "CachedAsyncImage.h"
+#include "Palette.h"
+#include "Preferences.h"
 #include "QmlScene.h"
 #include "SignedIn.h"
 #include "WorkmodeModel.h"
@@ -19,13 +21,13 @@ import OrvelBox.Timetable
 Rectangle {
     id: scene
     property var co
-    property var settings: ({})
+    property var preferences
     property string scheme
     color: Theme.systemBackground
     Component.onCompleted: Theme.preferredScheme = scheme
     NavigationStack {
         anchors.fill: parent
-        initialItem: Workmode { objectName: "workmode"; co: scene.co; settings: scene.settings }
+        initialItem: Workmode { objectName: "workmode"; co: scene.co; preferences: scene.preferences }
     }
 }
 )qml";
@@ -35,6 +37,7 @@ class TestWorkmodeViews : public QObject {
     Q_OBJECT
     SignedIn app;
     std::unique_ptr<QmlScene> scene;
+    std::unique_ptr<Preferences> preferences;
 
     QQuickItem* workmode() const { return scene->find<QQuickItem>(QStringLiteral("workmode")); }
     WorkmodeModel* model() const { return workmode()->property("model").value<WorkmodeModel*>(); }
@@ -47,14 +50,15 @@ class TestWorkmodeViews : public QObject {
     }
     QQuickItem* overlay() { return scene->window().contentItem(); }
 
-    bool show(const QString& scheme = {}, QSize size = {820, 700}) {
+    // `accent` is what the preferences hold as the accent colour (invalid: nothing).
+    bool show(const QString& scheme = {}, QSize size = {820, 700}, const QVariant& accent = {}) {
+        scene.reset();
+        preferences = std::make_unique<Preferences>(app.co.get());
+        if (accent.isValid())
+            preferences->setSetting(QStringLiteral("settings__accent_color"), accent);
         scene = std::make_unique<QmlScene>(size);
-        QVariantMap settings;
-        if (scheme == u"dark")
-            settings.insert(QStringLiteral("settings__accent_color"),
-                            QColor(QStringLiteral("#AF52DE")));
         if (!scene->load(sceneQml, {{"co", QVariant::fromValue(app.co.get())},
-                                    {"settings", settings},
+                                    {"preferences", QVariant::fromValue(preferences.get())},
                                     {"scheme", scheme}}))
             return false;
         return QTest::qWaitFor([&] { return !model()->isLoading(); }, 10000);
@@ -254,16 +258,25 @@ class TestWorkmodeViews : public QObject {
         QVERIFY(!itemsNamed(teacher, QStringLiteral("optionName")).value(0)->isVisible());
     }
 
+    // The screen tints itself with the accent colour; blue stands in for none, and for a
+    // colour name where a colour belongs.
     void studentScreenRestored_data() {
         QTest::addColumn<QString>("scheme");
-        QTest::newRow("light") << "light";
-        QTest::newRow("dark") << "dark";
+        QTest::addColumn<QVariant>("accent");
+        QTest::addColumn<QColor>("tint");
+        const QColor purple(QStringLiteral("#AF52DE"));
+        const QColor blue = *Palette::named(u"blue");
+        QTest::newRow("light") << "light" << QVariant() << blue;
+        QTest::newRow("dark") << "dark" << QVariant(purple) << purple;
+        QTest::newRow("name instead of a colour") << "light" << QVariant("magenta") << blue;
     }
     void studentScreenRestored() {
         QFETCH(QString, scheme);
+        QFETCH(QVariant, accent);
         const QString faculty = QStringLiteral("Факультет математики и информационных технологий");
         app.studentMode(faculty, app.firstGroup(faculty));
-        QVERIFY(show(scheme));
+        QVERIFY(show(scheme, {820, 700}, accent));
+        QTEST(workmode()->property("accentColor").value<QColor>(), "tint");
         QVERIFY(picker("groupPicker")->isVisible());
         QQuickItem* button = scene->find<QQuickItem>(QStringLiteral("saveButton"));
         QVERIFY(button->isVisible());

@@ -458,14 +458,14 @@ class TestSignIn : public QObject {
             written.append(bodyKey(requests[i]));
         }
         QCOMPARE(written, writes);
-        for (const auto& [key, value] : CoordinatorModel::defaults())
+        for (const auto& [key, value] : Preferences::defaults())
             if (writes.contains(key))
                 QCOMPARE(server->storage(QStringLiteral("student"), key), QJsonValue(value));
         QCOMPARE(requests.last().path, QStringLiteral("/api/storage/get"));
         QCOMPARE(QJsonDocument::fromJson(requests.last().body).object(),
                  (QJsonObject{{"keys", QJsonArray{nextKey, currentKey, themeKey, accentKey}}}));
 
-        const QVariantMap settings = root->settings();
+        const QVariantMap settings = root->preferences()->settings();
         QCOMPARE(settings.keys(),
                  (QStringList{accentKey, accentNameKey, currentKey, nextKey, themeKey}));
         QCOMPARE(settings.value(themeKey), QVariant(theme));
@@ -502,7 +502,7 @@ class TestSignIn : public QObject {
         QFETCH(int, gets);
 
         if (storeFull)
-            for (const auto& [key, value] : CoordinatorModel::defaults())
+            for (const auto& [key, value] : Preferences::defaults())
                 server->setStorage(QStringLiteral("student"), key, value);
         standin::Fault f = answer(500, "{}");
         if (drop) {
@@ -517,7 +517,7 @@ class TestSignIn : public QObject {
         QCOMPARE(root->screen(), QStringLiteral("offline"));
         QCOMPARE(root->co()->stateName(), QStringLiteral("offline"));
         QVERIFY(root->homeSettingsLoading());
-        QVERIFY(root->settings().isEmpty());
+        QVERIFY(root->preferences()->settings().isEmpty());
         QCOMPARE(log.lines.size(), 1);
         QVERIFY2(log.lines.first().startsWith(logLine), qPrintable(log.lines.first()));
         // A dropped keep-alive connection makes the network layer resend a GET once on its own.
@@ -536,28 +536,31 @@ class TestSignIn : public QObject {
         CoordinatorModel root(new CO(server->baseUrl(), store));
         QVERIFY(settles(*root.co()));
         QCOMPARE(root.screen(), QStringLiteral("login"));
-        QVERIFY(root.settings().isEmpty());
+        QVERIFY(root.preferences()->settings().isEmpty());
 
         GlobalLoginModel login;
         login.setCo(root.co());
         QVERIFY(signIn(login, QStringLiteral("student"), QStringLiteral("student")));
         QVERIFY(finishes(root));
         QCOMPARE(root.screen(), QStringLiteral("home"));
-        QCOMPARE(root.settings().value(accentNameKey), QVariant(QStringLiteral("red")));
-        QCOMPARE(root.settings().value(themeKey), QVariant(QStringLiteral("light")));
+        QCOMPARE(root.preferences()->settings().value(accentNameKey),
+                 QVariant(QStringLiteral("red")));
+        QCOMPARE(root.preferences()->settings().value(themeKey), QVariant(QStringLiteral("light")));
 
         QVERIFY(awaitVoid(root.co()->logout()));
         QCOMPARE(root.screen(), QStringLiteral("login"));
-        QVERIFY(root.settings().isEmpty());
+        QVERIFY(root.preferences()->settings().isEmpty());
         QVERIFY(root.homeSettingsLoading());
 
         QVERIFY(signIn(login, QStringLiteral("teacher"), QStringLiteral("teacher")));
         QCOMPARE(root.screen(), QStringLiteral("loading"));
         QVERIFY(finishes(root));
         QCOMPARE(root.screen(), QStringLiteral("home"));
-        QCOMPARE(root.settings().value(accentNameKey), QVariant(QStringLiteral("green")));
-        QCOMPARE(root.settings().value(accentKey).value<QColor>(), *Palette::named(u"green"));
-        QCOMPARE(root.settings().value(themeKey), QVariant(QStringLiteral("dark")));
+        QCOMPARE(root.preferences()->settings().value(accentNameKey),
+                 QVariant(QStringLiteral("green")));
+        QCOMPARE(root.preferences()->settings().value(accentKey).value<QColor>(),
+                 *Palette::named(u"green"));
+        QCOMPARE(root.preferences()->settings().value(themeKey), QVariant(QStringLiteral("dark")));
         QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/storage/get")), 2);
     }
 
@@ -578,11 +581,13 @@ class TestSignIn : public QObject {
         login.setCo(root->co());
         QVERIFY(signIn(login, QStringLiteral("teacher"), QStringLiteral("teacher")));
         QVERIFY(finishes(*root));
-        QCOMPARE(root->settings().value(accentNameKey), QVariant(QStringLiteral("green")));
+        QCOMPARE(root->preferences()->settings().value(accentNameKey),
+                 QVariant(QStringLiteral("green")));
 
         // The slow answer arrives after that and changes nothing, nor sends anything more.
         QTest::qWait(600);
-        QCOMPARE(root->settings().value(accentNameKey), QVariant(QStringLiteral("green")));
+        QCOMPARE(root->preferences()->settings().value(accentNameKey),
+                 QVariant(QStringLiteral("green")));
         QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/storage/get")), 1);
         QCOMPARE(root->screen(), QStringLiteral("home"));
     }

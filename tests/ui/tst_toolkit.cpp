@@ -1,8 +1,8 @@
 // Toolkit pieces the screens build on: colours from text, accent names, symbols, device idiom,
 // the labelled field, the web view wrapper and the sliding progress bar.
 #include "AppInfo.h"
-#include "CoordinatorModel.h"
 #include "Palette.h"
+#include "Preferences.h"
 #include "QmlScene.h"
 #include "Toolkit.h"
 
@@ -67,7 +67,7 @@ class TestToolkit : public QObject {
     void accentNames() {
         QFETCH(QString, name);
         QFETCH(QString, colour);
-        QCOMPARE(CoordinatorModel::accentColor(name), *Palette::named(colour));
+        QCOMPARE(Preferences::accentColorOf(name), *Palette::named(colour));
     }
 
     void everyScreenSymbolDrawsOneGlyph() {
