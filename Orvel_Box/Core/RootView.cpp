@@ -1,9 +1,12 @@
 #include "RootView.h"
 
+#include "Accessibility.h"
+
 #include <QCoreApplication>
 #include <QQmlApplicationEngine>
 
 void loadRootView(QQmlApplicationEngine& engine) {
+    installAccessibility();
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, QCoreApplication::instance(),
