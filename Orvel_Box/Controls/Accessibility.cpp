@@ -2,6 +2,8 @@
 
 #include <QAccessible>
 #include <QAccessibleObject>
+#include <QQmlContext>
+#include <QQmlProperty>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <memory>
@@ -11,39 +13,43 @@ namespace {
 // What the screen shows for each typed character of a hidden password.
 constexpr QChar maskCharacter(0x25CF);
 
-// QML's `Accessible` attached object: created with its item as parent, and the only public way
-// to what the QML says about the item (name, description, passwordEdit).
-QObject* attachedTo(const QObject* item) {
-    for (QObject* child : item->children())
+// What the item's QML says in its `Accessible` attached properties (name, description,
+// passwordEdit), read the way QML itself resolves them.
+QVariant said(QObject* item, const char* property) {
+    for (const QObject* child : item->children())
         if (child->inherits("QQuickAccessibleAttached"))
-            return child;
-    return nullptr;
+            return child->property(property);
+    const QQmlProperty attached(item, QStringLiteral("Accessible.") + QLatin1String(property),
+                                qmlContext(item));
+    return attached.isValid() ? attached.read() : QVariant();
 }
 
 // Qt Quick 6.4 hands the real text of a password entry to the accessibility bus whatever its
-// echo mode, so such entries get an interface of ours. An entry stays secret once it is one:
-// the interface is made once and kept, and showing the password on screen is for the eyes of
-// whoever sits at it, not for every program on the bus.
-bool isSecretEntry(QObject* object) {
-    if (!object || !object->inherits("QQuickTextInput"))
-        return false;
-    const QObject* attached = attachedTo(object);
-    return object->property("echoMode").toInt() != 0 ||
-           (attached && attached->property("passwordEdit").toBool());
+// echo mode. An entry stays secret once it is one: showing the password on screen is for the
+// eyes of whoever sits at it, not for every program on the bus.
+bool isSecret(QObject* entry) {
+    // Only an attached object that exists already is read: making one here would announce the
+    // item, which asks the factory again.
+    for (const QObject* child : entry->children())
+        if (child->inherits("QQuickAccessibleAttached") && child->property("passwordEdit").toBool())
+            return true;
+    return entry->property("echoMode").toInt() != 0;
 }
 
 QString masked(qsizetype length) {
     return QString(length, maskCharacter);
 }
 
-class SecretEntryAccessible : public QAccessibleObject,
-                              public QAccessibleTextInterface,
-                              public QAccessibleActionInterface {
+class EntryAccessible : public QAccessibleObject,
+                        public QAccessibleTextInterface,
+                        public QAccessibleActionInterface {
   public:
-    explicit SecretEntryAccessible(QQuickItem* item) : QAccessibleObject(item) {}
+    explicit EntryAccessible(QQuickItem* item) : QAccessibleObject(item) {}
 
     QQuickItem* item() const { return static_cast<QQuickItem*>(object()); }
-    qsizetype length() const { return item()->property("text").toString().size(); }
+    QString realText() const { return item()->property("text").toString(); }
+    qsizetype length() const { return realText().size(); }
+    bool secret() const { return isSecret(item()); }
 
     QWindow* window() const override { return item()->window(); }
     QAccessibleInterface* parent() const override {
@@ -63,14 +69,17 @@ class SecretEntryAccessible : public QAccessibleObject,
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
 
     QString text(QAccessible::Text kind) const override {
-        const QObject* attached = attachedTo(item());
         switch (kind) {
-        case QAccessible::Name:
-            return attached ? attached->property("name").toString() : QString();
+        // Qt's attached object withholds the name (and description) of a password entry, so
+        // its label comes as the entry's unseen placeholder: here it is the name again.
+        case QAccessible::Name: {
+            const QString name = said(item(), "name").toString();
+            return name.isEmpty() ? item()->property("placeholderText").toString() : name;
+        }
         case QAccessible::Description:
-            return attached ? attached->property("description").toString() : QString();
+            return said(item(), "description").toString();
         case QAccessible::Value:
-            return masked(length());
+            return secret() ? masked(length()) : realText();
         default:
             return {};
         }
@@ -84,7 +93,7 @@ class SecretEntryAccessible : public QAccessibleObject,
         s.disabled = !item()->isEnabled();
         s.focusable = item()->isEnabled();
         s.focused = item()->hasActiveFocus();
-        s.passwordEdit = true;
+        s.passwordEdit = secret();
         s.readOnly = item()->property("readOnly").toBool();
         s.editable = !s.readOnly;
         s.selectableText = true;
@@ -124,7 +133,7 @@ class SecretEntryAccessible : public QAccessibleObject,
         const int count = characterCount();
         start = std::clamp(start, 0, count);
         end = end < 0 ? count : std::clamp(end, start, count);
-        return masked(end - start);
+        return secret() ? masked(end - start) : realText().mid(start, end - start);
     }
     int characterCount() const override { return int(length()); }
     QRect characterRect(int offset) const override {
@@ -181,8 +190,11 @@ class SecretEntryAccessible : public QAccessibleObject,
 };
 
 QAccessibleInterface* secretEntryFactory(const QString&, QObject* object) {
-    return isSecretEntry(object) ? new SecretEntryAccessible(static_cast<QQuickItem*>(object))
-                                 : nullptr;
+    // Every entry gets ours: the factory is asked once per item, often before its bindings have
+    // said whether it is a password entry.
+    return object && object->inherits("QQuickTextInput")
+               ? new EntryAccessible(static_cast<QQuickItem*>(object))
+               : nullptr;
 }
 
 QAccessible::UpdateHandler nextHandler = nullptr;
@@ -200,7 +212,8 @@ std::unique_ptr<QAccessibleEvent> maskedCopy(QAccessibleEvent* event) {
         return nullptr;
     }
     QAccessibleInterface* iface = event->accessibleInterface();
-    if (!dynamic_cast<SecretEntryAccessible*>(iface))
+    const auto* entry = dynamic_cast<EntryAccessible*>(iface);
+    if (!entry || !entry->secret())
         return nullptr;
     switch (event->type()) {
     case QAccessible::TextInserted: {

@@ -74,6 +74,10 @@ FocusScope {
                     Layout.fillWidth: true
                     padding: 0
                     background: null
+                    // Qt withholds the accessible name of a password entry; our accessibility
+                    // hook takes the label from this unseen placeholder instead.
+                    placeholderText: root.isSecure ? root.title : ""
+                    placeholderTextColor: Theme.clear
                     text: root.text
                     color: Theme.label
                     selectionColor: Theme.blue

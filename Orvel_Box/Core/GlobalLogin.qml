@@ -140,25 +140,28 @@ Rectangle {
                 color: Theme.label
                 linkColor: Theme.blue
                 onLinkActivated: link => model.openLink(link)
-                Accessible.role: Accessible.StaticText
-                Accessible.name: model.noticeText
 
                 HoverHandler {
                     cursorShape: parent.hoveredLink.length > 0 ? Qt.PointingHandCursor : Qt.ArrowCursor
                 }
 
-                // A screen reader cannot reach the links inside the text: each is offered on its
-                // own, over the notice.
-                Repeater {
-                    model: root.model.noticeLinks
-                    Item {
-                        required property var modelData
-                        objectName: "noticeLink"
-                        anchors.fill: parent
-                        Accessible.role: Accessible.Link
-                        Accessible.name: modelData.text
-                        // A link already offers a press action; Qt calls this function for it.
-                        function accessiblePressAction() { root.model.openLink(modelData.url) }
+                // Qt offers the links inside an accessible text without a way to follow them:
+                // the text stays out of the tree and this stands in for it, each link on its own.
+                Item {
+                    anchors.fill: parent
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: root.model.noticeText
+                    Repeater {
+                        model: root.model.noticeLinks
+                        Item {
+                            required property var modelData
+                            objectName: "noticeLink"
+                            anchors.fill: parent
+                            Accessible.role: Accessible.Link
+                            Accessible.name: modelData.text
+                            // A link already lists a press action; Qt calls this function for it.
+                            function accessiblePressAction() { root.model.openLink(modelData.url) }
+                        }
                     }
                 }
             }
