@@ -1,5 +1,7 @@
 #include "RootView.h"
 
+#include "Accessibility.h"
+
 #include <QCoreApplication>
 #include <QQmlApplicationEngine>
 #include <QtPlugin>
@@ -14,6 +16,7 @@ Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_AppPlugin)
 
 void loadRootView(QQmlApplicationEngine& engine) {
+    installAccessibility();
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, QCoreApplication::instance(),

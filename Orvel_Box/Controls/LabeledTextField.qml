@@ -74,8 +74,8 @@ FocusScope {
                     Layout.fillWidth: true
                     padding: 0
                     background: null
-                    // Qt reports no accessible name for a password entry and gives it the
-                    // placeholder as its description instead; the label travels there, unseen.
+                    // Qt withholds the accessible name of a password entry; our accessibility
+                    // hook takes the label from this unseen placeholder instead.
                     placeholderText: root.isSecure ? root.title : ""
                     placeholderTextColor: Theme.clear
                     text: root.text
@@ -87,6 +87,8 @@ FocusScope {
                     inputMethodHints: Qt.ImhNoPredictiveText | Qt.ImhNoAutoUppercase
                                       | (echoMode === TextInput.Password ? Qt.ImhSensitiveData : Qt.ImhNone)
                     Accessible.name: root.title
+                    // Marks the entry secret for good, whether the password is shown or not.
+                    Accessible.passwordEdit: root.isSecure
                     onTextEdited: root.edited(text)
                     onAccepted: root.accepted()
                 }

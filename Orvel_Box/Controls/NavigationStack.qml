@@ -47,6 +47,7 @@ Item {
             font.weight: Font.DemiBold
             color: Theme.label
             Accessible.role: Accessible.Heading
+            Accessible.name: text
         }
     }
 

@@ -55,6 +55,9 @@ Item {
                     text: modelData.title
                     checked: root.currentIndex === index
                     Accessible.name: text
+                    // Qt offers a tab button only focus over the accessibility bus; a screen
+                    // reader has to be able to switch sections too.
+                    Accessible.onPressAction: root.currentIndex = index
                     onClicked: root.currentIndex = index
                     contentItem: Column {
                         spacing: 3

@@ -144,6 +144,26 @@ Rectangle {
                 HoverHandler {
                     cursorShape: parent.hoveredLink.length > 0 ? Qt.PointingHandCursor : Qt.ArrowCursor
                 }
+
+                // Qt offers the links inside an accessible text without a way to follow them:
+                // the text stays out of the tree and this stands in for it, each link on its own.
+                Item {
+                    anchors.fill: parent
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: root.model.noticeText
+                    Repeater {
+                        model: root.model.noticeLinks
+                        Item {
+                            required property var modelData
+                            objectName: "noticeLink"
+                            anchors.fill: parent
+                            Accessible.role: Accessible.Link
+                            Accessible.name: modelData.text
+                            // A link already lists a press action; Qt calls this function for it.
+                            function accessiblePressAction() { root.model.openLink(modelData.url) }
+                        }
+                    }
+                }
             }
         }
     }

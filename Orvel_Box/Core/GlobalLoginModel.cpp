@@ -39,15 +39,51 @@ void GlobalLoginModel::setFlags(bool loading, bool isError) {
         emit isErrorChanged();
 }
 
-QString GlobalLoginModel::notice() const {
-    auto link = [](const QString& path, const QString& phrase) {
-        const QString href = AppInfo::sitePage(path).toString(QUrl::FullyEncoded).toHtmlEscaped();
-        return QStringLiteral("<a href=\"%1\">%2</a>").arg(href, phrase);
+namespace {
+struct NoticePart {
+    QString text;
+    QString sitePath; // empty for plain words
+};
+
+const QList<NoticePart>& noticeParts() {
+    static const QList<NoticePart> parts{
+        {QStringLiteral("Нажимая кнопку войти вы соглашаетесь с настоящим "), {}},
+        {QStringLiteral("пользовательским соглашением"), QStringLiteral("/user-agreement")},
+        {QStringLiteral(" а также с "), {}},
+        {QStringLiteral("политикой конфиденциальности"), QStringLiteral("/privacy")},
     };
-    return QStringLiteral("Нажимая кнопку войти вы соглашаетесь с настоящим ") +
-           link(QStringLiteral("/user-agreement"), QStringLiteral("пользовательским соглашением")) +
-           QStringLiteral(" а также с ") +
-           link(QStringLiteral("/privacy"), QStringLiteral("политикой конфиденциальности"));
+    return parts;
+}
+
+QString sitePageLink(const QString& path) {
+    return AppInfo::sitePage(path).toString(QUrl::FullyEncoded);
+}
+} // namespace
+
+QString GlobalLoginModel::notice() const {
+    QString styled;
+    for (const NoticePart& part : noticeParts())
+        styled += part.sitePath.isEmpty()
+                      ? part.text
+                      : QStringLiteral("<a href=\"%1\">%2</a>")
+                            .arg(sitePageLink(part.sitePath).toHtmlEscaped(), part.text);
+    return styled;
+}
+
+QString GlobalLoginModel::noticeText() const {
+    QString plain;
+    for (const NoticePart& part : noticeParts())
+        plain += part.text;
+    return plain;
+}
+
+QVariantList GlobalLoginModel::noticeLinks() const {
+    QVariantList links;
+    for (const NoticePart& part : noticeParts())
+        if (!part.sitePath.isEmpty())
+            links.append(QVariantMap{{QStringLiteral("text"), part.text},
+                                     {QStringLiteral("url"), sitePageLink(part.sitePath)}});
+    return links;
 }
 
 void GlobalLoginModel::openLink(const QString& link) {

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
 // State and actions of the sign-in screen.
@@ -17,6 +18,10 @@ class GlobalLoginModel : public QObject {
     Q_PROPERTY(bool isError READ isError NOTIFY isErrorChanged)
     // The agreement notice as styled text, its two phrases linked to the site's pages.
     Q_PROPERTY(QString notice READ notice CONSTANT)
+    // The same notice for assistive technology, which cannot follow links inside a text: the
+    // plain words, and each link as {text, url}.
+    Q_PROPERTY(QString noticeText READ noticeText CONSTANT)
+    Q_PROPERTY(QVariantList noticeLinks READ noticeLinks CONSTANT)
   public:
     explicit GlobalLoginModel(QObject* parent = nullptr);
 
@@ -29,6 +34,8 @@ class GlobalLoginModel : public QObject {
     bool loading() const { return m_loading; }
     bool isError() const { return m_isError; }
     QString notice() const;
+    QString noticeText() const;
+    QVariantList noticeLinks() const;
 
     // Sends the fields as they are. Ignored while an attempt is in flight.
     Q_INVOKABLE void signIn();

@@ -19,7 +19,7 @@ Item {
         contentHeight: page.implicitHeight + 40
         boundsBehavior: Flickable.StopAtBounds
         clip: true
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar { Accessible.name: "Полоса прокрутки" }
 
         ColumnLayout {
             id: page

@@ -178,6 +178,8 @@ FocusScope {
         text: modelData.title
         checked: selected
         Accessible.name: text
+        // Qt offers a tab button only focus over the accessibility bus.
+        Accessible.onPressAction: home.selectedUI = index
         onClicked: home.selectedUI = index
 
         background: Rectangle {

@@ -58,7 +58,7 @@ Item {
             contentHeight: rows.implicitHeight + 40
             boundsBehavior: Flickable.StopAtBounds
             clip: true
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { Accessible.name: "Полоса прокрутки" }
 
             ColumnLayout {
                 id: rows

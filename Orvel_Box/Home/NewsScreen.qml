@@ -54,7 +54,7 @@ FocusScope {
         boundsBehavior: Flickable.StopAtBounds
         keyNavigationEnabled: true
         model: news.all_news
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar { Accessible.name: "Полоса прокрутки" }
 
         header: Item {
             width: list.width

@@ -87,6 +87,7 @@ Item {
                     Layout.maximumWidth: layout.width - (root.compact ? 110 : 0)
                                          - (root.profile.isAdmin ? 26 : 0)
                     Accessible.role: Accessible.Heading
+                    Accessible.name: text
                 }
                 Symbol {
                     objectName: "adminStar"

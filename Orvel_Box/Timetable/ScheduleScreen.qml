@@ -57,6 +57,8 @@ FocusScope {
             font.pixelSize: Theme.title
             font.bold: true
             color: Theme.label
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
         }
         Text {
             width: parent.width
@@ -65,6 +67,8 @@ FocusScope {
             text: "Для продолжения работы требуется выбрать режим работы в меню приложения."
             font.pixelSize: Theme.body
             color: Theme.label
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
     }
 
@@ -82,6 +86,7 @@ FocusScope {
                 font.bold: true
                 color: Theme.label
                 Accessible.role: Accessible.Heading
+                Accessible.name: text
             }
             Rectangle {
                 objectName: "weekSwitcher"
@@ -211,7 +216,7 @@ FocusScope {
                 spacing: 10
                 boundsBehavior: Flickable.StopAtBounds
                 model: screen.dayLessons
-                ScrollBar.vertical: ScrollBar {}
+                ScrollBar.vertical: ScrollBar { Accessible.name: "Полоса прокрутки" }
                 delegate: ScheduleBox {
                     required property var modelData
                     width: ListView.view.width

@@ -83,7 +83,7 @@ Sheet {
             Layout.leftMargin: 20
             Layout.rightMargin: 20
             Layout.bottomMargin: 20
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { Accessible.name: "Полоса прокрутки" }
 
             delegate: AbstractButton {
                 id: row

@@ -31,7 +31,7 @@ Item {
         contentHeight: page.implicitHeight + 40
         boundsBehavior: Flickable.StopAtBounds
         clip: true
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar { Accessible.name: "Полоса прокрутки" }
 
         ColumnLayout {
             id: page
@@ -119,6 +119,8 @@ Item {
     }
 
     component Prompt: Text {
+        Accessible.role: Accessible.Heading
+        Accessible.name: text
         color: Theme.label
         font.pixelSize: Theme.headline
         font.weight: Font.DemiBold

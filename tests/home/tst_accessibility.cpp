@@ -89,12 +89,8 @@ QAccessibleInterface* speakerFor(QQuickItem* control) {
     return nullptr;
 }
 
-// Qt withholds the name of a password entry (so that the secret can never leak through it);
-// there the label has to travel as the description.
 QString spokenLabel(QAccessibleInterface* iface) {
-    const QAccessible::Text kind =
-        iface->state().passwordEdit ? QAccessible::Description : QAccessible::Name;
-    return iface->text(kind).trimmed();
+    return iface->text(QAccessible::Name).trimmed();
 }
 
 // What a screen reader connecting does: every control made so far takes its accessible role,
@@ -298,6 +294,28 @@ class TestAccessibility : public QObject {
         return false;
     }
 
+    // Whatever the screen shows, assistive technology (and every other program on its bus) gets
+    // only dots for the password, from the start and after the password is shown.
+    void passwordStaysSecret() {
+        QQuickItem* entry =
+            itemNamed(visible(QStringLiteral("passwordField")), QStringLiteral("entry"));
+        QVERIFY(entry);
+        entry->forceActiveFocus();
+        typeText(window(), QStringLiteral("пароль7"));
+        QTRY_COMPARE(entry->property("text").toString(), QStringLiteral("пароль7"));
+        const QString dots(7, QChar(0x25CF));
+        {
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(entry);
+            QVERIFY(iface && iface->textInterface());
+            QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("Пароль"));
+            QVERIFY(iface->state().passwordEdit);
+            QCOMPARE(iface->text(QAccessible::Value), dots);
+            QCOMPARE(iface->textInterface()->text(0, 7), dots);
+            QCOMPARE(iface->textInterface()->characterCount(), 7);
+            QVERIFY(iface->rect().isValid());
+        }
+    }
+
   private slots:
     void initTestCase() {
         QVERIFY(home::start(app));
@@ -374,6 +392,11 @@ class TestAccessibility : public QObject {
                        speaker->actionInterface()->actionNames().contains(
                            QAccessibleActionInterface::pressAction())))
                 faults.append(where + QStringLiteral(": clicked, but offers no press action"));
+        }
+        if (screen == u"login") {
+            passwordStaysSecret();
+            if (QTest::currentTestFailed())
+                return;
         }
         qInfo().noquote() << screen << "shows" << controls.size() << "controls";
         QVERIFY2(!controls.isEmpty(), qPrintable(screen + QStringLiteral(": no controls found")));

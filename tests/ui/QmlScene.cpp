@@ -1,5 +1,6 @@
 #include "QmlScene.h"
 
+#include "Accessibility.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -13,6 +14,7 @@ Q_IMPORT_QML_PLUGIN(OrvelBox_ControlsPlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_CorePlugin)
 
 QmlScene::QmlScene(QSize size) {
+    installAccessibility();
     m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     m_window.resize(size);
 }
