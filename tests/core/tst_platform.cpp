@@ -3,12 +3,14 @@
 #include "JsonRead.h"
 #include "Log.h"
 #include "OrvelApi.h"
+#include "StallMeter.h"
 #include "TestSupport.h"
 #include "TokenStore.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QTemporaryDir>
+#include <QThread>
 
 class TestPlatform : public QObject {
     Q_OBJECT
@@ -119,6 +121,35 @@ private slots:
         QCOMPARE(log.lines.size(), 1);
         QVERIFY(!log.lines.first().contains(QStringLiteral("secret")));
         QVERIFY(log.lines.first().contains(QStringLiteral("***")));
+    }
+
+    // The end-to-end bound must still catch the window's own long work, and must not charge
+    // it with time the main thread spent not running (a loaded machine, seen as a sleep here).
+    void stallMeterChargesOnlyOwnWork_data() {
+        QTest::addColumn<bool>("busy");
+        QTest::newRow("busy main thread") << true;
+        QTest::newRow("main thread not running") << false;
+    }
+    void stallMeterChargesOnlyOwnWork() {
+        QFETCH(bool, busy);
+        StallMeter meter;
+        meter.start(QStringLiteral("probe"));
+        QTest::qWait(20);
+        if (busy) {
+            // Counted in the thread's own time, so a loaded machine cannot shorten the work.
+            const double begin = StallMeter::threadCpuMs();
+            volatile quint64 sink = 0;
+            while (StallMeter::threadCpuMs() - begin < 150)
+                sink = sink + 1;
+        } else {
+            QThread::msleep(150);
+        }
+        QTest::qWait(20);
+        QVERIFY(meter.worstWallMs() >= 140);
+        if (busy)
+            QVERIFY2(meter.worstMs() > StallMeter::boundMs, qPrintable(meter.report()));
+        else
+            QVERIFY2(meter.worstMs() < 50, qPrintable(meter.report()));
     }
 
     void errorTexts_data() {

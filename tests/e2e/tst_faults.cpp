@@ -434,8 +434,7 @@ class TestFaults : public QObject {
   private slots:
     void cleanupTestCase() {
         app.quit();
-        qInfo("Longest event-loop stall: %lld ms (in \"%s\")", app.stalls().worstMs(),
-              qPrintable(app.stalls().worstStep()));
+        qInfo("%s", qPrintable(app.stalls().report()));
         QVERIFY2(app.stalls().worstMs() <= StallMeter::boundMs,
                  qPrintable(app.stalls().worstStep()));
     }
