@@ -66,8 +66,9 @@ class StallMeter : public QObject {
     }
 
     QString report() const {
-        return QStringLiteral("Longest event-loop stall: %1 ms of the window's own work (in \"%2\"), "
-                              "%3 ms by the wall clock")
+        return QStringLiteral(
+                   "Longest event-loop stall: %1 ms of the window's own work (in \"%2\"), "
+                   "%3 ms by the wall clock")
             .arg(m_worst)
             .arg(m_worstStep)
             .arg(m_worstWall);

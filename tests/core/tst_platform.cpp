@@ -14,31 +14,36 @@
 
 class TestPlatform : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void tokenFileIsOwnerOnly() {
         QTemporaryDir dir;
         TokenStore store(dir.filePath(QStringLiteral("sub/tokens.ini")));
         store.write(QStringLiteral("access_token"), QStringLiteral("a1"));
         const auto perms = QFile::permissions(store.filePath());
         QCOMPARE(perms & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        QCOMPARE(store.read(QStringLiteral("access_token")), std::optional<QString>(QStringLiteral("a1")));
+        QCOMPARE(store.read(QStringLiteral("access_token")),
+                 std::optional<QString>(QStringLiteral("a1")));
         QVERIFY(!store.read(QStringLiteral("refresh_token")));
 
         // A file that somebody loosened is tightened again by the next write.
         QFile::setPermissions(store.filePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                    QFileDevice::ReadOther | QFileDevice::ReadGroup);
+                                                    QFileDevice::ReadOther |
+                                                    QFileDevice::ReadGroup);
         store.write(QStringLiteral("refresh_token"), QStringLiteral("r1"));
-        QCOMPARE(QFile::permissions(store.filePath()) & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QCOMPARE(QFile::permissions(store.filePath()) & 0x7077,
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
         store.remove(QStringLiteral("access_token"));
         QVERIFY(!store.read(QStringLiteral("access_token")));
-        QCOMPARE(store.read(QStringLiteral("refresh_token")), std::optional<QString>(QStringLiteral("r1")));
+        QCOMPARE(store.read(QStringLiteral("refresh_token")),
+                 std::optional<QString>(QStringLiteral("r1")));
     }
 
     void tokensSurviveAReopen() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("tokens.ini"));
-        TokenStore(path).write(QStringLiteral("access_token"), QStringLiteral("with=equals&;\"quotes\""));
+        TokenStore(path).write(QStringLiteral("access_token"),
+                               QStringLiteral("with=equals&;\"quotes\""));
         QCOMPARE(TokenStore(path).read(QStringLiteral("access_token")),
                  std::optional<QString>(QStringLiteral("with=equals&;\"quotes\"")));
     }
@@ -48,18 +53,42 @@ private slots:
         QTest::addColumn<QString>("asText");  // "-" when absent
         QTest::addColumn<QString>("asInt");
         QTest::addColumn<QString>("asBool");
-        QTest::newRow("text") << QByteArray(R"({"v":"1"})") << "1" << "-" << "-";
-        QTest::newRow("true") << QByteArray(R"({"v":true})") << "-" << "1" << "true";
-        QTest::newRow("false") << QByteArray(R"({"v":false})") << "-" << "0" << "false";
-        QTest::newRow("one") << QByteArray(R"({"v":1})") << "-" << "1" << "true";
-        QTest::newRow("zero") << QByteArray(R"({"v":0})") << "-" << "0" << "false";
-        QTest::newRow("two") << QByteArray(R"({"v":2})") << "-" << "2" << "-";
-        QTest::newRow("fraction") << QByteArray(R"({"v":1.5})") << "-" << "-" << "-";
-        QTest::newRow("negative") << QByteArray(R"({"v":-7})") << "-" << "-7" << "-";
-        QTest::newRow("huge") << QByteArray(R"({"v":1e300})") << "-" << "-" << "-";
-        QTest::newRow("null") << QByteArray(R"({"v":null})") << "-" << "-" << "-";
-        QTest::newRow("absent") << QByteArray(R"({})") << "-" << "-" << "-";
-        QTest::newRow("array") << QByteArray(R"({"v":[1]})") << "-" << "-" << "-";
+        QTest::newRow("text") << QByteArray(R"({"v":"1"})") << "1"
+                              << "-"
+                              << "-";
+        QTest::newRow("true") << QByteArray(R"({"v":true})") << "-"
+                              << "1"
+                              << "true";
+        QTest::newRow("false") << QByteArray(R"({"v":false})") << "-"
+                               << "0"
+                               << "false";
+        QTest::newRow("one") << QByteArray(R"({"v":1})") << "-"
+                             << "1"
+                             << "true";
+        QTest::newRow("zero") << QByteArray(R"({"v":0})") << "-"
+                              << "0"
+                              << "false";
+        QTest::newRow("two") << QByteArray(R"({"v":2})") << "-"
+                             << "2"
+                             << "-";
+        QTest::newRow("fraction") << QByteArray(R"({"v":1.5})") << "-"
+                                  << "-"
+                                  << "-";
+        QTest::newRow("negative") << QByteArray(R"({"v":-7})") << "-"
+                                  << "-7"
+                                  << "-";
+        QTest::newRow("huge") << QByteArray(R"({"v":1e300})") << "-"
+                              << "-"
+                              << "-";
+        QTest::newRow("null") << QByteArray(R"({"v":null})") << "-"
+                              << "-"
+                              << "-";
+        QTest::newRow("absent") << QByteArray(R"({})") << "-"
+                                << "-"
+                                << "-";
+        QTest::newRow("array") << QByteArray(R"({"v":[1]})") << "-"
+                               << "-"
+                               << "-";
     }
     void jsonReaders() {
         QFETCH(QByteArray, json);
@@ -72,18 +101,25 @@ private slots:
         const auto b = Json::boolean(v);
         QCOMPARE(t ? *t : QStringLiteral("-"), asText);
         QCOMPARE(i ? QString::number(*i) : QStringLiteral("-"), asInt);
-        QCOMPARE(b ? (*b ? QStringLiteral("true") : QStringLiteral("false")) : QStringLiteral("-"), asBool);
+        QCOMPARE(b ? (*b ? QStringLiteral("true") : QStringLiteral("false")) : QStringLiteral("-"),
+                 asBool);
     }
 
     void deviceNames_data() {
         QTest::addColumn<QString>("identifier");
         QTest::addColumn<QString>("name");
-        QTest::newRow("mac") << "Mac16,8" << "MacBook Pro (14-inch, M4 Pro/Max, 2024)";
-        QTest::newRow("shared name") << "iPad13,7" << "iPad Pro 11-inch (3rd gen)";
-        QTest::newRow("phone") << "iPhone18,5" << "iPhone 17e";
-        QTest::newRow("wrong case") << "mac14,2" << "mac14,2";
-        QTest::newRow("unknown") << "Unknown Mac" << "Unknown Mac";
-        QTest::newRow("pc") << "ThinkPad X1 Carbon" << "ThinkPad X1 Carbon";
+        QTest::newRow("mac") << "Mac16,8"
+                             << "MacBook Pro (14-inch, M4 Pro/Max, 2024)";
+        QTest::newRow("shared name") << "iPad13,7"
+                                     << "iPad Pro 11-inch (3rd gen)";
+        QTest::newRow("phone") << "iPhone18,5"
+                               << "iPhone 17e";
+        QTest::newRow("wrong case") << "mac14,2"
+                                    << "mac14,2";
+        QTest::newRow("unknown") << "Unknown Mac"
+                                 << "Unknown Mac";
+        QTest::newRow("pc") << "ThinkPad X1 Carbon"
+                            << "ThinkPad X1 Carbon";
     }
     void deviceNames() {
         QFETCH(QString, identifier);

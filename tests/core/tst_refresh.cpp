@@ -23,18 +23,21 @@ QList<ApiResult> concurrently(OrvelApi* api, int n, const std::function<void()>&
     for (int i = 0; i < n; ++i)
         results->append(std::nullopt);
     for (int i = 0; i < n; ++i) {
-        [](OrvelApi* a, int idx, std::shared_ptr<QList<std::optional<ApiResult>>> out) -> QCoro::Task<void> {
+        [](OrvelApi* a, int idx,
+           std::shared_ptr<QList<std::optional<ApiResult>>> out) -> QCoro::Task<void> {
             (*out)[idx] = co_await me(a);
         }(api, i, results);
     }
     if (meanwhile)
         meanwhile();
-    detail::spinUntil([&] {
-        for (const auto& r : *results)
-            if (!r)
-                return false;
-        return true;
-    }, 10000);
+    detail::spinUntil(
+        [&] {
+            for (const auto& r : *results)
+                if (!r)
+                    return false;
+            return true;
+        },
+        10000);
     QList<ApiResult> out;
     for (const auto& r : *results)
         out.append(r ? *r : ApiResult(ApiError::transport(-1, QStringLiteral("no answer"))));
@@ -50,14 +53,18 @@ class TestRefresh : public QObject {
     std::unique_ptr<OrvelApi> api;
     QString refresh;
 
-    int refreshCount() const { return server->count(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh")); }
-    int meCount() const { return server->count(QStringLiteral("GET"), QStringLiteral("/api/users/me")); }
+    int refreshCount() const {
+        return server->count(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"));
+    }
+    int meCount() const {
+        return server->count(QStringLiteral("GET"), QStringLiteral("/api/users/me"));
+    }
     void scriptRefresh(int status, const QByteArray& body) {
         server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"),
                          fault::delayed(300, fault::answer(status, body)));
     }
 
-private slots:
+  private slots:
     void init() {
         QVERIFY(session.start());
         server = session.server.get();
@@ -65,7 +72,9 @@ private slots:
         rec = {};
         api = std::make_unique<OrvelApi>(
             server->baseUrl(), session.access, refresh,
-            [this](const QString& a, const std::optional<QString>& r) { rec.updates.append({a, r}); },
+            [this](const QString& a, const std::optional<QString>& r) {
+                rec.updates.append({a, r});
+            },
             [this] { ++rec.logouts; });
         server->expireAccessTokens();
         server->clearLog();
@@ -77,7 +86,8 @@ private slots:
 
     void fiveConcurrent401sShareOneRefresh() {
         // A slow refresh makes sure every request meets 401 while it is still in flight.
-        server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"), fault::delayed(300));
+        server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"),
+                         fault::delayed(300));
         const auto results = concurrently(api.get(), 5);
         for (const auto& r : results)
             QVERIFY2(r.ok(), qPrintable(r.ok() ? QString() : r.error().description()));
@@ -132,12 +142,14 @@ private slots:
         QFETCH(bool, refreshWorks);
         const QString refreshPath = QStringLiteral("/api/auth/refresh");
         server->setFault(QStringLiteral("POST"), refreshPath,
-                         refreshWorks ? fault::delayed(300) : fault::delayed(300, fault::dropped()));
+                         refreshWorks ? fault::delayed(300)
+                                      : fault::delayed(300, fault::dropped()));
         const auto results = concurrently(api.get(), 3, [&] {
             // Only the repeats meet the drop: every first send was answered 401 by now.
             QVERIFY(detail::spinUntil([&] { return meCount() >= 3 && refreshCount() >= 1; }, 5000));
             if (refreshWorks)
-                server->setFault(QStringLiteral("GET"), QStringLiteral("/api/users/me"), fault::dropped());
+                server->setFault(QStringLiteral("GET"), QStringLiteral("/api/users/me"),
+                                 fault::dropped());
         });
         for (const auto& r : results) {
             QVERIFY(!r.ok());
@@ -160,11 +172,15 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<bool>("succeeds");
         QTest::addColumn<QString>("newRefresh"); // empty: the old one is kept
-        QTest::newRow("no refresh_token keeps old") << 200 << QByteArray(R"({"access_token":"A2"})") << true << "";
-        QTest::newRow("numeric refresh_token keeps old") << 200 << QByteArray(R"({"access_token":"A2","refresh_token":7})") << true << "";
-        QTest::newRow("403 with access_token is success") << 403 << QByteArray(R"({"access_token":"A2","refresh_token":"R2"})") << true << "R2";
+        QTest::newRow("no refresh_token keeps old")
+            << 200 << QByteArray(R"({"access_token":"A2"})") << true << "";
+        QTest::newRow("numeric refresh_token keeps old")
+            << 200 << QByteArray(R"({"access_token":"A2","refresh_token":7})") << true << "";
+        QTest::newRow("403 with access_token is success")
+            << 403 << QByteArray(R"({"access_token":"A2","refresh_token":"R2"})") << true << "R2";
         QTest::newRow("200 empty object") << 200 << QByteArray("{}") << false << "";
-        QTest::newRow("numeric access_token") << 200 << QByteArray(R"({"access_token":5})") << false << "";
+        QTest::newRow("numeric access_token")
+            << 200 << QByteArray(R"({"access_token":5})") << false << "";
         QTest::newRow("array") << 200 << QByteArray(R"([{"access_token":"A2"}])") << false << "";
         QTest::newRow("not json") << 200 << QByteArray("access_token=A2") << false << "";
     }
@@ -223,8 +239,9 @@ private slots:
         QFETCH(bool, skipAuth);
         if (!haveRefresh)
             api->setRefreshToken(std::nullopt);
-        const auto r = await(api->request(QStringLiteral("/api/users/me"), QStringLiteral("GET"),
-                                          std::nullopt, QStringLiteral("application/json"), skipAuth));
+        const auto r =
+            await(api->request(QStringLiteral("/api/users/me"), QStringLiteral("GET"), std::nullopt,
+                               QStringLiteral("application/json"), skipAuth));
         QVERIFY(r && !r->ok());
         QCOMPARE(r->error().status, 401);
         QCOMPARE(refreshCount(), 0);
@@ -234,8 +251,9 @@ private slots:
 
     void bodyIsReusedForTheRepeat() {
         const QByteArray body = R"({"key":"settings__theme","value":"dark"})";
-        const auto r = await(api->request(QStringLiteral("/api/storage/set"), QStringLiteral("POST"), body,
-                                          QStringLiteral("application/json"), false));
+        const auto r =
+            await(api->request(QStringLiteral("/api/storage/set"), QStringLiteral("POST"), body,
+                               QStringLiteral("application/json"), false));
         QVERIFY(r);
         QList<QByteArray> bodies;
         for (const auto& req : server->requests())
@@ -245,7 +263,8 @@ private slots:
     }
 
     void logoutNeverFails_data() {
-        QTest::addColumn<int>("mode"); // 0 normal, 1 server error, 2 service down, 3 401 + failing refresh
+        QTest::addColumn<int>(
+            "mode"); // 0 normal, 1 server error, 2 service down, 3 401 + failing refresh
         QTest::newRow("accepted") << 0;
         QTest::newRow("500") << 1;
         QTest::newRow("service down") << 2;
@@ -254,7 +273,8 @@ private slots:
     void logoutNeverFails() {
         QFETCH(int, mode);
         if (mode == 1)
-            server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/logout"), fault::answer(500));
+            server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/logout"),
+                             fault::answer(500));
         if (mode == 3)
             scriptRefresh(401, R"({"error":"no"})");
         if (mode == 2) {
