@@ -87,19 +87,6 @@ standin::Fault faultOf(Kind kind, bool picture) {
     return {};
 }
 
-template <class T> T* findChildItem(QQuickItem* item, const QString& name = {}) {
-    if (!item)
-        return nullptr;
-    for (QQuickItem* child : item->childItems()) {
-        if (auto* found = qobject_cast<T*>(child);
-            found && (name.isEmpty() || child->objectName() == name))
-            return found;
-        if (T* found = findChildItem<T>(child, name))
-            return found;
-    }
-    return nullptr;
-}
-
 bool shown(QQuickItem* item) {
     return item && item->isVisible();
 }
@@ -342,7 +329,11 @@ class TestFaults : public QObject {
         return page() ? page()->findChild<TeacherViewInfoModel*>() : nullptr;
     }
     CachedAsyncImage* cardPhoto() const {
-        return findChildItem<CachedAsyncImage>(itemNamed(page(), QStringLiteral("teacherPage")));
+        CachedAsyncImage* photo = nullptr;
+        if (QQuickItem* card = itemNamed(page(), QStringLiteral("teacherPage")))
+            anyItem(card,
+                    [&](QQuickItem* i) { return (photo = qobject_cast<CachedAsyncImage*>(i)); });
+        return photo;
     }
     CachedAsyncImage* newsPicture() const {
         for (QQuickItem* p : app.items(QStringLiteral("newsPicture")))
