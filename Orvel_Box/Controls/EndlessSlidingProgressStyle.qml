@@ -24,15 +24,24 @@ Item {
         visible: root.width > 0
     }
 
-    Rectangle {
+    // The bar's place, partly beyond the track's ends while it slides in and out. Only the
+    // stretch over the track is drawn, rounded like the track: the clip above is rectangular
+    // and would leave the bar's square cut standing out of the track's rounded ends.
+    Item {
         id: bar
         objectName: "slidingBar"
         width: root.width * 0.4
         height: root.barHeight
-        radius: height / 2
-        color: root.barColor
         visible: root.width > 0
         x: -width + root.phase * (root.width + width)
+
+        Rectangle {
+            x: Math.max(0, -bar.x)
+            width: Math.max(0, Math.min(bar.width, root.width - bar.x) - x)
+            height: parent.height
+            radius: Math.min(height / 2, 100)
+            color: root.barColor
+        }
     }
 
     // A running animation makes the window draw a frame at every vsync, so a bar that is

@@ -1,7 +1,7 @@
 #pragma once
 // Shared by the service client tests: operations as data columns and a signed-in client.
 #include "OrvelApi.h"
-#include "StandinServer.h"
+#include "StandinSession.h"
 
 #include <QRegularExpression>
 #include <functional>

@@ -6,7 +6,6 @@
 
 #include <QJsonDocument>
 
-using standin::Fault;
 using OptText = std::optional<QString>;
 Q_DECLARE_METATYPE(OptText)
 
@@ -22,10 +21,8 @@ class TestLogin : public QObject {
     int logouts = 0;
 
     void answerLogin(int status, const QByteArray& body) {
-        Fault f;
-        f.status = status;
-        f.body = body;
-        server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/login"), f);
+        server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/login"),
+                         fault::answer(status, body));
     }
     QJsonObject sentBody() const {
         const auto log = server->requests();

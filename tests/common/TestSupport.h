@@ -36,7 +36,7 @@ inline bool awaitVoid(QCoro::Task<void>&& task, int timeoutMs = 10000) {
 
 // Captures every diagnostic line while alive.
 class LogCapture {
-public:
+  public:
     LogCapture();
     ~LogCapture();
     QStringList lines;

@@ -3,40 +3,47 @@
 #include "JsonRead.h"
 #include "Log.h"
 #include "OrvelApi.h"
+#include "StallMeter.h"
 #include "TestSupport.h"
 #include "TokenStore.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QTemporaryDir>
+#include <QThread>
 
 class TestPlatform : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void tokenFileIsOwnerOnly() {
         QTemporaryDir dir;
         TokenStore store(dir.filePath(QStringLiteral("sub/tokens.ini")));
         store.write(QStringLiteral("access_token"), QStringLiteral("a1"));
         const auto perms = QFile::permissions(store.filePath());
         QCOMPARE(perms & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        QCOMPARE(store.read(QStringLiteral("access_token")), std::optional<QString>(QStringLiteral("a1")));
+        QCOMPARE(store.read(QStringLiteral("access_token")),
+                 std::optional<QString>(QStringLiteral("a1")));
         QVERIFY(!store.read(QStringLiteral("refresh_token")));
 
         // A file that somebody loosened is tightened again by the next write.
         QFile::setPermissions(store.filePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                    QFileDevice::ReadOther | QFileDevice::ReadGroup);
+                                                    QFileDevice::ReadOther |
+                                                    QFileDevice::ReadGroup);
         store.write(QStringLiteral("refresh_token"), QStringLiteral("r1"));
-        QCOMPARE(QFile::permissions(store.filePath()) & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QCOMPARE(QFile::permissions(store.filePath()) & 0x7077,
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
         store.remove(QStringLiteral("access_token"));
         QVERIFY(!store.read(QStringLiteral("access_token")));
-        QCOMPARE(store.read(QStringLiteral("refresh_token")), std::optional<QString>(QStringLiteral("r1")));
+        QCOMPARE(store.read(QStringLiteral("refresh_token")),
+                 std::optional<QString>(QStringLiteral("r1")));
     }
 
     void tokensSurviveAReopen() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("tokens.ini"));
-        TokenStore(path).write(QStringLiteral("access_token"), QStringLiteral("with=equals&;\"quotes\""));
+        TokenStore(path).write(QStringLiteral("access_token"),
+                               QStringLiteral("with=equals&;\"quotes\""));
         QCOMPARE(TokenStore(path).read(QStringLiteral("access_token")),
                  std::optional<QString>(QStringLiteral("with=equals&;\"quotes\"")));
     }
@@ -46,18 +53,42 @@ private slots:
         QTest::addColumn<QString>("asText");  // "-" when absent
         QTest::addColumn<QString>("asInt");
         QTest::addColumn<QString>("asBool");
-        QTest::newRow("text") << QByteArray(R"({"v":"1"})") << "1" << "-" << "-";
-        QTest::newRow("true") << QByteArray(R"({"v":true})") << "-" << "1" << "true";
-        QTest::newRow("false") << QByteArray(R"({"v":false})") << "-" << "0" << "false";
-        QTest::newRow("one") << QByteArray(R"({"v":1})") << "-" << "1" << "true";
-        QTest::newRow("zero") << QByteArray(R"({"v":0})") << "-" << "0" << "false";
-        QTest::newRow("two") << QByteArray(R"({"v":2})") << "-" << "2" << "-";
-        QTest::newRow("fraction") << QByteArray(R"({"v":1.5})") << "-" << "-" << "-";
-        QTest::newRow("negative") << QByteArray(R"({"v":-7})") << "-" << "-7" << "-";
-        QTest::newRow("huge") << QByteArray(R"({"v":1e300})") << "-" << "-" << "-";
-        QTest::newRow("null") << QByteArray(R"({"v":null})") << "-" << "-" << "-";
-        QTest::newRow("absent") << QByteArray(R"({})") << "-" << "-" << "-";
-        QTest::newRow("array") << QByteArray(R"({"v":[1]})") << "-" << "-" << "-";
+        QTest::newRow("text") << QByteArray(R"({"v":"1"})") << "1"
+                              << "-"
+                              << "-";
+        QTest::newRow("true") << QByteArray(R"({"v":true})") << "-"
+                              << "1"
+                              << "true";
+        QTest::newRow("false") << QByteArray(R"({"v":false})") << "-"
+                               << "0"
+                               << "false";
+        QTest::newRow("one") << QByteArray(R"({"v":1})") << "-"
+                             << "1"
+                             << "true";
+        QTest::newRow("zero") << QByteArray(R"({"v":0})") << "-"
+                              << "0"
+                              << "false";
+        QTest::newRow("two") << QByteArray(R"({"v":2})") << "-"
+                             << "2"
+                             << "-";
+        QTest::newRow("fraction") << QByteArray(R"({"v":1.5})") << "-"
+                                  << "-"
+                                  << "-";
+        QTest::newRow("negative") << QByteArray(R"({"v":-7})") << "-"
+                                  << "-7"
+                                  << "-";
+        QTest::newRow("huge") << QByteArray(R"({"v":1e300})") << "-"
+                              << "-"
+                              << "-";
+        QTest::newRow("null") << QByteArray(R"({"v":null})") << "-"
+                              << "-"
+                              << "-";
+        QTest::newRow("absent") << QByteArray(R"({})") << "-"
+                                << "-"
+                                << "-";
+        QTest::newRow("array") << QByteArray(R"({"v":[1]})") << "-"
+                               << "-"
+                               << "-";
     }
     void jsonReaders() {
         QFETCH(QByteArray, json);
@@ -70,18 +101,25 @@ private slots:
         const auto b = Json::boolean(v);
         QCOMPARE(t ? *t : QStringLiteral("-"), asText);
         QCOMPARE(i ? QString::number(*i) : QStringLiteral("-"), asInt);
-        QCOMPARE(b ? (*b ? QStringLiteral("true") : QStringLiteral("false")) : QStringLiteral("-"), asBool);
+        QCOMPARE(b ? (*b ? QStringLiteral("true") : QStringLiteral("false")) : QStringLiteral("-"),
+                 asBool);
     }
 
     void deviceNames_data() {
         QTest::addColumn<QString>("identifier");
         QTest::addColumn<QString>("name");
-        QTest::newRow("mac") << "Mac16,8" << "MacBook Pro (14-inch, M4 Pro/Max, 2024)";
-        QTest::newRow("shared name") << "iPad13,7" << "iPad Pro 11-inch (3rd gen)";
-        QTest::newRow("phone") << "iPhone18,5" << "iPhone 17e";
-        QTest::newRow("wrong case") << "mac14,2" << "mac14,2";
-        QTest::newRow("unknown") << "Unknown Mac" << "Unknown Mac";
-        QTest::newRow("pc") << "ThinkPad X1 Carbon" << "ThinkPad X1 Carbon";
+        QTest::newRow("mac") << "Mac16,8"
+                             << "MacBook Pro (14-inch, M4 Pro/Max, 2024)";
+        QTest::newRow("shared name") << "iPad13,7"
+                                     << "iPad Pro 11-inch (3rd gen)";
+        QTest::newRow("phone") << "iPhone18,5"
+                               << "iPhone 17e";
+        QTest::newRow("wrong case") << "mac14,2"
+                                    << "mac14,2";
+        QTest::newRow("unknown") << "Unknown Mac"
+                                 << "Unknown Mac";
+        QTest::newRow("pc") << "ThinkPad X1 Carbon"
+                            << "ThinkPad X1 Carbon";
     }
     void deviceNames() {
         QFETCH(QString, identifier);
@@ -119,6 +157,35 @@ private slots:
         QCOMPARE(log.lines.size(), 1);
         QVERIFY(!log.lines.first().contains(QStringLiteral("secret")));
         QVERIFY(log.lines.first().contains(QStringLiteral("***")));
+    }
+
+    // The end-to-end bound must still catch the window's own long work, and must not charge
+    // it with time the main thread spent not running (a loaded machine, seen as a sleep here).
+    void stallMeterChargesOnlyOwnWork_data() {
+        QTest::addColumn<bool>("busy");
+        QTest::newRow("busy main thread") << true;
+        QTest::newRow("main thread not running") << false;
+    }
+    void stallMeterChargesOnlyOwnWork() {
+        QFETCH(bool, busy);
+        StallMeter meter;
+        meter.start(QStringLiteral("probe"));
+        QTest::qWait(20);
+        if (busy) {
+            // Counted in the thread's own time, so a loaded machine cannot shorten the work.
+            const double begin = StallMeter::threadCpuMs();
+            volatile quint64 sink = 0;
+            while (StallMeter::threadCpuMs() - begin < 150)
+                sink = sink + 1;
+        } else {
+            QThread::msleep(150);
+        }
+        QTest::qWait(20);
+        QVERIFY(meter.worstWallMs() >= 140);
+        if (busy)
+            QVERIFY2(meter.worstMs() > StallMeter::boundMs, qPrintable(meter.report()));
+        else
+            QVERIFY2(meter.worstMs() < 50, qPrintable(meter.report()));
     }
 
     void errorTexts_data() {

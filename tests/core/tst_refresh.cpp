@@ -1,9 +1,10 @@
 // Token renewal under concurrency: one refresh for many 401s, shared outcome, no loops.
+#include "CO.h"
 #include "OrvelApi.h"
-#include "StandinServer.h"
+#include "StandinSession.h"
 #include "TestSupport.h"
 
-using standin::Fault;
+#include <QTemporaryDir>
 
 namespace {
 struct Recorder {
@@ -16,22 +17,27 @@ QCoro::Task<ApiResult> me(OrvelApi* api) {
                         QStringLiteral("application/json"), false);
 }
 
-// Starts n requests together and waits for all of them.
-QList<ApiResult> concurrently(OrvelApi* api, int n) {
+// Starts n requests together, runs `meanwhile` while they are out, and waits for all of them.
+QList<ApiResult> concurrently(OrvelApi* api, int n, const std::function<void()>& meanwhile = {}) {
     auto results = std::make_shared<QList<std::optional<ApiResult>>>();
     for (int i = 0; i < n; ++i)
         results->append(std::nullopt);
     for (int i = 0; i < n; ++i) {
-        [](OrvelApi* a, int idx, std::shared_ptr<QList<std::optional<ApiResult>>> out) -> QCoro::Task<void> {
+        [](OrvelApi* a, int idx,
+           std::shared_ptr<QList<std::optional<ApiResult>>> out) -> QCoro::Task<void> {
             (*out)[idx] = co_await me(a);
         }(api, i, results);
     }
-    detail::spinUntil([&] {
-        for (const auto& r : *results)
-            if (!r)
-                return false;
-        return true;
-    }, 10000);
+    if (meanwhile)
+        meanwhile();
+    detail::spinUntil(
+        [&] {
+            for (const auto& r : *results)
+                if (!r)
+                    return false;
+            return true;
+        },
+        10000);
     QList<ApiResult> out;
     for (const auto& r : *results)
         out.append(r ? *r : ApiResult(ApiError::transport(-1, QStringLiteral("no answer"))));
@@ -41,44 +47,47 @@ QList<ApiResult> concurrently(OrvelApi* api, int n) {
 
 class TestRefresh : public QObject {
     Q_OBJECT
-    std::unique_ptr<standin::Server> server;
+    StandinSession session;
+    standin::Server* server = nullptr;
     Recorder rec;
     std::unique_ptr<OrvelApi> api;
-    QString access, refresh;
+    QString refresh;
 
-    int refreshCount() const { return server->count(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh")); }
-    int meCount() const { return server->count(QStringLiteral("GET"), QStringLiteral("/api/users/me")); }
+    int refreshCount() const {
+        return server->count(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"));
+    }
+    int meCount() const {
+        return server->count(QStringLiteral("GET"), QStringLiteral("/api/users/me"));
+    }
     void scriptRefresh(int status, const QByteArray& body) {
-        Fault f;
-        f.status = status;
-        f.body = body;
-        f.delayMs = 300;
-        server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"), f);
+        server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"),
+                         fault::delayed(300, fault::answer(status, body)));
     }
 
-private slots:
+  private slots:
     void init() {
-        server = std::make_unique<standin::Server>();
-        QVERIFY(server->listen());
-        access = server->issueTokens(QStringLiteral("student"), &refresh);
+        QVERIFY(session.start());
+        server = session.server.get();
+        refresh = session.refresh;
         rec = {};
         api = std::make_unique<OrvelApi>(
-            server->baseUrl(), access, refresh,
-            [this](const QString& a, const std::optional<QString>& r) { rec.updates.append({a, r}); },
+            server->baseUrl(), session.access, refresh,
+            [this](const QString& a, const std::optional<QString>& r) {
+                rec.updates.append({a, r});
+            },
             [this] { ++rec.logouts; });
         server->expireAccessTokens();
         server->clearLog();
     }
     void cleanup() {
         api.reset();
-        server.reset();
+        session.server.reset();
     }
 
     void fiveConcurrent401sShareOneRefresh() {
         // A slow refresh makes sure every request meets 401 while it is still in flight.
-        Fault slow;
-        slow.delayMs = 300;
-        server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"), slow);
+        server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"),
+                         fault::delayed(300));
         const auto results = concurrently(api.get(), 5);
         for (const auto& r : results)
             QVERIFY2(r.ok(), qPrintable(r.ok() ? QString() : r.error().description()));
@@ -122,12 +131,26 @@ private slots:
         QCOMPARE(meCount(), 5); // nobody repeated
     }
 
-    void transportFailureOfRefreshIsPassedOn() {
-        Fault f;
-        f.drop = true;
-        f.delayMs = 300;
-        server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"), f);
-        const auto results = concurrently(api.get(), 3);
+    // A transport failure of the refresh, or of the repeat after a refresh that worked, is
+    // passed on unchanged, and the session is over either way.
+    void transportFailureSignsOut_data() {
+        QTest::addColumn<bool>("refreshWorks");
+        QTest::newRow("refresh dropped") << false;
+        QTest::newRow("repeat dropped") << true;
+    }
+    void transportFailureSignsOut() {
+        QFETCH(bool, refreshWorks);
+        const QString refreshPath = QStringLiteral("/api/auth/refresh");
+        server->setFault(QStringLiteral("POST"), refreshPath,
+                         refreshWorks ? fault::delayed(300)
+                                      : fault::delayed(300, fault::dropped()));
+        const auto results = concurrently(api.get(), 3, [&] {
+            // Only the repeats meet the drop: every first send was answered 401 by now.
+            QVERIFY(detail::spinUntil([&] { return meCount() >= 3 && refreshCount() >= 1; }, 5000));
+            if (refreshWorks)
+                server->setFault(QStringLiteral("GET"), QStringLiteral("/api/users/me"),
+                                 fault::dropped());
+        });
         for (const auto& r : results) {
             QVERIFY(!r.ok());
             QVERIFY(r.error().isTransport());
@@ -136,8 +159,12 @@ private slots:
         // Qt resends a request once by itself when a kept-alive connection closes before any
         // answer, so the service may see the one refresh twice; never three times.
         QVERIFY(refreshCount() >= 1 && refreshCount() <= 2);
-        QCOMPARE(meCount(), 3);
+        QCOMPARE(rec.updates.size(), refreshWorks ? 1 : 0);
+        if (!refreshWorks)
+            QCOMPARE(meCount(), 3);
         QVERIFY(!api->accessToken());
+        QVERIFY(!api->refreshToken());
+        QVERIFY(rec.logouts >= 1);
     }
 
     void refreshAnswerShapes_data() {
@@ -145,42 +172,48 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<bool>("succeeds");
         QTest::addColumn<QString>("newRefresh"); // empty: the old one is kept
-        QTest::newRow("no refresh_token keeps old") << 200 << QByteArray(R"({"access_token":"A2"})") << true << "";
-        QTest::newRow("numeric refresh_token keeps old") << 200 << QByteArray(R"({"access_token":"A2","refresh_token":7})") << true << "";
-        QTest::newRow("403 with access_token is success") << 403 << QByteArray(R"({"access_token":"A2","refresh_token":"R2"})") << true << "R2";
+        QTest::newRow("no refresh_token keeps old")
+            << 200 << QByteArray(R"({"access_token":"A2"})") << true << "";
+        QTest::newRow("numeric refresh_token keeps old")
+            << 200 << QByteArray(R"({"access_token":"A2","refresh_token":7})") << true << "";
+        QTest::newRow("403 with access_token is success")
+            << 403 << QByteArray(R"({"access_token":"A2","refresh_token":"R2"})") << true << "R2";
         QTest::newRow("200 empty object") << 200 << QByteArray("{}") << false << "";
-        QTest::newRow("numeric access_token") << 200 << QByteArray(R"({"access_token":5})") << false << "";
+        QTest::newRow("numeric access_token")
+            << 200 << QByteArray(R"({"access_token":5})") << false << "";
         QTest::newRow("array") << 200 << QByteArray(R"([{"access_token":"A2"}])") << false << "";
         QTest::newRow("not json") << 200 << QByteArray("access_token=A2") << false << "";
     }
+    // Through the application's coordinator, so the pair is checked where it is kept: in the
+    // token file, not only in what the client reports.
     void refreshAnswerShapes() {
         QFETCH(int, status);
         QFETCH(QByteArray, body);
         QFETCH(bool, succeeds);
         QFETCH(QString, newRefresh);
         scriptRefresh(status, body);
-        const auto r = await(me(api.get()));
-        QVERIFY(r);
+        QTemporaryDir dir;
+        auto store = std::make_shared<TokenStore>(dir.filePath(QStringLiteral("tokens.ini")));
+        session.writeTo(*store);
+        CO co(server->baseUrl(), store); // its start-up check meets the expired token
+        QVERIFY(detail::spinUntil([&] { return co.appState() != CO::appStates::loading; }, 10000));
+        QCOMPARE(co.appState(), CO::appStates::login);
         QCOMPARE(refreshCount(), 1);
+        const auto stored = [&](const char* key) { return store->read(QString::fromLatin1(key)); };
         if (succeeds) {
             // "A2" is unknown to the service, so the repeat meets 401 again: an ordinary
             // failure, never a second refresh.
-            QVERIFY(!r->ok());
-            QCOMPARE(r->error().status, 401);
             QCOMPARE(meCount(), 2);
-            QCOMPARE(api->accessToken(), std::optional<QString>(QStringLiteral("A2")));
+            QCOMPARE(co.api()->accessToken(), std::optional<QString>(QStringLiteral("A2")));
             const QString expectedRefresh = newRefresh.isEmpty() ? refresh : newRefresh;
-            QCOMPARE(api->refreshToken(), std::optional<QString>(expectedRefresh));
-            QCOMPARE(rec.updates.size(), 1);
-            QCOMPARE(rec.updates.first().first, QStringLiteral("A2"));
-            QCOMPARE(rec.updates.first().second, std::optional<QString>(expectedRefresh));
-            QCOMPARE(rec.logouts, 0);
+            QCOMPARE(co.api()->refreshToken(), std::optional<QString>(expectedRefresh));
+            QCOMPARE(stored("access_token"), std::optional<QString>(QStringLiteral("A2")));
+            QCOMPARE(stored("refresh_token"), std::optional<QString>(expectedRefresh));
         } else {
-            QVERIFY(!r->ok());
-            QVERIFY(r->error().is(OrvelApiError::refreshFailed));
-            QVERIFY(!api->accessToken());
-            QVERIFY(!api->refreshToken());
-            QVERIFY(rec.logouts >= 1);
+            QVERIFY(!co.api()->accessToken());
+            QVERIFY(!co.api()->refreshToken());
+            QVERIFY(!stored("access_token"));
+            QVERIFY(!stored("refresh_token"));
             QCOMPARE(meCount(), 1);
         }
     }
@@ -206,8 +239,9 @@ private slots:
         QFETCH(bool, skipAuth);
         if (!haveRefresh)
             api->setRefreshToken(std::nullopt);
-        const auto r = await(api->request(QStringLiteral("/api/users/me"), QStringLiteral("GET"),
-                                          std::nullopt, QStringLiteral("application/json"), skipAuth));
+        const auto r =
+            await(api->request(QStringLiteral("/api/users/me"), QStringLiteral("GET"), std::nullopt,
+                               QStringLiteral("application/json"), skipAuth));
         QVERIFY(r && !r->ok());
         QCOMPARE(r->error().status, 401);
         QCOMPARE(refreshCount(), 0);
@@ -217,8 +251,9 @@ private slots:
 
     void bodyIsReusedForTheRepeat() {
         const QByteArray body = R"({"key":"settings__theme","value":"dark"})";
-        const auto r = await(api->request(QStringLiteral("/api/storage/set"), QStringLiteral("POST"), body,
-                                          QStringLiteral("application/json"), false));
+        const auto r =
+            await(api->request(QStringLiteral("/api/storage/set"), QStringLiteral("POST"), body,
+                               QStringLiteral("application/json"), false));
         QVERIFY(r);
         QList<QByteArray> bodies;
         for (const auto& req : server->requests())
@@ -228,7 +263,8 @@ private slots:
     }
 
     void logoutNeverFails_data() {
-        QTest::addColumn<int>("mode"); // 0 normal, 1 server error, 2 service down, 3 401 + failing refresh
+        QTest::addColumn<int>(
+            "mode"); // 0 normal, 1 server error, 2 service down, 3 401 + failing refresh
         QTest::newRow("accepted") << 0;
         QTest::newRow("500") << 1;
         QTest::newRow("service down") << 2;
@@ -236,15 +272,15 @@ private slots:
     }
     void logoutNeverFails() {
         QFETCH(int, mode);
-        Fault f;
-        if (mode == 1) {
-            f.status = 500;
-            server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/logout"), f);
-        }
+        if (mode == 1)
+            server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/logout"),
+                             fault::answer(500));
         if (mode == 3)
             scriptRefresh(401, R"({"error":"no"})");
-        if (mode == 2)
-            server.reset();
+        if (mode == 2) {
+            session.server.reset();
+            server = nullptr;
+        }
         if (mode != 3 && server) {
             // A live token so the service accepts the sign-out when nothing is scripted.
             QVERIFY(await(me(api.get())));

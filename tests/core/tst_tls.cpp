@@ -4,7 +4,7 @@
 #include "NewsScreenModel.h"
 #include "OrvelApi.h"
 #include "PhotoCache.h"
-#include "StandinServer.h"
+#include "StandinSession.h"
 #include "TestSupport.h"
 
 #include <QBuffer>
@@ -267,14 +267,14 @@ class TestTls : public QObject {
     // Renewal on a trusted (plain loopback) service: every token the flow handles, old and new,
     // stays out of the log while the request lines themselves are logged.
     void renewalFlowLogsNoToken() {
-        standin::Server server;
-        QVERIFY(server.listen());
-        QString refresh;
-        const QString access = server.issueTokens(QStringLiteral("student"), &refresh);
-        secrets << access << refresh;
+        StandinSession session;
+        QVERIFY(session.start());
+        standin::Server& server = *session.server;
+        const QString access = session.access;
+        secrets << access << session.refresh;
         server.expireAccessTokens();
         QStringList handedOut;
-        OrvelApi api(server.baseUrl(), access, refresh,
+        OrvelApi api(server.baseUrl(), access, session.refresh,
                      [&](const QString& a, const std::optional<QString>& r) {
                          handedOut << a << r.value_or(QString());
                      });

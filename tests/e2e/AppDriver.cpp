@@ -9,6 +9,7 @@
 #include "QmlScene.h"
 #include "RootView.h"
 #include "ScheduleScreenModel.h"
+#include "StandinSession.h"
 #include "TestSupport.h"
 #include "TokenStore.h"
 #include "Toolkit.h"
@@ -91,11 +92,8 @@ bool AppDriver::startSignedIn(const QString& login, const std::function<void()>&
                               QSize size) {
     if (!serve())
         return false;
-    QString refresh;
-    const QString access = m_server->issueTokens(login, &refresh);
     TokenStore tokens;
-    tokens.write(QString::fromLatin1(TokenStore::accessKey), access);
-    tokens.write(QString::fromLatin1(TokenStore::refreshKey), refresh);
+    signInto(*m_server, login, tokens);
     if (prepare)
         prepare();
     return open(size);

@@ -30,8 +30,7 @@ class Journey : public QObject {
     }
     // The window answered throughout.
     void cleanupTestCase() {
-        qInfo("Longest event-loop stall: %lld ms (in step \"%s\")", app.stalls().worstMs(),
-              qPrintable(app.stalls().worstStep()));
+        qInfo("%s", qPrintable(app.stalls().report()));
         QVERIFY2(app.stalls().worstMs() <= StallMeter::boundMs,
                  qPrintable(app.stalls().worstStep()));
     }

@@ -13,6 +13,7 @@
 #include "Palette.h"
 #include "QmlScene.h"
 #include "ScheduleScreenModel.h"
+#include "StandinSession.h"
 #include "TeacherViewInfoModel.h"
 #include "TestSupport.h"
 #include "WorkmodeModel.h"
@@ -66,48 +67,24 @@ const QByteArray wrongShapeBody = R"({"success": "1", "access_token": 7, "refres
     "session": ["current"], "sessions": {"id": 1}})";
 
 standin::Fault faultOf(Kind kind, bool picture) {
-    standin::Fault f;
     switch (kind) {
     case Kind::slow:
-        f.delayMs = slowMs;
-        break;
+        return fault::delayed(slowMs);
     case Kind::hang:
-        f.delayMs = hangMs;
-        break;
+        return fault::delayed(hangMs);
     case Kind::drop:
-        f.drop = true;
-        break;
+        return fault::dropped();
     case Kind::status500:
-        f.status = 500;
-        f.body = "<html><body>Internal Server Error</body></html>";
-        f.contentType = "text/html";
-        break;
+        return fault::answer(500, "<html><body>Internal Server Error</body></html>", "text/html");
     case Kind::notJson:
-        f.status = 200;
-        f.body = "<html><body>Сервис на обслуживании</body></html>";
-        f.contentType = "text/html; charset=utf-8";
-        break;
+        return fault::answer(200, "<html><body>Сервис на обслуживании</body></html>",
+                             "text/html; charset=utf-8");
     case Kind::wrongShape:
-        f.status = 200;
         // A picture address answering with something that is not a picture.
-        f.body = picture ? QByteArray(R"({"picture": null})") : wrongShapeBody;
-        f.contentType = picture ? "image/png" : "application/json";
-        break;
+        return picture ? fault::answer(200, R"({"picture": null})", "image/png")
+                       : fault::answer(200, wrongShapeBody, "application/json");
     }
-    return f;
-}
-
-template <class T> T* findChildItem(QQuickItem* item, const QString& name = {}) {
-    if (!item)
-        return nullptr;
-    for (QQuickItem* child : item->childItems()) {
-        if (auto* found = qobject_cast<T*>(child);
-            found && (name.isEmpty() || child->objectName() == name))
-            return found;
-        if (T* found = findChildItem<T>(child, name))
-            return found;
-    }
-    return nullptr;
+    return {};
 }
 
 bool shown(QQuickItem* item) {
@@ -352,7 +329,11 @@ class TestFaults : public QObject {
         return page() ? page()->findChild<TeacherViewInfoModel*>() : nullptr;
     }
     CachedAsyncImage* cardPhoto() const {
-        return findChildItem<CachedAsyncImage>(itemNamed(page(), QStringLiteral("teacherPage")));
+        CachedAsyncImage* photo = nullptr;
+        if (QQuickItem* card = itemNamed(page(), QStringLiteral("teacherPage")))
+            anyItem(card,
+                    [&](QQuickItem* i) { return (photo = qobject_cast<CachedAsyncImage*>(i)); });
+        return photo;
     }
     CachedAsyncImage* newsPicture() const {
         for (QQuickItem* p : app.items(QStringLiteral("newsPicture")))
@@ -434,8 +415,7 @@ class TestFaults : public QObject {
   private slots:
     void cleanupTestCase() {
         app.quit();
-        qInfo("Longest event-loop stall: %lld ms (in \"%s\")", app.stalls().worstMs(),
-              qPrintable(app.stalls().worstStep()));
+        qInfo("%s", qPrintable(app.stalls().report()));
         QVERIFY2(app.stalls().worstMs() <= StallMeter::boundMs,
                  qPrintable(app.stalls().worstStep()));
     }

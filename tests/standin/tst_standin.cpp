@@ -1,5 +1,5 @@
+#include "Faults.h"
 #include "StandinClient.h"
-#include "StandinServer.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -191,41 +191,55 @@ class TestStandin : public QObject {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<bool>("withToken");
         QTest::addColumn<int>("status");
-        QTest::newRow("malformed json")
-            << QByteArray("POST") << "/api/storage/set" << QByteArray("{\"key\": ") << true << 400;
-        QTest::newRow("array instead of object")
-            << QByteArray("POST") << "/api/storage/set" << QByteArray("[1,2]") << true << 400;
-        QTest::newRow("empty body")
-            << QByteArray("POST") << "/api/auth/login" << QByteArray("") << false << 400;
-        QTest::newRow("invalid utf-8 in a string")
-            << QByteArray("POST") << "/api/auth/login"
-            << QByteArray("{\"username\":\"st\xff\xfe\",\"password\":\"x\"}") << false << 400;
-        QTest::newRow("key as number") << QByteArray("POST") << "/api/storage/get"
-                                       << QByteArray("{\"key\": 12}") << true << 400;
-        QTest::newRow("huge session id") << QByteArray("POST") << "/api/users/sessions/revoke"
-                                         << QByteArray("{\"session_id\": 1e400}") << true << 400;
-        QTest::newRow("fractional session id")
-            << QByteArray("POST") << "/api/users/sessions/revoke"
-            << QByteArray("{\"session_id\": 1.5}") << true << 400;
-        QTest::newRow("session id as text") << QByteArray("POST") << "/api/users/sessions/revoke"
-                                            << QByteArray("{\"session_id\": \"1\"}") << true << 400;
-        QTest::newRow("deeply nested value")
-            << QByteArray("POST") << "/api/storage/set"
-            << QByteArray("{\"key\":\"k\",\"value\":") + QByteArray(5000, '[') << true << 400;
-        QTest::newRow("body over 1 MiB")
-            << QByteArray("POST") << "/api/storage/set"
-            << QByteArray("{\"key\":\"k\",\"value\":\"") + QByteArray(1100000, 'a') + "\"}" << true
-            << 413;
-        QTest::newRow("unknown api route")
-            << QByteArray("GET") << "/api/no/such/thing" << QByteArray() << true << 404;
-        QTest::newRow("unknown site path")
-            << QByteArray("GET") << "/nothing-here" << QByteArray() << false << 404;
-        QTest::newRow("wrong method")
-            << QByteArray("DELETE") << "/api/users/me" << QByteArray() << true << 405;
-        QTest::newRow("missing token")
-            << QByteArray("GET") << "/api/users/me" << QByteArray() << false << 401;
-        QTest::newRow("catalogue route without token")
-            << QByteArray("GET") << "/api/themes/active" << QByteArray() << false << 401;
+        const auto row = [](const char* name, const char* method, const QString& path,
+                            const QByteArray& body, bool token, int status) {
+            QTest::newRow(name) << QByteArray(method) << path << body << token << status;
+        };
+        row("malformed json", "POST", "/api/storage/set", "{\"key\": ", true, 400);
+        row("array instead of object", "POST", "/api/storage/set", "[1,2]", true, 400);
+        row("empty body", "POST", "/api/auth/login", "", false, 400);
+        row("invalid utf-8 in a string", "POST", "/api/auth/login",
+            "{\"username\":\"st\xff\xfe\",\"password\":\"x\"}", false, 400);
+        row("key as number", "POST", "/api/storage/get", "{\"key\": 12}", true, 400);
+        row("huge session id", "POST", "/api/users/sessions/revoke", "{\"session_id\": 1e400}",
+            true, 400);
+        row("fractional session id", "POST", "/api/users/sessions/revoke", "{\"session_id\": 1.5}",
+            true, 400);
+        row("session id as text", "POST", "/api/users/sessions/revoke", "{\"session_id\": \"1\"}",
+            true, 400);
+        row("deeply nested value", "POST", "/api/storage/set",
+            "{\"key\":\"k\",\"value\":" + QByteArray(5000, '['), true, 400);
+        row("body over 1 MiB", "POST", "/api/storage/set",
+            "{\"key\":\"k\",\"value\":\"" + QByteArray(1100000, 'a') + "\"}", true, 413);
+        row("set without value", "POST", "/api/storage/set", R"({"key":"k"})", true, 400);
+        row("set with empty key", "POST", "/api/storage/set", R"({"key":"","value":1})", true, 400);
+        row("get with neither key nor keys", "POST", "/api/storage/get", "{}", true, 400);
+        row("keys not a list", "POST", "/api/storage/get", R"({"keys":"a"})", true, 400);
+        row("keys with a number", "POST", "/api/storage/get", R"({"keys":["a",1]})", true, 400);
+        row("overlong key", "POST", "/api/storage/delete",
+            "{\"key\":\"" + QByteArray(300, 'k') + "\"}", true, 400);
+        row("unknown api route", "GET", "/api/no/such/thing", {}, true, 404);
+        row("unknown site path", "GET", "/nothing-here", {}, false, 404);
+        row("wrong method", "DELETE", "/api/users/me", {}, true, 405);
+        row("missing token", "GET", "/api/users/me", {}, false, 401);
+        row("catalogue route without token", "GET", "/api/themes/active", {}, false, 401);
+        const QString faculty = enc(Server::facultyNames()[0]);
+        row("group of another faculty", "GET",
+            QString("/api/schedule/week?faculty=%1&group=%2&offset=0").arg(faculty, enc("ЮФ-221")),
+            {}, true, 404);
+        row("unknown faculty", "GET", "/api/schedule/week?faculty=X&group=Y&offset=0", {}, true,
+            404);
+        row("empty parameters", "GET", "/api/schedule/week?faculty=&group=&offset=0", {}, true,
+            404);
+        row("groups of an unknown faculty", "GET",
+            "/api/schedule/groups?faculty=" + enc("Нет такого"), {}, true, 404);
+        row("groups without a faculty", "GET", "/api/schedule/groups", {}, true, 400);
+        row("unknown teacher", "GET", "/api/teachers/" + enc("Нетов Н.Н."), {}, true, 404);
+        row("unknown teacher week", "GET",
+            "/api/teachers/" + enc("Нетов Н.Н.") + "/schedule?offset=0", {}, true, 404);
+        row("invalid utf-8 name", "GET", "/api/teachers/%FF%FE", {}, true, 404);
+        row("negative teacher limit", "GET", "/api/teachers?limit=-1&offset=0", {}, true, 400);
+        row("teacher offset not a number", "GET", "/api/teachers?limit=10&offset=x", {}, true, 400);
     }
 
     void badInputAnswersJsonError() {
@@ -239,6 +253,7 @@ class TestStandin : public QObject {
         QCOMPARE(a.status, status);
         QVERIFY(a.contentType.startsWith("application/json"));
         QVERIFY2(!a.errorText().isEmpty(), a.body.left(200).constData());
+        QVERIFY(server->storage("student", "k").isUndefined());
         expectStillServing();
     }
 
@@ -352,29 +367,6 @@ class TestStandin : public QObject {
         QVERIFY(foreign.value("value").isNull());
     }
 
-    void storageRejectsBadRequests_data() {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QJsonObject>("body");
-        QTest::newRow("set without value") << "/api/storage/set" << QJsonObject{{"key", "k"}};
-        QTest::newRow("set with empty key")
-            << "/api/storage/set" << QJsonObject{{"key", ""}, {"value", 1}};
-        QTest::newRow("get with neither key nor keys") << "/api/storage/get" << QJsonObject{};
-        QTest::newRow("keys not a list") << "/api/storage/get" << QJsonObject{{"keys", "a"}};
-        QTest::newRow("keys with a number")
-            << "/api/storage/get" << QJsonObject{{"keys", QJsonArray{"a", 1}}};
-        QTest::newRow("overlong key")
-            << "/api/storage/delete" << QJsonObject{{"key", QString(300, 'k')}};
-    }
-
-    void storageRejectsBadRequests() {
-        QFETCH(QString, path);
-        QFETCH(QJsonObject, body);
-        const Answer a = client->post(path, body, server->issueTokens("student"));
-        QCOMPARE(a.status, 400);
-        QVERIFY(!a.errorText().isEmpty());
-        QVERIFY(server->storage("student", "k").isUndefined());
-    }
-
     void sessionsListCurrentAndRevoke() {
         const QString phone =
             client->post("/api/auth/login", loginBody("student", "student", "iPhone 15"))
@@ -470,11 +462,6 @@ class TestStandin : public QObject {
         // The site's leftover entry is listed and has no groups.
         QCOMPARE(names.last(), QString("Расширенная настройка cookie"));
         QVERIFY(groupNames(names.last()).isEmpty());
-
-        const QString token = server->issueTokens("student");
-        QCOMPARE(client->get("/api/schedule/groups?faculty=" + enc("Нет такого"), token).status,
-                 404);
-        QCOMPARE(client->get("/api/schedule/groups", token).status, 400);
     }
 
     void weekLessonsCarryEveryRecordField() {
@@ -551,27 +538,6 @@ class TestStandin : public QObject {
             if (status == 200 && path.contains("week"))
                 QCOMPARE(a.json().value("schedule").toArray().isEmpty(), !lessons);
         }
-    }
-
-    void unknownGroupOrTeacherIs404_data() {
-        QTest::addColumn<QString>("path");
-        const QString faculty = enc(Server::facultyNames()[0]);
-        QTest::newRow("group of another faculty")
-            << QString("/api/schedule/week?faculty=%1&group=%2&offset=0")
-                   .arg(faculty, enc("ЮФ-221"));
-        QTest::newRow("unknown faculty") << "/api/schedule/week?faculty=X&group=Y&offset=0";
-        QTest::newRow("empty parameters") << "/api/schedule/week?faculty=&group=&offset=0";
-        QTest::newRow("unknown teacher") << "/api/teachers/" + enc("Нетов Н.Н.");
-        QTest::newRow("unknown teacher week")
-            << "/api/teachers/" + enc("Нетов Н.Н.") + "/schedule?offset=0";
-        QTest::newRow("invalid utf-8 name") << "/api/teachers/%FF%FE";
-    }
-
-    void unknownGroupOrTeacherIs404() {
-        QFETCH(QString, path);
-        const Answer a = client->get(path, server->issueTokens("student"));
-        QCOMPARE(a.status, 404);
-        QVERIFY(!a.errorText().isEmpty());
     }
 
     // Every lesson of a teacher's week is an event of the groups that name the teacher, and the
@@ -693,8 +659,6 @@ class TestStandin : public QObject {
             QVERIFY(
                 v.toObject().value("full_name").toString().contains(surname, Qt::CaseInsensitive));
         const QString token = server->issueTokens("student");
-        QCOMPARE(client->get("/api/teachers?limit=-1&offset=0", token).status, 400);
-        QCOMPARE(client->get("/api/teachers?limit=10&offset=x", token).status, 400);
         const Answer huge = client->get(
             "/api/teachers?limit=9223372036854775807&offset=9223372036854775807", token);
         QCOMPARE(huge.status, 200);
@@ -887,33 +851,18 @@ class TestStandin : public QObject {
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<bool>("transportError");
-        Fault html;
-        html.status = 500;
-        html.body = "<html>oops</html>";
-        html.contentType = "text/html";
+        const Fault html = fault::answer(500, "<html>oops</html>", "text/html");
         QTest::newRow("status with body") << "GET" << html << 500 << html.body << false;
-        Fault empty;
-        empty.status = 200;
-        QTest::newRow("empty 200") << "*" << empty << 200 << QByteArray() << false;
-        Fault odd;
-        odd.status = 299;
-        odd.body = "[]";
-        QTest::newRow("unusual status") << "GET" << odd << 299 << odd.body << false;
-        Fault drop;
-        drop.drop = true;
-        QTest::newRow("drop") << "GET" << drop << 0 << QByteArray() << true;
-        Fault cut;
-        cut.dropMidBody = true;
-        QTest::newRow("drop mid body") << "*" << cut << 200 << QByteArray() << true;
-        Fault cutScripted;
-        cutScripted.status = 200;
-        cutScripted.body = "{\"a\":\"0123456789\"}";
-        cutScripted.dropMidBody = true;
+        QTest::newRow("empty 200") << "*" << fault::answer(200) << 200 << QByteArray() << false;
+        QTest::newRow("unusual status")
+            << "GET" << fault::answer(299, "[]") << 299 << QByteArray("[]") << false;
+        QTest::newRow("drop") << "GET" << fault::dropped() << 0 << QByteArray() << true;
+        QTest::newRow("drop mid body") << "*" << fault::cut() << 200 << QByteArray() << true;
         QTest::newRow("drop mid scripted body")
-            << "GET" << cutScripted << 200 << QByteArray() << true;
-        Fault redirect;
-        redirect.redirectTo = "http://127.0.0.2:1/elsewhere";
-        QTest::newRow("redirect") << "GET" << redirect << 302 << QByteArray() << false;
+            << "GET" << fault::cut(fault::answer(200, "{\"a\":\"0123456789\"}")) << 200
+            << QByteArray() << true;
+        QTest::newRow("redirect") << "GET" << fault::redirect("http://127.0.0.2:1/elsewhere") << 302
+                                  << QByteArray() << false;
     }
 
     void scriptedFaults() {
@@ -948,13 +897,9 @@ class TestStandin : public QObject {
 
     void faultTimesAndMethodPrecedence() {
         const QString token = server->issueTokens("student");
-        Fault twice;
-        twice.status = 503;
-        twice.times = 2;
+        const Fault twice = fault::times(2, fault::answer(503));
         server->setFault("GET", "/api/users/me", twice);
-        Fault any;
-        any.status = 418;
-        server->setFault("*", "/api/users/me", any);
+        server->setFault("*", "/api/users/me", fault::answer(418));
         QCOMPARE(client->get("/api/users/me", token).status, 503);
         QCOMPARE(client->get("/api/users/me", token).status, 503);
         QCOMPARE(client->get("/api/users/me", token).status, 418);
@@ -967,9 +912,7 @@ class TestStandin : public QObject {
 
     void delayedAnswerDoesNotBlockOthers() {
         const QString token = server->issueTokens("student");
-        Fault slow;
-        slow.delayMs = 1500;
-        server->setFault("GET", "/api/users/me", slow);
+        server->setFault("GET", "/api/users/me", fault::delayed(1500));
         QElapsedTimer clock;
         clock.start();
         QNetworkReply* slowReply = client->start("GET", "/api/users/me", {}, token);
@@ -985,11 +928,7 @@ class TestStandin : public QObject {
 
     void clientLeavingDuringDelayIsHarmless() {
         const QString token = server->issueTokens("student");
-        Fault slow;
-        slow.delayMs = 300;
-        slow.status = 200;
-        slow.body = "{}";
-        server->setFault("GET", "/api/users/me", slow);
+        server->setFault("GET", "/api/users/me", fault::delayed(300, fault::answer(200, "{}")));
         QNetworkReply* reply = client->start("GET", "/api/users/me", {}, token);
         QTest::qWait(50);
         reply->abort();
@@ -1001,9 +940,7 @@ class TestStandin : public QObject {
 
     void requestLogRecordsEverything() {
         const QString token = server->issueTokens("student");
-        Fault dropped;
-        dropped.drop = true;
-        server->setFault("POST", "/api/storage/set", dropped);
+        server->setFault("POST", "/api/storage/set", fault::dropped());
 
         client->get("/api/schedule/week?faculty=%D0%AE%D1%80&group=A+B%26C&offset=-1", token);
         client->post("/api/storage/set", {{"key", "k"}, {"value", 1}}, token);

@@ -380,14 +380,14 @@ Item {
             scene.load(QByteArrayLiteral("import QtQuick\nimport OrvelBox.Controls\n"
                                          "Item { EndlessSlidingProgressStyle { objectName: "
                                          "\"style\"; width: 300; barColor: \"blue\";"
-                                         " trackColor: \"gray\"; barHeight: 6 } }"));
+                                         " trackColor: \"gray\"; barHeight: 20 } }"));
         QVERIFY(root);
         auto* style = scene.find<QQuickItem>("style");
         auto* bar = scene.find<QQuickItem>("slidingBar");
         QVERIFY(style && bar);
         QTRY_VERIFY(bar->x() > -120); // sliding
         style->setWidth(width);
-        QCOMPARE(style->height(), 6.0);
+        QCOMPARE(style->height(), 20.0);
         QCOMPARE(bar->width(), width * 0.4);
         QCOMPARE(bar->isVisible(), width > 0);
         if (width > 0) {
@@ -406,6 +406,14 @@ Item {
                 last = x;
             }
             QVERIFY(restarts >= 1);
+            // Cut off at the track's rounded end: with the bar across the left end, the
+            // track's corner stays clear while the middle of the end shows the bar.
+            style->setProperty("isAnimating", false);
+            style->setProperty("phase", 0.2 / 1.4);
+            QCOMPARE(bar->x(), -width * 0.2);
+            const QImage picture = scene.grab();
+            QCOMPARE(pixelsNear(picture.copy(0, 0, 3, 3), QColor("blue")), 0);
+            QCOMPARE(pixelsNear(picture.copy(8, 8, 4, 4), QColor("blue")), 16);
         }
         QVERIFY(!scene.grab().isNull());
     }
