@@ -3,8 +3,6 @@
 #include "JsonRead.h"
 #include "Log.h"
 
-#include <QNetworkReply>
-
 namespace {
 const QString workModeKey = QStringLiteral("work_mode");
 
@@ -16,16 +14,10 @@ QStringList storedKeys(const QJsonObject& answer) {
     return keys;
 }
 
-// The coordinator (and its client) went away while a call was out.
-ApiError clientGone() {
-    return ApiError::transport(QNetworkReply::OperationCanceledError,
-                               QStringLiteral("Operation canceled"));
-}
-
 // The text stored under `key`; a value that is not text reads as "".
 QCoro::Task<Result<QString>> readStoredValue(QPointer<OrvelApi> client, QString key) {
     if (!client)
-        co_return clientGone();
+        co_return ApiError::clientGone();
     const ApiResult answer = co_await client->storageGet(key);
     if (!answer.ok())
         co_return answer.error();
@@ -126,7 +118,7 @@ void ScheduleScreenModel::reloadWeek() {
     tick();
     setWeekState(true, m_modeRequired);
     setSelectedDay(m_weekOffset == 0 ? WeekCalendar::todayIndex(m_clock()) : 0);
-    loadTimetable(++m_generation, m_weekOffset);
+    loadTimetable(m_loads.start(this), m_weekOffset);
 }
 
 bool ScheduleScreenModel::page(int offset) {
@@ -168,29 +160,26 @@ void ScheduleScreenModel::showWeek(Week week) {
     refreshLessons();
 }
 
-QCoro::Task<void> ScheduleScreenModel::loadTimetable(quint64 generation, int offset) {
-    QPointer<ScheduleScreenModel> self(this);
-    const bool shown = co_await fetchAndShow(generation, offset);
-    if (self)
+QCoro::Task<void> ScheduleScreenModel::loadTimetable(LoadTicket ticket, int offset) {
+    const bool shown = co_await fetchAndShow(ticket, offset);
+    if (ticket.alive())
         emit loadFinished(shown);
 }
 
-QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(quint64 generation, int offset) {
-    QPointer<ScheduleScreenModel> self(this);
+QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(LoadTicket ticket, int offset) {
     // A load that a newer one has overtaken writes nothing.
-    auto stale = [&] { return self->m_generation != generation; };
     const QPointer<OrvelApi> client = api();
     if (!client)
         co_return false;
 
     const Result<std::optional<QString>> workMode = co_await storedWorkMode(client);
-    if (!self) // the screen is gone, and with it whoever would care
+    if (!ticket.alive()) // the screen is gone, and with it whoever would care
         co_return false;
     if (!workMode.ok()) {
         Log::line(workMode.error().description());
         co_return false;
     }
-    if (stale())
+    if (!ticket.current())
         co_return false;
     if (!workMode.value()) {
         setWeekState(true, true);
@@ -199,13 +188,13 @@ QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(quint64 generation, int offs
     setWeekState(true, false);
 
     Result<Week> week = co_await fetchWeek(client, *workMode.value(), offset);
-    if (!self)
+    if (!ticket.alive())
         co_return false;
     if (!week.ok()) {
         Log::line(week.error().description());
         co_return false;
     }
-    if (stale())
+    if (!ticket.current())
         co_return false;
     showWeek(std::move(week.value()));
     co_return true;
@@ -238,7 +227,7 @@ ScheduleScreenModel::fetchWeek(QPointer<OrvelApi> client, QString workMode, int 
         if (!group.ok())
             co_return group.error();
         if (!client)
-            co_return clientGone();
+            co_return ApiError::clientGone();
         answer = co_await client->getWeekSchedule(faculty.value(), group.value(), offset);
         week.mode = QStringLiteral("student");
     } else {
@@ -246,7 +235,7 @@ ScheduleScreenModel::fetchWeek(QPointer<OrvelApi> client, QString workMode, int 
         if (!teacher.ok())
             co_return teacher.error();
         if (!client)
-            co_return clientGone();
+            co_return ApiError::clientGone();
         answer = co_await client->getTeacherSchedule(teacher.value(), offset);
         week.mode = QStringLiteral("teacher");
     }
