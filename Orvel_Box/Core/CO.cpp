@@ -66,19 +66,15 @@ QString CO::stateName() const {
 
 QCoro::Task<void> CO::checkAuth() {
     QPointer<CO> self(this);
-    const ApiResult r =
-        co_await m_api->request(QStringLiteral("/api/users/me"), QStringLiteral("GET"),
-                                std::nullopt, QStringLiteral("application/json"), false);
+    const ApiResult r = co_await m_api->getMe();
     if (!self)
         co_return;
     if (r.ok()) {
         setAppState(appStates::home);
         co_return;
     }
-    const QString description = r.error().description();
-    Log::line(QStringLiteral("Ошибка при проверке авторизации: %1;").arg(description));
-    setAppState(description.contains(QStringLiteral("offline")) ? appStates::offline
-                                                                : appStates::login);
+    Log::line(QStringLiteral("Ошибка при проверке авторизации: %1;").arg(r.error().description()));
+    setAppState(r.error().isOffline() ? appStates::offline : appStates::login);
 }
 
 QCoro::Task<void> CO::logout() {

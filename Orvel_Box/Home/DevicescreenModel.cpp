@@ -13,12 +13,12 @@ void DevicescreenModel::load() {
     OrvelApi* client = api();
     if (!client)
         return;
-    const quint64 generation = ++m_generation;
-    store(client->getCurrentSession(), generation, [this](const QJsonObject& answer) {
+    const LoadTicket ticket = m_loads.start(this);
+    store(client->getCurrentSession(), ticket, [this](const QJsonObject& answer) {
         m_myDevice = session::current(Json::object(answer, QStringLiteral("session")));
         m_myDeviceLoading = false;
     });
-    store(client->getSessions(), generation, [this](const QJsonObject& answer) {
+    store(client->getSessions(), ticket, [this](const QJsonObject& answer) {
         m_allDevices.clear();
         for (const QJsonValue& entry : Json::array(answer, QStringLiteral("sessions")))
             m_allDevices.append(session::listed(entry.toObject()));
@@ -26,15 +26,14 @@ void DevicescreenModel::load() {
     });
 }
 
-QCoro::Task<void> DevicescreenModel::store(QCoro::Task<ApiResult> call, quint64 generation,
+QCoro::Task<void> DevicescreenModel::store(QCoro::Task<ApiResult> call, LoadTicket ticket,
                                            std::function<void(const QJsonObject&)> apply) {
-    QPointer<DevicescreenModel> self(this);
     const ApiResult answer = co_await std::move(call);
-    if (!self)
+    if (!ticket.alive())
         co_return;
     if (!answer.ok()) {
         Log::line(answer.error().description());
-    } else if (generation == m_generation) {
+    } else if (ticket.current()) {
         apply(answer.value());
         emit changed();
     }
@@ -51,13 +50,13 @@ void DevicescreenModel::revoke(qint64 id) {
     OrvelApi* client = api();
     if (!client)
         return;
-    const quint64 generation = ++m_generation;
+    const LoadTicket ticket = m_loads.start(this);
     m_myDeviceLoading = true;
     m_myDevice = session::placeholder();
     m_allDevices.clear();
     m_allDevicesLoading = true;
     emit changed();
-    store(client->revokeSession(id), generation, [this](const QJsonObject&) { load(); });
+    store(client->revokeSession(id), ticket, [this](const QJsonObject&) { load(); });
 }
 
 void DevicescreenModel::signOut() {

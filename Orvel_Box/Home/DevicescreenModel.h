@@ -1,4 +1,5 @@
 #pragma once
+#include "LoadTicket.h"
 #include "ScreenModel.h"
 #include "VariantList.h"
 #include "session.h"
@@ -10,8 +11,8 @@
 // The account's signed-in devices: this device, the service's session list, ending one
 // session and signing out. Loads each time the screen is shown.
 //
-// Every load and every revoke takes a new generation; an answer that comes back to a changed
-// generation was overtaken and is dropped, so a slow answer never overwrites a newer list.
+// Every load and every revoke takes a new ticket; an answer that comes back to a superseded
+// ticket was overtaken and is dropped, so a slow answer never overwrites a newer list.
 // A failed request is logged and leaves its block waiting.
 class DevicescreenModel : public ScreenModel {
     Q_OBJECT
@@ -48,7 +49,7 @@ class DevicescreenModel : public ScreenModel {
     void load();
     // Awaits one load's answer and hands it to `apply` unless a newer load or a revoke has
     // started since.
-    QCoro::Task<void> store(QCoro::Task<ApiResult> call, quint64 generation,
+    QCoro::Task<void> store(QCoro::Task<ApiResult> call, LoadTicket ticket,
                             std::function<void(const QJsonObject&)> apply);
     QVariantList allDevicesForQml() const { return variantList(m_allDevices); }
 
@@ -56,5 +57,5 @@ class DevicescreenModel : public ScreenModel {
     bool m_myDeviceLoading = true;
     QList<session> m_allDevices;
     bool m_allDevicesLoading = true;
-    quint64 m_generation = 0;
+    LoadTickets m_loads;
 };

@@ -74,14 +74,17 @@ QCoro::Task<void> GlobalHomeModel::fetchAccount() {
     const QPointer<OrvelApi> client = api();
     if (!client)
         co_return;
-    QPointer<GlobalHomeModel> self(this);
-    const ApiResult answer =
-        co_await client->request(QStringLiteral("/api/users/me"), QStringLiteral("GET"),
-                                 std::nullopt, QStringLiteral("application/json"), false);
-    if (!self)
+    const LoadTicket ticket = m_accountLoads.start(this);
+    const ApiResult answer = co_await client->getMe();
+    if (!ticket.alive())
         co_return;
     if (!answer.ok()) {
         Log::line(answer.error().description());
+        emit accountFinished(false);
+        co_return;
+    }
+    // An older answer (the home screen was shown again meanwhile) may be an earlier account's.
+    if (!ticket.current()) {
         emit accountFinished(false);
         co_return;
     }

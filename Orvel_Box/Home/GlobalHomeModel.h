@@ -1,4 +1,5 @@
 #pragma once
+#include "LoadTicket.h"
 #include "Preferences.h"
 #include "ScreenModel.h"
 
@@ -56,7 +57,7 @@ class GlobalHomeModel : public ScreenModel {
     void tickIntervalChanged();
     // Once a second while the frame is shown: time to re-read the clock.
     void ticked();
-    // An account fetch ended.
+    // An account fetch ended; false when it failed or a newer fetch overtook it.
     void accountFinished(bool ok);
 
   protected:
@@ -74,4 +75,5 @@ class GlobalHomeModel : public ScreenModel {
     bool m_meInformationLoading = true;
     int m_selectedUI = 0;
     QTimer m_ticker;
+    LoadTickets m_accountLoads;
 };

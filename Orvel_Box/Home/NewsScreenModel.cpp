@@ -6,10 +6,7 @@
 #include "Transport.h"
 #include "VariantList.h"
 
-#include <QCoroNetworkReply>
 #include <QJsonDocument>
-#include <QNetworkReply>
-#include <QPointer>
 
 namespace {
 constexpr int timeoutMs = 60000;
@@ -23,12 +20,6 @@ QString withoutTrailingSlashes(QString text) {
 QString& configuredHost() {
     static QString host = withoutTrailingSlashes(QString::fromUtf8(BuildConfig::contentUrl));
     return host;
-}
-
-// Errors below 200 are connection, proxy and TLS failures: no usable answer arrived, even
-// when a status line came before the connection broke.
-bool isTransportLevel(QNetworkReply::NetworkError e) {
-    return e > QNetworkReply::NoError && e < QNetworkReply::ContentAccessDenied;
 }
 } // namespace
 
@@ -63,20 +54,19 @@ void NewsScreenModel::dismiss() {
 }
 
 void NewsScreenModel::load() {
-    fetchNews(++m_generation);
+    fetchNews(m_loads.start(this));
 }
 
-QCoro::Task<void> NewsScreenModel::fetchNews(quint64 generation) {
-    QPointer<NewsScreenModel> self(this);
+QCoro::Task<void> NewsScreenModel::fetchNews(LoadTicket ticket) {
     const ApiResult answer = co_await fetchJSON(recordsAddress());
-    if (!self)
+    if (!ticket.alive())
         co_return;
     if (!answer.ok()) {
         Log::line(answer.error().description());
         emit loadFinished(false);
         co_return;
     }
-    if (generation != m_generation) {
+    if (!ticket.current()) {
         emit loadFinished(false);
         co_return;
     }
@@ -96,41 +86,21 @@ QCoro::Task<void> NewsScreenModel::fetchNews(quint64 generation) {
 }
 
 QCoro::Task<ApiResult> NewsScreenModel::fetchJSON(QString url) {
-    const QUrl address(url, QUrl::StrictMode);
-    if (!address.isValid() || address.isRelative())
-        co_return ApiError::of(OrvelApiError::invalidURL);
-    const QString scheme = address.scheme().toLower();
-    // Only HTTP answers can be judged; other schemes (file:, data:) are never opened.
-    if (scheme != u"http" && scheme != u"https")
-        co_return ApiError::of(OrvelApiError::invalidResponse);
-    if (address.host().isEmpty())
-        co_return ApiError::of(OrvelApiError::invalidURL);
-
-    QNetworkRequest request(address);
+    QNetworkRequest request(QUrl(url, QUrl::StrictMode));
     request.setTransferTimeout(timeoutMs);
     // Nothing secret travels with this request, so a redirect to another host is followed;
     // only a step down from HTTPS to HTTP is refused.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply* reply = Transport::shared()->get(request);
-    co_await qCoro(reply).waitForFinished(std::chrono::milliseconds(-1));
-    reply->deleteLater();
-
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const QNetworkReply::NetworkError error = reply->error();
-    if (isTransportLevel(error) || (!status.isValid() && error != QNetworkReply::NoError)) {
-        // Nothing here cancels a request, so a cancellation is the transfer time-out.
-        const QString description = error == QNetworkReply::OperationCanceledError
-                                        ? QStringLiteral("The request timed out.")
-                                        : reply->errorString();
-        co_return ApiError::transport(int(error), description);
-    }
-    if (!status.isValid())
-        co_return ApiError::of(OrvelApiError::invalidResponse);
-    if (status.toInt() < 200 || status.toInt() > 299)
-        co_return ApiError::http(status.toInt());
+    const Result<HttpAnswer> answer =
+        co_await Transport::send(Transport::shared(), request, "GET", std::nullopt);
+    if (!answer.ok())
+        co_return answer.error();
+    const int status = answer.value().status;
+    if (status < 200 || status > 299)
+        co_return ApiError::http(status);
     QJsonParseError parseError{};
-    const QJsonDocument doc = QJsonDocument::fromJson(reply->readAll(), &parseError);
+    const QJsonDocument doc = QJsonDocument::fromJson(answer.value().data, &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject())
         co_return ApiError::of(OrvelApiError::invalidResponse);
     co_return doc.object();

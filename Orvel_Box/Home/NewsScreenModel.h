@@ -1,4 +1,5 @@
 #pragma once
+#include "LoadTicket.h"
 #include "News.h"
 #include "OrvelApiError.h"
 #include "ScreenModel.h"
@@ -58,10 +59,10 @@ class NewsScreenModel : public ScreenModel {
     void appeared() override { load(); }
 
   private:
-    QCoro::Task<void> fetchNews(quint64 generation);
+    QCoro::Task<void> fetchNews(LoadTicket ticket);
 
     QList<News> m_news;
     bool m_isLoading = true;
     std::optional<News> m_selected;
-    quint64 m_generation = 0;
+    LoadTickets m_loads;
 };

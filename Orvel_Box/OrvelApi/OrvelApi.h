@@ -2,8 +2,10 @@
 #include "Multipart.h"
 #include "OrvelApiError.h"
 #include "RefreshCoordinator.h"
+#include "Transport.h"
 
 #include <QByteArray>
+#include <QCoroTask>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
@@ -12,7 +14,6 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QCoroTask>
 
 #include <functional>
 #include <optional>
@@ -37,8 +38,9 @@ struct ChatMemberChanges {
 // interface thread; errors are returned as values (see Result).
 class OrvelApi : public QObject {
     Q_OBJECT
-public:
-    using TokenUpdate = std::function<void(const QString& access, const std::optional<QString>& refresh)>;
+  public:
+    using TokenUpdate =
+        std::function<void(const QString& access, const std::optional<QString>& refresh)>;
     using LogoutCallback = std::function<void()>;
 
     OrvelApi(const QString& baseURL, std::optional<QString> accessToken,
@@ -56,10 +58,10 @@ public:
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
     int timeoutMs() const { return m_timeoutMs; }
 
-    QCoro::Task<ApiResult> request(QString path, QString method,
-                                   std::optional<QByteArray> body = std::nullopt,
-                                   std::optional<QString> contentType = QStringLiteral("application/json"),
-                                   bool skipAuth = false);
+    QCoro::Task<ApiResult>
+    request(QString path, QString method, std::optional<QByteArray> body = std::nullopt,
+            std::optional<QString> contentType = QStringLiteral("application/json"),
+            bool skipAuth = false);
     // Renews the token pair, or waits for the renewal already in flight.
     QCoro::Task<VoidResult> refreshTokens();
     // Sends the sign-out request, then drops the tokens whatever happened. Never fails. A
@@ -72,7 +74,7 @@ public:
 
     // How an HTTP answer is judged: an object below 400, the service's error message or the
     // bare status from 400 on.
-    static ApiResult classify(int status, const QByteArray& body) { return judge({status, body}); }
+    static ApiResult classify(int status, const QByteArray& body) { return judge(status, body); }
 
     // The description given to transport failures that mean "no network at all".
     static QString offlineDescription();
@@ -206,15 +208,11 @@ public:
     QCoro::Task<ApiResult> editMessage(qint64 messageId, QString text);
     QCoro::Task<ApiResult> deleteMessage(qint64 messageId);
 
-private:
-    struct HttpAnswer {
-        int status = 0;
-        QByteArray data;
-    };
+  private:
     using SendResult = Result<HttpAnswer>;
     QCoro::Task<SendResult> send(QString path, QString method, std::optional<QByteArray> body,
                                  std::optional<QString> contentType, bool skipAuth);
-    static ApiResult judge(const HttpAnswer& answer);
+    static ApiResult judge(int status, const QByteArray& data);
     void dropTokens();
     QCoro::Task<ApiResult> jsonRequest(QString path, QString method, QJsonObject body);
 

@@ -4,22 +4,21 @@
 
 #include <QPainter>
 #include <QPainterPath>
-#include <QPointer>
 
 void ImageLoader::load(const QUrl& url) {
-    const quint64 generation = ++m_generation;
+    const LoadTicket ticket = m_loads.start(this);
     m_loading = true;
     emit changed();
-    [](QPointer<ImageLoader> self, QUrl url, quint64 generation) -> QCoro::Task<void> {
+    [](ImageLoader* self, QUrl url, LoadTicket ticket) -> QCoro::Task<void> {
         const std::optional<QImage> img = co_await PhotoCache::instance().load(url);
         // A newer load for this view wins, whichever finishes last.
-        if (!self || self->m_generation != generation)
+        if (!ticket.current())
             co_return;
         if (img)
             self->m_image = *img;
         self->m_loading = false;
         emit self->changed();
-    }(this, url, generation);
+    }(this, url, ticket);
 }
 
 CachedAsyncImage::CachedAsyncImage(QQuickItem* parent) : QQuickPaintedItem(parent) {
@@ -60,9 +59,10 @@ void CachedAsyncImage::paint(QPainter* painter) {
     if (source.isNull() || box.isEmpty())
         return;
     if (m_scaled.size() != box) {
-        const QImage filled = source.scaled(box, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-        m_scaled = filled.copy((filled.width() - box.width()) / 2, (filled.height() - box.height()) / 2,
-                               box.width(), box.height());
+        const QImage filled =
+            source.scaled(box, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+        m_scaled = filled.copy((filled.width() - box.width()) / 2,
+                               (filled.height() - box.height()) / 2, box.width(), box.height());
     }
     painter->setRenderHint(QPainter::Antialiasing);
     QPainterPath clip;

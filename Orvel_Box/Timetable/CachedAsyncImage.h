@@ -1,4 +1,6 @@
 #pragma once
+#include "LoadTicket.h"
+
 #include <QImage>
 #include <QObject>
 #include <QQuickPaintedItem>
@@ -11,7 +13,7 @@ class ImageLoader : public QObject {
     QML_ELEMENT
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY changed)
     Q_PROPERTY(bool hasImage READ hasImage NOTIFY changed)
-public:
+  public:
     using QObject::QObject;
     bool isLoading() const { return m_loading; }
     bool hasImage() const { return !m_image.isNull(); }
@@ -19,11 +21,11 @@ public:
     // A failed load keeps the previous picture.
     Q_INVOKABLE void load(const QUrl& url);
 
-signals:
+  signals:
     void changed();
 
-private:
-    quint64 m_generation = 0;
+  private:
+    LoadTickets m_loads;
     QImage m_image;
     bool m_loading = false;
 };
@@ -38,7 +40,7 @@ class CachedAsyncImage : public QQuickPaintedItem {
     Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY radiusChanged)
     Q_PROPERTY(bool ready READ ready NOTIFY loaderChanged)
     Q_PROPERTY(bool loading READ loading NOTIFY loaderChanged)
-public:
+  public:
     explicit CachedAsyncImage(QQuickItem* parent = nullptr);
     QUrl url() const { return m_url; }
     void setUrl(const QUrl& url);
@@ -48,15 +50,15 @@ public:
     bool loading() const { return m_loader.isLoading(); }
     void paint(QPainter* painter) override;
 
-signals:
+  signals:
     void urlChanged();
     void radiusChanged();
     void loaderChanged();
 
-protected:
+  protected:
     void componentComplete() override;
 
-private:
+  private:
     ImageLoader m_loader;
     QUrl m_url;
     qreal m_radius = 0;

@@ -5,11 +5,9 @@
 
 #include <QCoreApplication>
 #include <QCoroFuture>
-#include <QCoroNetworkReply>
 #include <QCoroSignal>
 #include <QNetworkAccessManager>
 #include <QNetworkDiskCache>
-#include <QNetworkReply>
 #include <QPointer>
 #include <QPromise>
 #include <QStandardPaths>
@@ -23,7 +21,6 @@ QFuture<QImage> decodeAsync(QByteArray data) {
         return img;
     });
 }
-
 
 void logFailure(const QString& description) {
     Log::line(QStringLiteral("Ошибка загрузки изображения: %1").arg(description));
@@ -111,8 +108,7 @@ QCoro::Task<std::optional<QImage>> PhotoCache::fromDiskOrNetwork(QUrl url) {
 }
 
 QCoro::Task<std::optional<QImage>> PhotoCache::fetch(QUrl url) {
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != u"http" && scheme != u"https")) {
+    if (Transport::refusal(url)) {
         logFailure(QStringLiteral("unsupported URL"));
         co_return std::nullopt;
     }
@@ -122,25 +118,19 @@ QCoro::Task<std::optional<QImage>> PhotoCache::fetch(QUrl url) {
     req.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     ++m_fetches;
     QPointer<PhotoCache> self(this);
-    QNetworkReply* reply = m_nam->get(req);
-    co_await qCoro(reply).waitForFinished(std::chrono::milliseconds(-1));
-    reply->deleteLater();
+    const Result<HttpAnswer> answer = co_await Transport::send(m_nam, req, "GET", std::nullopt);
     if (!self)
         co_return std::nullopt;
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError && status == 0) {
-        logFailure(reply->error() == QNetworkReply::OperationCanceledError
-                       ? QStringLiteral("The request timed out.")
-                       : reply->errorString());
+    if (!answer.ok()) {
+        logFailure(answer.error().description());
         co_return std::nullopt;
     }
-    if (status >= 300) {
-        logFailure(QStringLiteral("HTTP Error: %1").arg(status));
+    if (answer.value().status >= 300) {
+        logFailure(ApiError::http(answer.value().status).description());
         co_return std::nullopt;
     }
-    const QByteArray data = reply->readAll();
-    store(url, data, reply->rawHeaderPairs());
-    const QImage img = co_await decodeAsync(data);
+    store(url, answer.value().data, answer.value().headers);
+    const QImage img = co_await decodeAsync(answer.value().data);
     if (!self)
         co_return std::nullopt;
     if (img.isNull()) {

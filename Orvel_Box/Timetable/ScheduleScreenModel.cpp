@@ -4,19 +4,11 @@
 #include "Log.h"
 #include "WorkModeStore.h"
 
-#include <QNetworkReply>
-
 namespace {
-// The coordinator (and its client) went away while a call was out.
-ApiError clientGone() {
-    return ApiError::transport(QNetworkReply::OperationCanceledError,
-                               QStringLiteral("Operation canceled"));
-}
-
 // The text stored under `key`; a value that is not text reads as "".
 QCoro::Task<Result<QString>> readStoredValue(QPointer<OrvelApi> client, WorkModeStore::Key key) {
     if (!client)
-        co_return clientGone();
+        co_return ApiError::clientGone();
     const Result<std::optional<QString>> stored = co_await WorkModeStore::read(client, key);
     if (!stored.ok())
         co_return stored.error();
@@ -117,7 +109,7 @@ void ScheduleScreenModel::reloadWeek() {
     tick();
     setWeekState(true, m_modeRequired);
     setSelectedDay(m_weekOffset == 0 ? WeekCalendar::todayIndex(m_clock()) : 0);
-    loadTimetable(++m_generation, m_weekOffset);
+    loadTimetable(m_loads.start(this), m_weekOffset);
 }
 
 bool ScheduleScreenModel::page(int offset) {
@@ -159,29 +151,26 @@ void ScheduleScreenModel::showWeek(Week week) {
     refreshLessons();
 }
 
-QCoro::Task<void> ScheduleScreenModel::loadTimetable(quint64 generation, int offset) {
-    QPointer<ScheduleScreenModel> self(this);
-    const bool shown = co_await fetchAndShow(generation, offset);
-    if (self)
+QCoro::Task<void> ScheduleScreenModel::loadTimetable(LoadTicket ticket, int offset) {
+    const bool shown = co_await fetchAndShow(ticket, offset);
+    if (ticket.alive())
         emit loadFinished(shown);
 }
 
-QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(quint64 generation, int offset) {
-    QPointer<ScheduleScreenModel> self(this);
+QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(LoadTicket ticket, int offset) {
     // A load that a newer one has overtaken writes nothing.
-    auto stale = [&] { return self->m_generation != generation; };
     const QPointer<OrvelApi> client = api();
     if (!client)
         co_return false;
 
     const Result<std::optional<QString>> workMode = co_await storedWorkMode(client);
-    if (!self) // the screen is gone, and with it whoever would care
+    if (!ticket.alive()) // the screen is gone, and with it whoever would care
         co_return false;
     if (!workMode.ok()) {
         Log::line(workMode.error().description());
         co_return false;
     }
-    if (stale())
+    if (!ticket.current())
         co_return false;
     if (!workMode.value()) {
         setWeekState(true, true);
@@ -190,13 +179,13 @@ QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(quint64 generation, int offs
     setWeekState(true, false);
 
     Result<Week> week = co_await fetchWeek(client, *workMode.value(), offset);
-    if (!self)
+    if (!ticket.alive())
         co_return false;
     if (!week.ok()) {
         Log::line(week.error().description());
         co_return false;
     }
-    if (stale())
+    if (!ticket.current())
         co_return false;
     showWeek(std::move(week.value()));
     co_return true;
@@ -228,7 +217,7 @@ ScheduleScreenModel::fetchWeek(QPointer<OrvelApi> client, QString workMode, int 
         if (!group.ok())
             co_return group.error();
         if (!client)
-            co_return clientGone();
+            co_return ApiError::clientGone();
         answer = co_await client->getWeekSchedule(faculty.value(), group.value(), offset);
         week.mode = QStringLiteral("student");
     } else {
@@ -237,7 +226,7 @@ ScheduleScreenModel::fetchWeek(QPointer<OrvelApi> client, QString workMode, int 
         if (!teacher.ok())
             co_return teacher.error();
         if (!client)
-            co_return clientGone();
+            co_return ApiError::clientGone();
         answer = co_await client->getTeacherSchedule(teacher.value(), offset);
         week.mode = QStringLiteral("teacher");
     }

@@ -1,4 +1,5 @@
 #pragma once
+#include "LoadTicket.h"
 #include "Schedule.h"
 #include "ScreenModel.h"
 #include "WeekCalendar.h"
@@ -9,8 +10,8 @@
 // The timetable screen: one week of the user's group or teacher, paged from 30 weeks back to
 // one week ahead, grouped by weekday on the device. Every showing reloads the shown week.
 //
-// Only the newest load writes its result: each load carries a generation number, and a load
-// that finishes after a newer one started is dropped, whatever order the answers come in.
+// Only the newest load writes its result: each load carries a ticket, and a load that
+// finishes after a newer one started is dropped, whatever order the answers come in.
 class ScheduleScreenModel : public ScreenModel {
     Q_OBJECT
     QML_ELEMENT
@@ -89,8 +90,8 @@ class ScheduleScreenModel : public ScreenModel {
         QString mode;
         QList<Schedule> lessons;
     };
-    QCoro::Task<void> loadTimetable(quint64 generation, int offset);
-    QCoro::Task<bool> fetchAndShow(quint64 generation, int offset);
+    QCoro::Task<void> loadTimetable(LoadTicket ticket, int offset);
+    QCoro::Task<bool> fetchAndShow(LoadTicket ticket, int offset);
     static QCoro::Task<Result<std::optional<QString>>> storedWorkMode(QPointer<OrvelApi> client);
     static QCoro::Task<Result<Week>> fetchWeek(QPointer<OrvelApi> client, QString workMode,
                                                int offset);
@@ -101,7 +102,7 @@ class ScheduleScreenModel : public ScreenModel {
     void refreshState();
 
     WeekCalendar::Clock m_clock = WeekCalendar::systemNow;
-    quint64 m_generation = 0;
+    LoadTickets m_loads;
     int m_selectedDay = 0;
     int m_weekOffset = 0;
     bool m_loading = true;

@@ -26,24 +26,23 @@ QString TeacherViewInfoModel::sourceLine() {
 }
 
 void TeacherViewInfoModel::appeared() {
-    if (m_isLoading && !m_inFlight)
-        load();
+    load();
 }
 
 QCoro::Task<void> TeacherViewInfoModel::load() {
     QPointer<OrvelApi> client = api();
     if (!client)
         co_return;
-    QPointer<TeacherViewInfoModel> self(this);
-    m_inFlight = true;
+    const LoadTicket ticket = m_loads.start(this);
     const ApiResult answer = co_await client->getTeacher(m_teacherName);
-    if (!self)
+    if (!ticket.alive())
         co_return;
-    m_inFlight = false;
     if (!answer.ok()) {
         Log::line(answer.error().description());
         co_return;
     }
+    if (!ticket.current())
+        co_return;
     m_tech = teacherFromMap(Json::object(answer.value(), QStringLiteral("teacher")));
     m_isLoading = false;
     emit changed();

@@ -1,13 +1,14 @@
 #pragma once
+#include "LoadTicket.h"
 #include "Schedule.h"
 #include "ScreenModel.h"
 
 #include <QCoroTask>
 #include <QUrl>
 
-// The teacher card: looks the teacher up by the short name a lesson carries. The look-up runs
-// when the card is first shown; after a failure the card keeps waiting and tries again the
-// next time it is shown.
+// The teacher card: looks the teacher up by the short name a lesson carries, each time the card
+// is shown (the newest look-up is the one shown). After a failure the card keeps what it had,
+// waiting if it had nothing, until the next showing tries again.
 class TeacherViewInfoModel : public ScreenModel {
     Q_OBJECT
     QML_ELEMENT
@@ -44,5 +45,5 @@ class TeacherViewInfoModel : public ScreenModel {
     QString m_teacherName;
     teacherInfo m_tech;
     bool m_isLoading = true;
-    bool m_inFlight = false;
+    LoadTickets m_loads;
 };

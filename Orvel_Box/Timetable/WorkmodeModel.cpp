@@ -112,10 +112,10 @@ void WorkmodeModel::load() {
 }
 
 QCoro::Task<void> WorkmodeModel::runLoad() {
-    QPointer<WorkmodeModel> self(this);
-    // Each step needs the model and its coordinator still there.
+    const LoadTicket ticket = m_loads.start(this);
+    // Each step needs this load still the newest and the coordinator still there.
     const auto api = [&]() -> OrvelApi* {
-        return self && self->m_co ? self->m_co->api() : nullptr;
+        return ticket.current() && m_co ? m_co->api() : nullptr;
     };
     if (!api())
         co_return;
@@ -184,7 +184,7 @@ void WorkmodeModel::chooseFaculty(int id) {
     set(m_selectedFaculty, id);
     if (id == -1) {
         // A group load still out belongs to a faculty no longer chosen.
-        ++m_groupGeneration;
+        m_groupLoads.invalidate();
         set(m_groupsOpened, false);
         return;
     }
@@ -203,12 +203,11 @@ void WorkmodeModel::chooseTeacher(int id) {
 }
 
 QCoro::Task<void> WorkmodeModel::runGroupLoad(QString faculty) {
-    QPointer<WorkmodeModel> self(this);
     if (!m_co || !m_co->api())
         co_return;
-    const quint64 generation = ++m_groupGeneration;
+    const LoadTicket ticket = m_groupLoads.start(this);
     const auto groups = co_await answerOf(m_co->api()->getGroups(faculty));
-    if (!groups || !self || generation != m_groupGeneration)
+    if (!groups || !ticket.current())
         co_return;
     m_groups->setItems(groupOptions(*groups));
     set(m_selectedGroup, -1);

@@ -1,5 +1,6 @@
 #pragma once
 #include "CO.h"
+#include "LoadTicket.h"
 #include "OptionFilterModel.h"
 
 #include <QCoroTask>
@@ -94,7 +95,8 @@ class WorkmodeModel : public QObject {
     bool m_isLoading = true;
     bool m_buttonVisible = false;
     bool m_buttonSaving = false;
-    // Counts group loads: only the one asked for last may set the groups, whatever the order
-    // the answers come in, so the groups shown always belong to the faculty shown.
-    quint64 m_groupGeneration = 0;
+    LoadTickets m_loads;
+    // Only the group load asked for last may set the groups, whatever the order the answers
+    // come in, so the groups shown always belong to the faculty shown.
+    LoadTickets m_groupLoads;
 };

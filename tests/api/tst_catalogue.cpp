@@ -363,7 +363,7 @@ QStringList declaredOperations() {
         return {};
     const QString text = QString::fromUtf8(f.readAll());
     const qsizetype from = text.indexOf(QStringLiteral("Endpoint catalogue"));
-    const qsizetype to = text.indexOf(QStringLiteral("\nprivate:"), from);
+    const qsizetype to = text.indexOf(QRegularExpression(QStringLiteral(R"(\n\s*private:)")), from);
     if (from < 0 || to < 0)
         return {};
     static const QRegularExpression decl(QStringLiteral(R"(QCoro::Task<\w+>\s+(\w+)\s*\()"));

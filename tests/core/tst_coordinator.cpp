@@ -16,13 +16,16 @@ class TestCoordinator : public QObject {
     static bool settles(CO& co) {
         return detail::spinUntil([&] { return co.appState() != CO::appStates::loading; }, 10000);
     }
-    std::optional<QString> stored(const char* key) const { return store->read(QString::fromLatin1(key)); }
+    std::optional<QString> stored(const char* key) const {
+        return store->read(QString::fromLatin1(key));
+    }
 
-private slots:
+  private slots:
     void init() {
         server = std::make_unique<standin::Server>();
         QVERIFY(server->listen());
-        store = std::make_shared<TokenStore>(dir.filePath(QStringLiteral("tokens-%1.ini").arg(QTest::currentTestFunction())));
+        store = std::make_shared<TokenStore>(
+            dir.filePath(QStringLiteral("tokens-%1.ini").arg(QTest::currentTestFunction())));
         QFile::remove(store->filePath());
     }
     void cleanup() { server.reset(); }
@@ -42,7 +45,8 @@ private slots:
 
     void validTokensGoHome() {
         QString refresh;
-        store->write(QStringLiteral("access_token"), server->issueTokens(QStringLiteral("student"), &refresh));
+        store->write(QStringLiteral("access_token"),
+                     server->issueTokens(QStringLiteral("student"), &refresh));
         store->write(QStringLiteral("refresh_token"), refresh);
         CO co(server->baseUrl(), store);
         QVERIFY(settles(co));
@@ -74,14 +78,34 @@ private slots:
         QCOMPARE(co.appState(), CO::appStates::login);
         QVERIFY(!stored(TokenStore::accessKey));
         QVERIFY(!stored(TokenStore::refreshKey));
-        QVERIFY(log.contains(QStringLiteral("Ошибка при проверке авторизации: Token refresh failed;")));
+        QVERIFY(
+            log.contains(QStringLiteral("Ошибка при проверке авторизации: Token refresh failed;")));
     }
 
-    void unreachableNetworkIsOffline() {
-        CO co(QStringLiteral("http://orvel-box-test.invalid"), store);
+    // Only a missing network is "offline", a screen with no way out; a service that merely
+    // says the word sends the user to sign in.
+    void offlineOnlyWithoutNetwork_data() {
+        QTest::addColumn<bool>("network");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("no network") << false << "offline";
+        QTest::newRow("service says offline") << true << "login";
+    }
+    void offlineOnlyWithoutNetwork() {
+        QFETCH(bool, network);
+        QFETCH(QString, state);
+        standin::Fault f;
+        f.status = 503;
+        f.body = R"({"error":"Service offline"})";
+        server->setFault(QStringLiteral("GET"), QStringLiteral("/api/users/me"), f);
+        LogCapture log;
+        CO co(network ? server->baseUrl() : QStringLiteral("http://orvel-box-test.invalid"), store);
         QVERIFY(settles(co));
-        QCOMPARE(co.appState(), CO::appStates::offline);
-        QCOMPARE(co.stateName(), QStringLiteral("offline"));
+        QCOMPARE(co.stateName(), state);
+        if (network)
+            QCOMPARE(
+                log.lines.last(),
+                QStringLiteral(
+                    "Ошибка при проверке авторизации: API Error: Service offline (Code: 503);"));
     }
 
     void logoutEndsInLogin_data() {
@@ -92,7 +116,8 @@ private slots:
     void logoutEndsInLogin() {
         QFETCH(bool, serviceDown);
         QString refresh;
-        store->write(QStringLiteral("access_token"), server->issueTokens(QStringLiteral("student"), &refresh));
+        store->write(QStringLiteral("access_token"),
+                     server->issueTokens(QStringLiteral("student"), &refresh));
         store->write(QStringLiteral("refresh_token"), refresh);
         CO co(server->baseUrl(), store);
         QVERIFY(settles(co));

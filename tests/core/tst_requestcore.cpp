@@ -14,13 +14,14 @@ class TestRequestCore : public QObject {
 
     ApiResult call(OrvelApi& api, const QString& path, bool skipAuth = false,
                    const QString& method = QStringLiteral("GET")) {
-        auto r = await(api.request(path, method, std::nullopt, QStringLiteral("application/json"), skipAuth));
+        auto r = await(
+            api.request(path, method, std::nullopt, QStringLiteral("application/json"), skipAuth));
         if (!r)
             return ApiError::transport(-1, QStringLiteral("test: no answer in time"));
         return *r;
     }
 
-private slots:
+  private slots:
     void init() {
         server = std::make_unique<standin::Server>();
         QVERIFY(server->listen());
@@ -79,7 +80,8 @@ private slots:
         QFETCH(QString, token);
         QFETCH(bool, skipAuth);
         QFETCH(QByteArray, expectedAuth);
-        OrvelApi api(server->baseUrl(), token.isNull() ? std::nullopt : std::optional(token), std::nullopt);
+        OrvelApi api(server->baseUrl(), token.isNull() ? std::nullopt : std::optional(token),
+                     std::nullopt);
         call(api, QStringLiteral("/api/probe"), skipAuth, QStringLiteral("POST"));
         const auto log = server->requests();
         QCOMPARE(log.size(), 1);
@@ -113,15 +115,20 @@ private slots:
         QTest::newRow("204 no content") << 204 << QByteArray() << "Invalid Response";
         QTest::newRow("404 string error") << 404 << QByteArray("{\"error\":\"Группа не найдена\"}")
                                           << "API Error: Группа не найдена (Code: 404)";
-        QTest::newRow("500 html") << 500 << QByteArray("<html><body>oops</body></html>") << "HTTP Error: 500";
-        QTest::newRow("400 numeric error") << 400 << QByteArray("{\"error\":5}") << "HTTP Error: 400";
+        QTest::newRow("500 html") << 500 << QByteArray("<html><body>oops</body></html>")
+                                  << "HTTP Error: 500";
+        QTest::newRow("400 numeric error")
+            << 400 << QByteArray("{\"error\":5}") << "HTTP Error: 400";
         QTest::newRow("400 empty object") << 400 << QByteArray("{}") << "HTTP Error: 400";
-        QTest::newRow("403 no error key") << 403 << QByteArray("{\"message\":\"no\"}") << "HTTP Error: 403";
-        QTest::newRow("422 error and more") << 422 << QByteArray("{\"error\":\"bad\",\"field\":\"x\"}")
-                                            << "API Error: bad (Code: 422)";
+        QTest::newRow("403 no error key")
+            << 403 << QByteArray("{\"message\":\"no\"}") << "HTTP Error: 403";
+        QTest::newRow("422 error and more")
+            << 422 << QByteArray("{\"error\":\"bad\",\"field\":\"x\"}")
+            << "API Error: bad (Code: 422)";
         QTest::newRow("503 array") << 503 << QByteArray("[\"error\"]") << "HTTP Error: 503";
-        QTest::newRow("401 without refresh token") << 401 << QByteArray("{\"error\":\"Unauthorized\"}")
-                                                   << "API Error: Unauthorized (Code: 401)";
+        QTest::newRow("401 without refresh token")
+            << 401 << QByteArray("{\"error\":\"Unauthorized\"}")
+            << "API Error: Unauthorized (Code: 401)";
     }
     void classification() {
         QFETCH(int, status);
@@ -132,7 +139,8 @@ private slots:
         f.body = body;
         server->setFault(QStringLiteral("GET"), QStringLiteral("/api/probe"), f);
         int logouts = 0;
-        OrvelApi api(server->baseUrl(), QStringLiteral("tok"), std::nullopt, {}, [&] { ++logouts; });
+        OrvelApi api(server->baseUrl(), QStringLiteral("tok"), std::nullopt, {},
+                     [&] { ++logouts; });
         const ApiResult r = call(api, QStringLiteral("/api/probe"));
         QCOMPARE(r.ok() ? QStringLiteral("ok") : r.error().description(), expected);
         if (!r.ok() && !r.error().isTransport() && r.error().status >= 0)
@@ -177,29 +185,60 @@ private slots:
         QVERIFY(!r.ok());
         QVERIFY2(r.error().isTransport(), qPrintable(r.error().description()));
         QVERIFY(!r.error().description().isEmpty());
-        QVERIFY(!r.error().description().contains(QStringLiteral("offline")));
+        QVERIFY(!r.error().isOffline());
+        QVERIFY(!r.error().isClientGone());
+        if (kind == 0)
+            QCOMPARE(r.error().description(), QStringLiteral("The request timed out."));
         QVERIFY(t.elapsed() < 4000);
         QCOMPARE(api.accessToken(), std::optional<QString>(QStringLiteral("tok")));
     }
 
-    void refusedConnectionIsNotOffline() {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const quint16 port = probe.serverPort();
-        probe.close();
-        OrvelApi api(QStringLiteral("http://127.0.0.1:%1").arg(port), std::nullopt, std::nullopt);
-        const ApiResult r = call(api, QStringLiteral("/api/users/me"));
-        QVERIFY(!r.ok());
-        QVERIFY(r.error().isTransport());
-        QVERIFY(!r.error().description().contains(QStringLiteral("offline")));
+    // What a failure means travels as its kind; only the offline kind carries the wording the
+    // start-up check shows.
+    void transportKinds_data() {
+        QTest::addColumn<int>("situation"); // 0 unknown host, 1 closed port, 2 and 3 client gone
+        QTest::addColumn<int>("cause");
+        QTest::newRow("unknown host") << 0 << int(ApiError::Cause::offline);
+        QTest::newRow("refused connection") << 1 << int(ApiError::Cause::other);
+        QTest::newRow("client gone while out") << 2 << int(ApiError::Cause::clientGone);
+        QTest::newRow("client gone during a refresh") << 3 << int(ApiError::Cause::clientGone);
     }
-
-    void unknownHostIsOffline() {
-        OrvelApi api(QStringLiteral("http://orvel-box-test.invalid"), std::nullopt, std::nullopt);
-        const ApiResult r = call(api, QStringLiteral("/api/users/me"));
-        QVERIFY(!r.ok());
-        QVERIFY(r.error().isTransport());
-        QVERIFY(r.error().description().contains(QStringLiteral("offline")));
+    void transportKinds() {
+        QFETCH(int, situation);
+        QFETCH(int, cause);
+        QString base = server->baseUrl();
+        if (situation == 0)
+            base = QStringLiteral("http://orvel-box-test.invalid");
+        QTcpServer probe;
+        if (situation == 1) {
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            base = QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort());
+            probe.close();
+        }
+        // The client goes away while the slow exchange is out: the request itself, or the
+        // refresh its 401 started.
+        const QString slowMethod = situation == 2 ? QStringLiteral("GET") : QStringLiteral("POST");
+        const QString slowPath =
+            situation == 2 ? QStringLiteral("/api/users/me") : QStringLiteral("/api/auth/refresh");
+        Fault slow;
+        slow.delayMs = 300;
+        server->setFault(slowMethod, slowPath, slow);
+        auto api = std::make_unique<OrvelApi>(base, QStringLiteral("stale"), QStringLiteral("ref"));
+        auto pending = api->request(QStringLiteral("/api/users/me"), QStringLiteral("GET"),
+                                    std::nullopt, QStringLiteral("application/json"), false);
+        if (situation >= 2) {
+            QVERIFY(
+                detail::spinUntil([&] { return server->count(slowMethod, slowPath) == 1; }, 5000));
+            api.reset();
+        }
+        const auto r = await(std::move(pending));
+        QVERIFY(r && !r->ok());
+        const ApiError& e = r->error();
+        QVERIFY(e.isTransport());
+        QCOMPARE(int(e.cause), cause);
+        QCOMPARE(e.isOffline(), cause == int(ApiError::Cause::offline));
+        QCOMPARE(e.isClientGone(), cause == int(ApiError::Cause::clientGone));
+        QCOMPARE(e.description().contains(QStringLiteral("offline")), e.isOffline());
     }
 
     void sameOriginRedirectIsFollowed() {

@@ -9,14 +9,18 @@
 using standin::Fault;
 
 namespace {
-QByteArray png(QColor c, QSize size = {64, 48}) {
+QByteArray picture(QColor c, const char* format, QSize size) {
     QImage img(size, QImage::Format_RGB32);
     img.fill(c);
     QByteArray bytes;
     QBuffer buf(&bytes);
     buf.open(QIODevice::WriteOnly);
-    img.save(&buf, "PNG");
+    img.save(&buf, format);
     return bytes;
+}
+
+QByteArray png(QColor c, QSize size = {64, 48}) {
+    return picture(c, "PNG", size);
 }
 } // namespace
 
@@ -95,19 +99,29 @@ class TestPhotoCache : public QObject {
     void failures_data() {
         QTest::addColumn<QString>("url"); // relative ones are put on the server
         QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("cutShort"); // the connection closes halfway through a picture
         QTest::addColumn<int>("expectedRequests");
-        QTest::newRow("not found") << "/photos/missing.png" << 404 << 1;
-        QTest::newRow("server error") << "/photos/err.png" << 500 << 1;
-        QTest::newRow("empty address") << "" << 0 << 0;
-        QTest::newRow("file address") << "file:///etc/hostname" << 0 << 0;
-        QTest::newRow("junk") << "::not a url::" << 0 << 0;
+        QTest::newRow("not found") << "/photos/missing.png" << 404 << false << 1;
+        QTest::newRow("server error") << "/photos/err.png" << 500 << false << 1;
+        // A picture cut short still half-decodes; it must be neither shown nor kept.
+        QTest::newRow("cut short") << "/photos/cut.jpg" << 200 << true << 1;
+        QTest::newRow("empty address") << "" << 0 << false << 0;
+        QTest::newRow("no host") << "http:///photos/a.png" << 0 << false << 0;
+        QTest::newRow("file address") << "file:///etc/hostname" << 0 << false << 0;
+        QTest::newRow("junk") << "::not a url::" << 0 << false << 0;
     }
     void failures() {
         QFETCH(QString, url);
         QFETCH(int, status);
+        QFETCH(bool, cutShort);
         QFETCH(int, expectedRequests);
+        Fault f;
+        f.status = status;
+        f.body = cutShort ? picture(Qt::red, "JPEG", {640, 480}) : QByteArray("{\"error\":\"no\"}");
+        f.contentType = "image/jpeg";
+        f.dropMidBody = cutShort;
         if (status)
-            serve(url, QByteArray("{\"error\":\"no\"}"), status);
+            server->setFault(QStringLiteral("GET"), url, f);
         PhotoCache cache(dir->path());
         LogCapture log;
         const QUrl target = url.startsWith(u'/') ? at(url) : QUrl(url);
@@ -116,6 +130,14 @@ class TestPhotoCache : public QObject {
         QCOMPARE(log.lines.size(), 1);
         QVERIFY(log.lines.first().startsWith(QStringLiteral("Ошибка загрузки изображения: ")));
         QCOMPARE(server->requests().size(), expectedRequests);
+        if (!cutShort)
+            return;
+        server->clearFaults();
+        serve(url, picture(Qt::blue, "JPEG", {640, 480}));
+        PhotoCache restarted(dir->path());
+        const auto again = await(restarted.load(target));
+        QVERIFY(again && *again);
+        QCOMPARE(restarted.networkFetches(), 1);
     }
 
     // Several cards showing the same photos: each address is fetched once, and every show
