@@ -95,6 +95,8 @@ FocusScope {
 
                 AbstractButton {
                     id: eye
+                    // Qt Quick Controls 6.4 buttons list a press action for screen readers but ignore it.
+                    function accessiblePressAction() { clicked() }
                     objectName: "eyeButton"
                     visible: root.isSecure
                     focusPolicy: Qt.NoFocus

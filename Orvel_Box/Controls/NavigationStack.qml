@@ -26,6 +26,8 @@ Item {
 
         AbstractButton {
             id: back
+            // Qt Quick Controls 6.4 buttons list a press action for screen readers but ignore it.
+            function accessiblePressAction() { clicked() }
             objectName: "backButton"
             visible: stack.depth > 1
             anchors.left: parent.left

@@ -36,6 +36,8 @@ Popup {
         }
         AbstractButton {
             objectName: "sheetClose"
+            // Qt Quick Controls 6.4 buttons list a press action for screen readers but ignore it.
+            function accessiblePressAction() { clicked() }
             visible: root.showsCloseButton
             anchors.top: parent.top
             anchors.right: parent.right

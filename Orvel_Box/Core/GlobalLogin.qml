@@ -76,6 +76,8 @@ Rectangle {
 
                 Button {
                     id: signIn
+                    // Qt Quick Controls 6.4 buttons list a press action for screen readers but ignore it.
+                    function accessiblePressAction() { clicked() }
                     objectName: "signInButton"
                     anchors.horizontalCenter: parent.horizontalCenter
                     visible: !model.loading

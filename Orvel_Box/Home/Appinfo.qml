@@ -46,6 +46,7 @@ Item {
                         font.pixelSize: Theme.title
                         font.bold: true
                         Accessible.role: Accessible.Heading
+                        Accessible.name: text
                     }
                     Centred {
                         objectName: "versionLine"
@@ -81,6 +82,7 @@ Item {
                 font.weight: Font.DemiBold
                 Layout.topMargin: 8
                 Accessible.role: Accessible.Heading
+                Accessible.name: text
             }
 
             Repeater {

@@ -75,6 +75,8 @@ Item {
 
             AbstractButton {
                 id: signOut
+                // Qt Quick Controls 6.4 buttons list a press action for screen readers but ignore it.
+                function accessiblePressAction() { clicked() }
                 objectName: "signOutButton"
                 text: "Выйти из аккаунта"
                 Accessible.name: text
@@ -180,6 +182,8 @@ Item {
             }
             AbstractButton {
                 id: revokeButton
+                // Qt Quick Controls 6.4 buttons list a press action for screen readers but ignore it.
+                function accessiblePressAction() { clicked() }
                 objectName: "revokeButton"
                 text: "Выйти"
                 hoverEnabled: true

@@ -69,6 +69,7 @@ FocusScope {
                 font.bold: true
                 color: Theme.label
                 Accessible.role: Accessible.Heading
+                Accessible.name: text
             }
         }
         footer: Item { height: root.margin }
@@ -193,6 +194,7 @@ FocusScope {
                 font.weight: Font.DemiBold
                 color: Theme.white
                 Accessible.role: Accessible.Heading
+                Accessible.name: text
             }
         }
         Loader {

@@ -101,6 +101,8 @@ FocusScope {
                     spacing: 4
                     AbstractButton {
                         objectName: "previousWeek"
+                        // Qt Quick Controls 6.4 buttons list a press action for screen readers but ignore it.
+                        function accessiblePressAction() { clicked() }
                         anchors.verticalCenter: parent.verticalCenter
                         implicitWidth: 20
                         implicitHeight: 20
@@ -131,6 +133,8 @@ FocusScope {
                     }
                     AbstractButton {
                         objectName: "nextWeek"
+                        // Qt Quick Controls 6.4 buttons list a press action for screen readers but ignore it.
+                        function accessiblePressAction() { clicked() }
                         anchors.verticalCenter: parent.verticalCenter
                         implicitWidth: 20
                         implicitHeight: 20

@@ -8,6 +8,8 @@ import OrvelBox.Timetable
 // owner keeps the choice: it binds `selectedID` and stores the id that `changed` hands it.
 AbstractButton {
     id: root
+    // Qt Quick Controls 6.4 buttons list a press action for screen readers but ignore it.
+    function accessiblePressAction() { clicked() }
     property OptionList options
     property int selectedID: -1
     // The teacher picker: a search field above the list.

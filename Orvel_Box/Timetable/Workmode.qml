@@ -130,6 +130,8 @@ Item {
 
     AbstractButton {
         id: saveButton
+        // Qt Quick Controls 6.4 buttons list a press action for screen readers but ignore it.
+        function accessiblePressAction() { clicked() }
         objectName: "saveButton"
         visible: workmode.buttonVisible
         anchors.left: parent.left

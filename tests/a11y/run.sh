@@ -16,6 +16,7 @@ wait_for() {
 
 if [ "${1:-}" = --inside ]; then
   app="$2" work="$3"
+  touch "$work/inside"
   export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
   export XDG_CACHE_HOME="$work/home/.cache" XDG_RUNTIME_DIR="$work/runtime"
   mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
@@ -56,5 +57,13 @@ standin_pid=$!
 answering() { "$python" -c 'import socket,sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), 1)' "$port"; }
 wait_for 100 answering || { echo "the stand-in did not start:"; cat "$work/standin.log"; exit 1; }
 
-timeout -k 5 200 xvfb-run -a -s "-screen 0 1280x800x24" \
-  dbus-run-session -- "$0" --inside "$app" "$work"
+# Xvfb now and then fails to take a display when other tests start servers at the same moment:
+# a run that never got inside is tried again.
+for attempt in 1 2 3; do
+  timeout -k 5 200 xvfb-run -a -s "-screen 0 1280x800x24" \
+    dbus-run-session -- "$0" --inside "$app" "$work"
+  status=$?
+  [ -e "$work/inside" ] && exit "$status"
+  echo "the display did not start (attempt $attempt)"
+done
+exit 1
