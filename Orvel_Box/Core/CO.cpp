@@ -73,7 +73,8 @@ QCoro::Task<void> CO::checkAuth() {
         setAppState(appStates::home);
         co_return;
     }
-    Log::line(QStringLiteral("Ошибка при проверке авторизации: %1;").arg(r.error().description()));
+    Log::line(Log::session(),
+              QStringLiteral("Ошибка при проверке авторизации: %1;").arg(r.error().description()));
     setAppState(r.error().isOffline() ? appStates::offline : appStates::login);
 }
 

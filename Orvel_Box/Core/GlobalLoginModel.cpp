@@ -106,7 +106,7 @@ QCoro::Task<void> GlobalLoginModel::signInTask() {
     if (!self)
         co_return;
     if (!answer) {
-        Log::line(answer.error().description());
+        Log::line(Log::session(), answer.error().description());
         setFlags(false, true);
         co_return;
     }

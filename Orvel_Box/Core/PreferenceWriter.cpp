@@ -33,7 +33,7 @@ QCoro::Task<void> PreferenceWriter::drain(QString key) {
         if (!self)
             co_return;
         if (!answer.ok())
-            Log::line(answer.error().description());
+            Log::line(Log::session(), answer.error().description());
     }
     m_busy.remove(key);
     emit settled(key);

@@ -143,7 +143,7 @@ QCoro::Task<void> Preferences::bootstrap() {
     auto current = [&] { return self && generation == m_generation; };
     auto fail = [&](const ApiError& error) {
         m_running = false;
-        Log::line(error.textForm());
+        Log::line(Log::session(), error.textForm());
         m_co->setAppState(CO::appStates::offline);
         emit loaded(false);
     };

@@ -32,7 +32,7 @@ QCoro::Task<void> DevicescreenModel::store(QCoro::Task<ApiResult> call, LoadTick
     if (!ticket.alive())
         co_return;
     if (!answer.ok()) {
-        Log::line(answer.error().description());
+        Log::line(Log::home(), answer.error().description());
     } else if (ticket.current()) {
         apply(answer.value());
         emit changed();

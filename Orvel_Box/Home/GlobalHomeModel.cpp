@@ -79,7 +79,7 @@ QCoro::Task<void> GlobalHomeModel::fetchAccount() {
     if (!ticket.alive())
         co_return;
     if (!answer.ok()) {
-        Log::line(answer.error().description());
+        Log::line(Log::home(), answer.error().description());
         emit accountFinished(false);
         co_return;
     }

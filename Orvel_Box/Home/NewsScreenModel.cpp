@@ -62,7 +62,7 @@ QCoro::Task<void> NewsScreenModel::fetchNews(LoadTicket ticket) {
     if (!ticket.alive())
         co_return;
     if (!answer.ok()) {
-        Log::line(answer.error().description());
+        Log::line(Log::home(), answer.error().description());
         emit loadFinished(false);
         co_return;
     }

@@ -95,7 +95,8 @@ QCoro::Task<Result<HttpAnswer>> Transport::send(QNetworkAccessManager* nam, QNet
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const auto error = reply->error();
     if (logging == Logging::requestLine && requestLogging())
-        Log::line(QStringLiteral("%1 %2 → %3")
+        Log::line(Log::api(),
+                  QStringLiteral("%1 %2 → %3")
                       .arg(QString::fromLatin1(method), request.url().path(),
                            status.isValid() ? status.toString() : QStringLiteral("failed")));
     if (isTransportLevel(error) || (!status.isValid() && error != QNetworkReply::NoError))

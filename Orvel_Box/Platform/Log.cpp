@@ -76,8 +76,8 @@ void Log::line(const QLoggingCategory& category, const QString& text) {
     installHandler();
     if (!category.isInfoEnabled())
         return;
-    QMessageLogger(nullptr, 0, nullptr, category.categoryName()).info(category, "%ls",
-        qUtf16Printable(scrubbed(text)));
+    QMessageLogger(nullptr, 0, nullptr, category.categoryName())
+        .info(category, "%ls", qUtf16Printable(scrubbed(text)));
 }
 
 void Log::addSecret(const QString& secret) {

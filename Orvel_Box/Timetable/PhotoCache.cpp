@@ -23,7 +23,7 @@ QFuture<QImage> decodeAsync(QByteArray data) {
 }
 
 void logFailure(const QString& description) {
-    Log::line(QStringLiteral("Ошибка загрузки изображения: %1").arg(description));
+    Log::line(Log::pictures(), QStringLiteral("Ошибка загрузки изображения: %1").arg(description));
 }
 } // namespace
 

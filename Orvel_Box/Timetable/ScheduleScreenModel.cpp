@@ -167,7 +167,7 @@ QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(LoadTicket ticket, int offse
     if (!ticket.alive()) // the screen is gone, and with it whoever would care
         co_return false;
     if (!workMode.ok()) {
-        Log::line(workMode.error().description());
+        Log::line(Log::timetable(), workMode.error().description());
         co_return false;
     }
     if (!ticket.current())
@@ -182,7 +182,7 @@ QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(LoadTicket ticket, int offse
     if (!ticket.alive())
         co_return false;
     if (!week.ok()) {
-        Log::line(week.error().description());
+        Log::line(Log::timetable(), week.error().description());
         co_return false;
     }
     if (!ticket.current())

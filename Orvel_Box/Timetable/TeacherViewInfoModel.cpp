@@ -38,7 +38,7 @@ QCoro::Task<void> TeacherViewInfoModel::load() {
     if (!ticket.alive())
         co_return;
     if (!answer.ok()) {
-        Log::line(answer.error().description());
+        Log::line(Log::timetable(), answer.error().description());
         co_return;
     }
     if (!ticket.current())

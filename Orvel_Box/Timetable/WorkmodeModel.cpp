@@ -14,7 +14,7 @@ using WorkModeStore::Key;
 template <class T> QCoro::Task<std::optional<T>> answerOf(QCoro::Task<Result<T>> call) {
     const Result<T> result = co_await std::move(call);
     if (!result.ok()) {
-        Log::line(result.error().description());
+        Log::line(Log::timetable(), result.error().description());
         co_return std::nullopt;
     }
     co_return result.value();
