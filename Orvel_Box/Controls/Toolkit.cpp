@@ -1,5 +1,7 @@
 #include "Toolkit.h"
 
+#include "ColorSchemePortal.h"
+
 #include <QDesktopServices>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -69,6 +71,8 @@ Toolkit::Toolkit() {
     else
         m_idiom = QStringLiteral("pad");
     m_webViewStandIn = qEnvironmentVariableIntValue("ORVEL_WEBVIEW_STANDIN") == 1;
+    m_portal = new ColorSchemePortal(this);
+    connect(m_portal, &ColorSchemePortal::changed, this, &Toolkit::systemDarkChanged);
 }
 
 Toolkit* Toolkit::instance() {
@@ -100,6 +104,8 @@ QString Toolkit::verticalSizeClass(qreal width, qreal height) const {
 }
 
 bool Toolkit::systemDark() const {
+    if (const std::optional<bool> desktop = m_portal->prefersDark())
+        return *desktop;
     const QColor window = QGuiApplication::palette().color(QPalette::Window);
     return window.lightness() < 128;
 }

@@ -18,7 +18,8 @@ class Toolkit : public QObject {
     QML_SINGLETON
     Q_PROPERTY(QString idiom READ idiom WRITE setIdiom NOTIFY idiomChanged)
     Q_PROPERTY(bool isPhone READ isPhone NOTIFY idiomChanged)
-    Q_PROPERTY(bool systemDark READ systemDark CONSTANT)
+    // The desktop's dark mode: its portal's choice where one answers, else the palette's.
+    Q_PROPERTY(bool systemDark READ systemDark NOTIFY systemDarkChanged)
     Q_PROPERTY(QString symbolFontFamily READ symbolFontFamily CONSTANT)
     Q_PROPERTY(bool webViewStandIn READ webViewStandIn WRITE setWebViewStandIn NOTIFY
                    webViewStandInChanged)
@@ -58,9 +59,11 @@ class Toolkit : public QObject {
   signals:
     void idiomChanged();
     void webViewStandInChanged();
+    void systemDarkChanged();
 
   private:
     Toolkit();
+    class ColorSchemePortal* m_portal = nullptr;
     QString m_idiom;
     bool m_webViewStandIn = false;
     UrlOpener m_opener;
