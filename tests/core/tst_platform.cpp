@@ -90,18 +90,14 @@ class TestPlatform : public QObject {
     void deviceNames_data() {
         QTest::addColumn<QString>("identifier");
         QTest::addColumn<QString>("name");
-        QTest::newRow("mac") << "Mac16,8"
-                             << "MacBook Pro (14-inch, M4 Pro/Max, 2024)";
-        QTest::newRow("shared name") << "iPad13,7"
-                                     << "iPad Pro 11-inch (3rd gen)";
-        QTest::newRow("phone") << "iPhone18,5"
-                               << "iPhone 17e";
-        QTest::newRow("wrong case") << "mac14,2"
-                                    << "mac14,2";
-        QTest::newRow("unknown") << "Unknown Mac"
-                                 << "Unknown Mac";
-        QTest::newRow("pc") << "ThinkPad X1 Carbon"
-                            << "ThinkPad X1 Carbon";
+        // clang-format off
+        QTest::newRow("mac") << "Mac16,8" << "MacBook Pro (14-inch, M4 Pro/Max, 2024)";
+        QTest::newRow("shared name") << "iPad13,7" << "iPad Pro 11-inch (3rd gen)";
+        QTest::newRow("phone") << "iPhone18,5" << "iPhone 17e";
+        QTest::newRow("wrong case") << "mac14,2" << "mac14,2";
+        QTest::newRow("unknown") << "Unknown Mac" << "Unknown Mac";
+        QTest::newRow("pc") << "ThinkPad X1 Carbon" << "ThinkPad X1 Carbon";
+        // clang-format on
     }
     void deviceNames() {
         QFETCH(QString, identifier);

@@ -135,21 +135,13 @@ class TestFaults : public QObject {
         return t ? t->screenState() : QString();
     }
     CoordinatorModel* root() const { return app.root(); }
-    QQuickItem* navigation() const { return app.item(QStringLiteral("homeNavigation")); }
-    QString title() const {
-        return navigation() ? navigation()->property("currentTitle").toString() : QString();
-    }
-    QQuickItem* page() const {
-        return navigation() ? navigation()->property("currentItem").value<QQuickItem*>() : nullptr;
-    }
+    QQuickItem* navigation() const { return app.navigation(); }
+    QString title() const { return app.title(); }
+    QQuickItem* page() const { return app.page(); }
     template <class T> T* pageModel() const {
         return page() ? page()->property("model").value<T*>() : nullptr;
     }
-    // The pushed screen has slid fully in.
-    bool arrived(const QString& expectedTitle) const {
-        return AppDriver::waitFor(
-            [&] { return title() == expectedTitle && page() && page()->x() == 0; }, 5000);
-    }
+    bool arrived(const QString& expectedTitle) const { return app.arrived(expectedTitle); }
     bool atHome() const { return navigation() && navigation()->property("depth").toInt() == 1; }
     void back() {
         app.click(app.visibleItem(QStringLiteral("backButton")));
@@ -163,14 +155,7 @@ class TestFaults : public QObject {
                 .at(index);
         QVERIFY(app.waitForVisible(name));
     }
-    bool timetableSettled() const {
-        return AppDriver::waitFor(
-            [&] {
-                const QString state = timetableState();
-                return state == u"lessons" || state == u"rest" || state == u"modeRequired";
-            },
-            10000);
-    }
+    bool timetableSettled() const { return app.timetableSettled(); }
     // A visible sliding bar moves: the window draws frames while it waits.
     bool barSlides(QQuickItem* within = nullptr) const {
         QQuickItem* bar = nullptr;
@@ -374,9 +359,7 @@ class TestFaults : public QObject {
         app.click(confirm);
     }
     QString stored(const char* login, const char* key) {
-        return app.server()
-            .storage(QString::fromLatin1(login), QString::fromLatin1(key))
-            .toString();
+        return app.stored(QString::fromLatin1(login), key);
     }
 
     // ---- the screens ----
