@@ -50,22 +50,16 @@ class TestLogin : public QObject {
     void userNameIsTrimmedOfSpacesAndTabsOnly_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("sent");
-        QTest::newRow("leading spaces, trailing tab") << "   student\t"
-                                                      << "student";
-        QTest::newRow("mixed runs at both ends") << " \t \tstudent \t "
-                                                 << "student";
-        QTest::newRow("inner spaces kept") << "  Иван Петров  "
-                                           << "Иван Петров";
-        QTest::newRow("line breaks kept") << "\nstudent\r\n"
-                                          << "\nstudent\r\n";
-        QTest::newRow("break behind a space stops the trim") << "student \n"
-                                                             << "student \n";
-        QTest::newRow("no-break space kept") << "\u00A0student\u00A0"
-                                             << "\u00A0student\u00A0";
-        QTest::newRow("only blanks") << " \t "
-                                     << "";
-        QTest::newRow("empty") << ""
-                               << "";
+        // clang-format off
+        QTest::newRow("leading spaces, trailing tab") << "   student\t" << "student";
+        QTest::newRow("mixed runs at both ends") << " \t \tstudent \t " << "student";
+        QTest::newRow("inner spaces kept") << "  Иван Петров  " << "Иван Петров";
+        QTest::newRow("line breaks kept") << "\nstudent\r\n" << "\nstudent\r\n";
+        QTest::newRow("break behind a space stops the trim") << "student \n" << "student \n";
+        QTest::newRow("no-break space kept") << "\u00A0student\u00A0" << "\u00A0student\u00A0";
+        QTest::newRow("only blanks") << " \t " << "";
+        QTest::newRow("empty") << "" << "";
+        // clang-format on
     }
     void userNameIsTrimmedOfSpacesAndTabsOnly() {
         QFETCH(QString, typed);

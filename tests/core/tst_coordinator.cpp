@@ -1,5 +1,7 @@
 // Start-up decision and sign-out of the coordinator, with the token file on disk.
 #include "CO.h"
+#include "Palette.h"
+#include "Preferences.h"
 #include "StandinServer.h"
 #include "TestSupport.h"
 
@@ -134,6 +136,22 @@ class TestCoordinator : public QObject {
         QVERIFY(!stored(TokenStore::refreshKey));
         if (!serviceDown)
             QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/auth/logout")), 1);
+    }
+
+    // A stored accent is one of twelve exact names; anything else falls back to blue.
+    void accentNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("colour");
+        for (const char* n : {"red", "orange", "yellow", "green", "mint", "teal", "cyan", "blue",
+                              "indigo", "purple", "pink", "brown"})
+            QTest::newRow(n) << n << n;
+        for (const char* n : {"Red", " red", "magenta", "gray", ""})
+            QTest::addRow("'%s' falls back", n) << n << "blue";
+    }
+    void accentNames() {
+        QFETCH(QString, name);
+        QFETCH(QString, colour);
+        QCOMPARE(Preferences::accentColorOf(name), *Palette::named(colour));
     }
 };
 

@@ -53,42 +53,24 @@ class TestPlatform : public QObject {
         QTest::addColumn<QString>("asText");  // "-" when absent
         QTest::addColumn<QString>("asInt");
         QTest::addColumn<QString>("asBool");
-        QTest::newRow("text") << QByteArray(R"({"v":"1"})") << "1"
-                              << "-"
-                              << "-";
-        QTest::newRow("true") << QByteArray(R"({"v":true})") << "-"
-                              << "1"
-                              << "true";
-        QTest::newRow("false") << QByteArray(R"({"v":false})") << "-"
-                               << "0"
-                               << "false";
-        QTest::newRow("one") << QByteArray(R"({"v":1})") << "-"
-                             << "1"
-                             << "true";
-        QTest::newRow("zero") << QByteArray(R"({"v":0})") << "-"
-                              << "0"
-                              << "false";
-        QTest::newRow("two") << QByteArray(R"({"v":2})") << "-"
-                             << "2"
-                             << "-";
-        QTest::newRow("fraction") << QByteArray(R"({"v":1.5})") << "-"
-                                  << "-"
-                                  << "-";
-        QTest::newRow("negative") << QByteArray(R"({"v":-7})") << "-"
-                                  << "-7"
-                                  << "-";
-        QTest::newRow("huge") << QByteArray(R"({"v":1e300})") << "-"
-                              << "-"
-                              << "-";
-        QTest::newRow("null") << QByteArray(R"({"v":null})") << "-"
-                              << "-"
-                              << "-";
-        QTest::newRow("absent") << QByteArray(R"({})") << "-"
-                                << "-"
-                                << "-";
-        QTest::newRow("array") << QByteArray(R"({"v":[1]})") << "-"
-                               << "-"
-                               << "-";
+        const auto row = [](const char* name, const char* v, const char* t, const char* i,
+                            const char* b) {
+            QTest::newRow(name) << QByteArray(v) << QString(t) << QString(i) << QString(b);
+        };
+        // clang-format off
+        row("text", R"({"v":"1"})", "1", "-", "-");
+        row("true", R"({"v":true})", "-", "1", "true");
+        row("false", R"({"v":false})", "-", "0", "false");
+        row("one", R"({"v":1})", "-", "1", "true");
+        row("zero", R"({"v":0})", "-", "0", "false");
+        row("two", R"({"v":2})", "-", "2", "-");
+        row("fraction", R"({"v":1.5})", "-", "-", "-");
+        row("negative", R"({"v":-7})", "-", "-7", "-");
+        row("huge", R"({"v":1e300})", "-", "-", "-");
+        row("null", R"({"v":null})", "-", "-", "-");
+        row("absent", R"({})", "-", "-", "-");
+        row("array", R"({"v":[1]})", "-", "-", "-");
+        // clang-format on
     }
     void jsonReaders() {
         QFETCH(QByteArray, json);
@@ -108,18 +90,14 @@ class TestPlatform : public QObject {
     void deviceNames_data() {
         QTest::addColumn<QString>("identifier");
         QTest::addColumn<QString>("name");
-        QTest::newRow("mac") << "Mac16,8"
-                             << "MacBook Pro (14-inch, M4 Pro/Max, 2024)";
-        QTest::newRow("shared name") << "iPad13,7"
-                                     << "iPad Pro 11-inch (3rd gen)";
-        QTest::newRow("phone") << "iPhone18,5"
-                               << "iPhone 17e";
-        QTest::newRow("wrong case") << "mac14,2"
-                                    << "mac14,2";
-        QTest::newRow("unknown") << "Unknown Mac"
-                                 << "Unknown Mac";
-        QTest::newRow("pc") << "ThinkPad X1 Carbon"
-                            << "ThinkPad X1 Carbon";
+        // clang-format off
+        QTest::newRow("mac") << "Mac16,8" << "MacBook Pro (14-inch, M4 Pro/Max, 2024)";
+        QTest::newRow("shared name") << "iPad13,7" << "iPad Pro 11-inch (3rd gen)";
+        QTest::newRow("phone") << "iPhone18,5" << "iPhone 17e";
+        QTest::newRow("wrong case") << "mac14,2" << "mac14,2";
+        QTest::newRow("unknown") << "Unknown Mac" << "Unknown Mac";
+        QTest::newRow("pc") << "ThinkPad X1 Carbon" << "ThinkPad X1 Carbon";
+        // clang-format on
     }
     void deviceNames() {
         QFETCH(QString, identifier);

@@ -203,6 +203,33 @@ QList<QQuickItem*> AppDriver::items(const QString& name) const {
     return m_window ? itemsNamed(m_window->contentItem(), name) : QList<QQuickItem*>();
 }
 
+QString AppDriver::title() const {
+    return navigation() ? navigation()->property("currentTitle").toString() : QString();
+}
+
+QQuickItem* AppDriver::page() const {
+    return navigation() ? navigation()->property("currentItem").value<QQuickItem*>() : nullptr;
+}
+
+QQuickItem* AppDriver::arrived(const QString& expectedTitle) const {
+    const bool in =
+        waitFor([&] { return title() == expectedTitle && page() && page()->x() == 0; }, 5000);
+    return in ? page() : nullptr;
+}
+
+bool AppDriver::timetableSettled() const {
+    return waitFor(
+        [&] {
+            const QString state = timetable() ? timetable()->screenState() : QString();
+            return state == u"lessons" || state == u"rest" || state == u"modeRequired";
+        },
+        10000);
+}
+
+QString AppDriver::stored(const QString& login, const char* key) const {
+    return m_server->storage(login, QString::fromLatin1(key)).toString();
+}
+
 QQuickItem* AppDriver::item(const QString& name) const {
     if (QQuickItem* shown = visibleItem(name))
         return shown;

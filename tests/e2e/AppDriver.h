@@ -59,6 +59,16 @@ class AppDriver {
     QQuickItem* waitForVisible(const QString& name, int timeoutMs = 10000) const;
     QList<QQuickItem*> items(const QString& name) const;
 
+    // The signed-in screen's stack of pushed screens, its title and the screen on top.
+    QQuickItem* navigation() const { return item(QStringLiteral("homeNavigation")); }
+    QString title() const;
+    QQuickItem* page() const;
+    // The screen titled `title` has slid fully in; null when it does not within five seconds.
+    QQuickItem* arrived(const QString& title) const;
+    // The timetable shows lessons, a day of rest or asks for a work mode.
+    bool timetableSettled() const;
+    QString stored(const QString& login, const char* key) const;
+
     // Opens the option picker named `picker` with the mouse and returns its sheet once it has
     // slid in; null when it does not open. The sheet is made for each opening and goes when it
     // closes.

@@ -36,21 +36,8 @@ namespace {
 enum class Kind { slow, hang, drop, status500, notJson, wrongShape };
 
 const char* kindName(Kind kind) {
-    switch (kind) {
-    case Kind::slow:
-        return "slow";
-    case Kind::hang:
-        return "hang";
-    case Kind::drop:
-        return "drop";
-    case Kind::status500:
-        return "500";
-    case Kind::notJson:
-        return "not-json";
-    case Kind::wrongShape:
-        return "wrong-shape";
-    }
-    return "";
+    static const char* const names[] = {"slow", "hang", "drop", "500", "not-json", "wrong-shape"};
+    return names[int(kind)];
 }
 
 // Long enough to see the waiting state and use the window meanwhile.
@@ -148,21 +135,13 @@ class TestFaults : public QObject {
         return t ? t->screenState() : QString();
     }
     CoordinatorModel* root() const { return app.root(); }
-    QQuickItem* navigation() const { return app.item(QStringLiteral("homeNavigation")); }
-    QString title() const {
-        return navigation() ? navigation()->property("currentTitle").toString() : QString();
-    }
-    QQuickItem* page() const {
-        return navigation() ? navigation()->property("currentItem").value<QQuickItem*>() : nullptr;
-    }
+    QQuickItem* navigation() const { return app.navigation(); }
+    QString title() const { return app.title(); }
+    QQuickItem* page() const { return app.page(); }
     template <class T> T* pageModel() const {
         return page() ? page()->property("model").value<T*>() : nullptr;
     }
-    // The pushed screen has slid fully in.
-    bool arrived(const QString& expectedTitle) const {
-        return AppDriver::waitFor(
-            [&] { return title() == expectedTitle && page() && page()->x() == 0; }, 5000);
-    }
+    bool arrived(const QString& expectedTitle) const { return app.arrived(expectedTitle); }
     bool atHome() const { return navigation() && navigation()->property("depth").toInt() == 1; }
     void back() {
         app.click(app.visibleItem(QStringLiteral("backButton")));
@@ -176,14 +155,7 @@ class TestFaults : public QObject {
                 .at(index);
         QVERIFY(app.waitForVisible(name));
     }
-    bool timetableSettled() const {
-        return AppDriver::waitFor(
-            [&] {
-                const QString state = timetableState();
-                return state == u"lessons" || state == u"rest" || state == u"modeRequired";
-            },
-            10000);
-    }
+    bool timetableSettled() const { return app.timetableSettled(); }
     // A visible sliding bar moves: the window draws frames while it waits.
     bool barSlides(QQuickItem* within = nullptr) const {
         QQuickItem* bar = nullptr;
@@ -387,9 +359,7 @@ class TestFaults : public QObject {
         app.click(confirm);
     }
     QString stored(const char* login, const char* key) {
-        return app.server()
-            .storage(QString::fromLatin1(login), QString::fromLatin1(key))
-            .toString();
+        return app.stored(QString::fromLatin1(login), key);
     }
 
     // ---- the screens ----
@@ -409,7 +379,7 @@ class TestFaults : public QObject {
     ScreenLoad revoke();
     ScreenLoad signOut();
 
-    ScreenLoad screenLoad(const QString& screen);
+    static const QList<std::pair<const char*, ScreenLoad (*)(TestFaults*)>>& screens();
     void run(const ScreenLoad& j);
 
   private slots:
@@ -501,66 +471,55 @@ void TestFaults::run(const ScreenLoad& j) {
     }
 }
 
-void TestFaults::everyScreenMeetsEveryFault_data() {
-    QTest::addColumn<QString>("screen");
-    QTest::addColumn<int>("kind");
-    const QStringList screens{
-        QStringLiteral("start-up"),       QStringLiteral("sign-in"),
-        QStringLiteral("preferences"),    QStringLiteral("group-week"),
-        QStringLiteral("teacher-week"),   QStringLiteral("teacher-list"),
-        QStringLiteral("faculty-list"),   QStringLiteral("group-list"),
-        QStringLiteral("teacher-card"),   QStringLiteral("teacher-photo"),
-        QStringLiteral("news-list"),      QStringLiteral("news-picture"),
-        QStringLiteral("account"),        QStringLiteral("current-device"),
-        QStringLiteral("session-list"),   QStringLiteral("settings-write"),
-        QStringLiteral("session-revoke"), QStringLiteral("sign-out"),
+// Every screen's load, in the order its rows run.
+const QList<std::pair<const char*, ScreenLoad (*)(TestFaults*)>>& TestFaults::screens() {
+    static const QList<std::pair<const char*, ScreenLoad (*)(TestFaults*)>> all{
+        {"start-up", [](TestFaults* t) { return t->startUp(); }},
+        {"sign-in", [](TestFaults* t) { return t->signIn(); }},
+        {"preferences", [](TestFaults* t) { return t->preferences(); }},
+        {"group-week", [](TestFaults* t) { return t->week(false); }},
+        {"teacher-week", [](TestFaults* t) { return t->week(true); }},
+        {"teacher-list", [](TestFaults* t) { return t->workmodeList("/api/teachers"); }},
+        {"faculty-list", [](TestFaults* t) { return t->workmodeList("/api/schedule/faculties"); }},
+        {"group-list", [](TestFaults* t) { return t->groupList(); }},
+        {"teacher-card", [](TestFaults* t) { return t->teacherCard(); }},
+        {"teacher-photo", [](TestFaults* t) { return t->teacherPhoto(); }},
+        {"news-list", [](TestFaults* t) { return t->newsList(); }},
+        {"news-picture", [](TestFaults* t) { return t->newsPictures(); }},
+        {"account", [](TestFaults* t) { return t->account(); }},
+        {"current-device", [](TestFaults* t) { return t->deviceBlock(true); }},
+        {"session-list", [](TestFaults* t) { return t->deviceBlock(false); }},
+        {"settings-write", [](TestFaults* t) { return t->settingsWrite(); }},
+        {"session-revoke", [](TestFaults* t) { return t->revoke(); }},
+        {"sign-out", [](TestFaults* t) { return t->signOut(); }},
     };
+    return all;
+}
+
+void TestFaults::everyScreenMeetsEveryFault_data() {
+    QTest::addColumn<int>("screen");
+    QTest::addColumn<int>("kind");
     // One screen's rows alone, while working on that screen.
     const QString only = qEnvironmentVariable("ORVEL_FAULT_SCREEN");
-    for (const QString& screen : screens) {
-        if (!only.isEmpty() && screen != only)
+    for (int i = 0; i < screens().size(); ++i) {
+        const char* screen = screens().at(i).first;
+        if (!only.isEmpty() && only != QLatin1String(screen))
             continue;
-        for (Kind kind :
-             {Kind::slow, Kind::hang, Kind::drop, Kind::status500, Kind::notJson, Kind::wrongShape})
-            QTest::addRow("%s %s", qPrintable(screen), kindName(kind)) << screen << int(kind);
+        for (int kind = 0; kind <= int(Kind::wrongShape); ++kind)
+            QTest::addRow("%s %s", screen, kindName(Kind(kind))) << i << kind;
     }
 }
 
 void TestFaults::everyScreenMeetsEveryFault() {
-    QFETCH(QString, screen);
+    QFETCH(int, screen);
     QFETCH(int, kind);
     m_kind = Kind(kind);
-    m_row = screen + QLatin1Char('-') + QString::fromLatin1(kindName(m_kind));
+    m_row = QLatin1String(screens().at(screen).first) + QLatin1Char('-') +
+            QLatin1String(kindName(m_kind));
     app.whenSignedIn({}); // left over by a row that failed before signing in
-    run(screenLoad(screen));
+    run(screens().at(screen).second(this));
     if (QTest::currentTestFailed() && app.window())
         app.picture(QStringLiteral("failed-") + m_row);
-}
-
-ScreenLoad TestFaults::screenLoad(const QString& screen) {
-    const QHash<QString, std::function<ScreenLoad()>> loads{
-        {QStringLiteral("start-up"), [this] { return startUp(); }},
-        {QStringLiteral("sign-in"), [this] { return signIn(); }},
-        {QStringLiteral("preferences"), [this] { return preferences(); }},
-        {QStringLiteral("group-week"), [this] { return week(false); }},
-        {QStringLiteral("teacher-week"), [this] { return week(true); }},
-        {QStringLiteral("teacher-list"),
-         [this] { return workmodeList(QStringLiteral("/api/teachers")); }},
-        {QStringLiteral("faculty-list"),
-         [this] { return workmodeList(QStringLiteral("/api/schedule/faculties")); }},
-        {QStringLiteral("group-list"), [this] { return groupList(); }},
-        {QStringLiteral("teacher-card"), [this] { return teacherCard(); }},
-        {QStringLiteral("teacher-photo"), [this] { return teacherPhoto(); }},
-        {QStringLiteral("news-list"), [this] { return newsList(); }},
-        {QStringLiteral("news-picture"), [this] { return newsPictures(); }},
-        {QStringLiteral("account"), [this] { return account(); }},
-        {QStringLiteral("current-device"), [this] { return deviceBlock(true); }},
-        {QStringLiteral("session-list"), [this] { return deviceBlock(false); }},
-        {QStringLiteral("settings-write"), [this] { return settingsWrite(); }},
-        {QStringLiteral("session-revoke"), [this] { return revoke(); }},
-        {QStringLiteral("sign-out"), [this] { return signOut(); }},
-    };
-    return loads.value(screen)();
 }
 
 // ---- start-up, sign-in and the preferences ----

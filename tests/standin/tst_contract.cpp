@@ -5,7 +5,6 @@
 #include "TestSupport.h"
 
 #include <QJsonArray>
-#include <QTemporaryDir>
 #include <algorithm>
 
 namespace {
@@ -28,11 +27,12 @@ class TestContract : public QObject {
         auto api = std::make_unique<OrvelApi>(server->baseUrl(), std::nullopt, std::nullopt);
         const ApiResult r = must(await(api->login(login, login)));
         if (!r.ok() || !api->accessToken())
-            qWarning("sign-in failed: %s", qPrintable(r.ok() ? QStringLiteral("no token") : r.error().description()));
+            qWarning("sign-in failed: %s",
+                     qPrintable(r.ok() ? QStringLiteral("no token") : r.error().description()));
         return api;
     }
 
-private slots:
+  private slots:
     void init() {
         server = std::make_unique<standin::Server>();
         QVERIFY(server->listen());
@@ -49,9 +49,10 @@ private slots:
 
         const QJsonArray sessions = arrayOf(must(await(laptop->getSessions())), "sessions");
         QVERIFY(sessions.size() >= 2);
-        const auto current = std::find_if(sessions.begin(), sessions.end(), [](const QJsonValue& s) {
-            return s.toObject().value(QStringLiteral("is_current")).toBool();
-        });
+        const auto current =
+            std::find_if(sessions.begin(), sessions.end(), [](const QJsonValue& s) {
+                return s.toObject().value(QStringLiteral("is_current")).toBool();
+            });
         QVERIFY(current != sessions.end());
         const auto other = std::find_if(sessions.begin(), sessions.end(), [](const QJsonValue& s) {
             return !s.toObject().value(QStringLiteral("is_current")).toBool();
@@ -61,7 +62,8 @@ private slots:
         // Ending the other device's session makes its refresh token useless.
         const qint64 otherId = qint64(other->toObject().value(QStringLiteral("id")).toDouble());
         QVERIFY(must(await(laptop->revokeSession(otherId))).ok());
-        QCOMPARE(arrayOf(must(await(laptop->getSessions())), "sessions").size(), sessions.size() - 1);
+        QCOMPARE(arrayOf(must(await(laptop->getSessions())), "sessions").size(),
+                 sessions.size() - 1);
         server->expireAccessTokens();
         const ApiResult refused = must(await(phone->getMe()));
         QVERIFY(!refused.ok());
@@ -71,28 +73,6 @@ private slots:
         QVERIFY(must(await(laptop->getMe())).ok());
     }
 
-    void storeRoundTripAndIsolation() {
-        auto student = signIn(QStringLiteral("student"));
-        auto teacher = signIn(QStringLiteral("teacher"));
-        QVERIFY(must(await(student->storageSet(QStringLiteral("settings__theme"), QStringLiteral("dark")))).ok());
-        QVERIFY(must(await(student->storageSet(QStringLiteral("settings__accent_color"), QStringLiteral("pink")))).ok());
-        const ApiResult one = must(await(student->storageGet(QStringLiteral("settings__theme"))));
-        QCOMPARE(one.value().value(QStringLiteral("value")).toString(), QStringLiteral("dark"));
-        const ApiResult many = must(await(student->storageGetMany(
-            {QStringLiteral("settings__theme"), QStringLiteral("settings__accent_color")})));
-        QCOMPARE(many.value().value(QStringLiteral("settings__accent_color")).toString(), QStringLiteral("pink"));
-        QStringList keys;
-        for (const QJsonValue& k : arrayOf(must(await(student->storageKeys())), "keys"))
-            keys.append(k.toObject().value(QStringLiteral("key")).toString());
-        QVERIFY(keys.contains(QStringLiteral("settings__theme")));
-        // Another account never sees these values.
-        const ApiResult theirs = must(await(teacher->storageGet(QStringLiteral("settings__theme"))));
-        QVERIFY(theirs.ok());
-        QVERIFY(theirs.value().value(QStringLiteral("value")).toString() != QStringLiteral("dark"));
-        QVERIFY(must(await(student->storageDelete(QStringLiteral("settings__theme")))).ok());
-        QVERIFY(must(await(student->storageGet(QStringLiteral("settings__theme")))).value().value(QStringLiteral("value")).isNull());
-    }
-
     void teacherWeekHoldsTheLessonsThatNameThem() {
         auto api = signIn(QStringLiteral("student"));
         const QString faculty = standin::Server::facultyNames().value(2);
@@ -100,61 +80,26 @@ private slots:
         QVERIFY(!groups.isEmpty());
         for (int offset : {-30, -1, 0, 1}) {
             const QString group = groups.at(0).toObject().value(QStringLiteral("name")).toString();
-            const auto week = schedulesFromAnswer(must(await(api->getWeekSchedule(faculty, group, offset))).value(),
-                                                  QStringLiteral("combined_with"));
+            const auto week = schedulesFromAnswer(
+                must(await(api->getWeekSchedule(faculty, group, offset))).value(),
+                QStringLiteral("combined_with"));
             QVERIFY2(!week.isEmpty(), qPrintable(QStringLiteral("offset %1").arg(offset)));
-            const auto named = std::find_if(week.begin(), week.end(), [](const Schedule& s) { return !s.teacher.isEmpty(); });
+            const auto named = std::find_if(week.begin(), week.end(),
+                                            [](const Schedule& s) { return !s.teacher.isEmpty(); });
             QVERIFY(named != week.end());
-            const auto theirs = schedulesFromAnswer(must(await(api->getTeacherSchedule(named->teacher, offset))).value(),
-                                                    QStringLiteral("combined_groups"));
+            const auto theirs = schedulesFromAnswer(
+                must(await(api->getTeacherSchedule(named->teacher, offset))).value(),
+                QStringLiteral("combined_groups"));
             const bool found = std::any_of(theirs.begin(), theirs.end(), [&](const Schedule& s) {
                 return s.day == named->day && s.time == named->time && s.subject == named->subject;
             });
             QVERIFY2(found, qPrintable(named->teacher));
-            const teacherInfo card = teacherFromMap(must(await(api->getTeacher(named->teacher))).value().value(QStringLiteral("teacher")).toObject());
+            const teacherInfo card = teacherFromMap(must(await(api->getTeacher(named->teacher)))
+                                                        .value()
+                                                        .value(QStringLiteral("teacher"))
+                                                        .toObject());
             QCOMPARE(card.name, named->teacher);
         }
-    }
-
-    void teacherSearch() {
-        auto api = signIn(QStringLiteral("student"));
-        const QString name = standin::Server::demoTeacherName();
-        const QString surname = name.section(u' ', 0, 0);
-        const QJsonArray found = arrayOf(must(await(api->getTeachers(surname, 10, 0))), "teachers");
-        QVERIFY(!found.isEmpty());
-        for (const QJsonValue& t : found)
-            QVERIFY(t.toObject().value(QStringLiteral("name")).toString().contains(surname, Qt::CaseInsensitive));
-        QCOMPARE(arrayOf(must(await(api->getTeachers(std::nullopt, 100000, 0))), "teachers").size(), 150);
-    }
-
-    void newsAndPictures() {
-        OrvelApi content(server->baseUrl(), std::nullopt, std::nullopt);
-        const ApiResult list = must(await(content.request(QStringLiteral("/api/collections/site_news/records"), QStringLiteral("GET"))));
-        const QJsonArray items = arrayOf(list, "items");
-        QVERIFY(items.size() >= 20);
-        const QJsonObject first = items.at(0).toObject();
-        for (const char* key : {"id", "collectionId", "title", "preview"})
-            QVERIFY2(first.value(QLatin1String(key)).isString(), key);
-        QVERIFY(!server->requests().last().headers.contains("authorization"));
-    }
-
-    void persistsAcrossRestart() {
-        QTemporaryDir dir;
-        standin::Options o;
-        o.dbPath = dir.filePath(QStringLiteral("standin.sqlite"));
-        QString refresh;
-        {
-            standin::Server first(o);
-            QVERIFY(first.listen());
-            OrvelApi api(first.baseUrl(), first.issueTokens(QStringLiteral("student"), &refresh), refresh);
-            QVERIFY(must(await(api.storageSet(QStringLiteral("work_mode"), QStringLiteral("teacher")))).ok());
-        }
-        standin::Server second(o);
-        QVERIFY(second.listen());
-        OrvelApi api(second.baseUrl(), std::nullopt, refresh); // only the refresh token survives the process
-        const ApiResult stored = must(await(api.storageGet(QStringLiteral("work_mode"))));
-        QVERIFY2(stored.ok(), qPrintable(stored.ok() ? QString() : stored.error().description()));
-        QCOMPARE(stored.value().value(QStringLiteral("value")).toString(), QStringLiteral("teacher"));
     }
 
     void boundedLoad() {
@@ -163,7 +108,11 @@ private slots:
         for (int c = 0; c < clients; ++c)
             apis.push_back(signIn(c % 2 ? QStringLiteral("teacher") : QStringLiteral("student")));
         const QString faculty = standin::Server::facultyNames().value(0);
-        const QString group = arrayOf(must(await(apis[0]->getGroups(faculty))), "groups").at(0).toObject().value(QStringLiteral("name")).toString();
+        const QString group = arrayOf(must(await(apis[0]->getGroups(faculty))), "groups")
+                                  .at(0)
+                                  .toObject()
+                                  .value(QStringLiteral("name"))
+                                  .toString();
 
         auto latencies = std::make_shared<std::vector<double>>();
         auto failures = std::make_shared<int>(0);
@@ -171,17 +120,26 @@ private slots:
         QElapsedTimer wall;
         wall.start();
         for (int c = 0; c < clients; ++c) {
-            [](OrvelApi* api, QString faculty, QString group, std::shared_ptr<std::vector<double>> lat,
-               std::shared_ptr<int> failed, std::shared_ptr<int> finished) -> QCoro::Task<void> {
+            [](OrvelApi* api, QString faculty, QString group,
+               std::shared_ptr<std::vector<double>> lat, std::shared_ptr<int> failed,
+               std::shared_ptr<int> finished) -> QCoro::Task<void> {
                 for (int i = 0; i < perClient; ++i) {
                     QElapsedTimer t;
                     t.start();
                     ApiResult r = ApiError::of(OrvelApiError::invalidResponse);
                     switch (i % 4) {
-                    case 0: r = co_await api->getMe(); break;
-                    case 1: r = co_await api->getWeekSchedule(faculty, group, -(i % 30)); break;
-                    case 2: r = co_await api->storageSet(QStringLiteral("load"), i); break;
-                    default: r = co_await api->getTeachers(std::nullopt, 20, i % 100); break;
+                    case 0:
+                        r = co_await api->getMe();
+                        break;
+                    case 1:
+                        r = co_await api->getWeekSchedule(faculty, group, -(i % 30));
+                        break;
+                    case 2:
+                        r = co_await api->storageSet(QStringLiteral("load"), i);
+                        break;
+                    default:
+                        r = co_await api->getTeachers(std::nullopt, 20, i % 100);
+                        break;
                     }
                     lat->push_back(t.nsecsElapsed() / 1e6);
                     if (!r.ok())
@@ -194,9 +152,9 @@ private slots:
         QCOMPARE(*failures, 0);
         QCOMPARE(int(latencies->size()), clients * perClient);
         std::sort(latencies->begin(), latencies->end());
-        qInfo("%d requests from %d clients in %lld ms; p50 %.1f ms, p99 %.1f ms, max %.1f ms", clients * perClient, clients,
-              wall.elapsed(), latencies->at(latencies->size() / 2), latencies->at(latencies->size() * 99 / 100),
-              latencies->back());
+        qInfo("%d requests from %d clients in %lld ms; p50 %.1f ms, p99 %.1f ms, max %.1f ms",
+              clients * perClient, clients, wall.elapsed(), latencies->at(latencies->size() / 2),
+              latencies->at(latencies->size() * 99 / 100), latencies->back());
     }
 };
 

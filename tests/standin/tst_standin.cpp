@@ -118,20 +118,6 @@ class TestStandin : public QObject {
         }
     }
 
-    void meCarriesRoleAndProfileFields() {
-        const Answer a = client->get("/api/users/me", server->issueTokens("teacher"));
-        QCOMPARE(a.status, 200);
-        const QJsonObject o = a.json();
-        QCOMPARE(o.value("role").toString(), QString("teacher"));
-        for (const char* key :
-             {"id", "login", "display_name", "firstname", "lastname", "avatar_url", "bio"})
-            QVERIFY2(o.contains(key), key);
-        const QJsonObject user = o.value("user").toObject();
-        QVERIFY(!user.value("name").toString().isEmpty());
-        QVERIFY(user.value("isAdmin").isBool());
-        QVERIFY(user.value("avatarUrl").toString().startsWith('/'));
-    }
-
     void refreshRotatesAndRefusesUsedTokens() {
         const Answer login = client->post("/api/auth/login", loginBody("student", "student"));
         const QString firstRefresh = login.json().value("refresh_token").toString();
@@ -273,25 +259,6 @@ class TestStandin : public QObject {
         const Answer a = StandinClient::finish(nam.get(req));
         QCOMPARE(a.status, 401);
         QVERIFY(!a.errorText().isEmpty());
-    }
-
-    void catalogueRoutesAnswerOk_data() {
-        QTest::addColumn<QByteArray>("method");
-        QTest::addColumn<QString>("path");
-        QTest::newRow("vapid key") << QByteArray("GET") << "/api/push/vapid-key";
-        QTest::newRow("admin grant") << QByteArray("POST") << "/api/admin/users/7/revoke-admin";
-        QTest::newRow("teacher update")
-            << QByteArray("PATCH") << "/api/teachers/admin/Иванов%20И.И.";
-        QTest::newRow("leave chat") << QByteArray("DELETE") << "/api/messenger/chats/3/members/me";
-        QTest::newRow("editor delete") << QByteArray("DELETE") << "/api/themes/editor/12";
-    }
-
-    void catalogueRoutesAnswerOk() {
-        QFETCH(QByteArray, method);
-        QFETCH(QString, path);
-        const Answer a = client->send(method, path, "{}", server->issueTokens("student"));
-        QCOMPARE(a.status, 200);
-        QCOMPARE(a.json().value("ok").toBool(), true);
     }
 
     void uploadRoutesTakeLargerBodies() {
@@ -446,19 +413,15 @@ class TestStandin : public QObject {
     }
 
     void facultiesAndGroups() {
-        const QJsonArray faculties = array("/api/schedule/faculties", "faculties");
         QStringList names;
-        for (const QJsonValue& f : faculties) {
-            QVERIFY(f.toObject().value("id").isDouble());
+        for (const QJsonValue& f : array("/api/schedule/faculties", "faculties"))
             names.append(f.toObject().value("name").toString());
-        }
+        QCOMPARE(Server::facultyNames().size(), 9);
         for (const QString& name : Server::facultyNames()) {
-            QVERIFY2(names.contains(name), qPrintable(name));
             const QStringList groups = groupNames(name);
-            QVERIFY(groups.size() >= 4);
+            QVERIFY2(names.contains(name) && groups.size() >= 4, qPrintable(name));
             QCOMPARE(QSet<QString>(groups.begin(), groups.end()).size(), groups.size());
         }
-        QCOMPARE(Server::facultyNames().size(), 9);
         // The site's leftover entry is listed and has no groups.
         QCOMPARE(names.last(), QString("Расширенная настройка cookie"));
         QVERIFY(groupNames(names.last()).isEmpty());
@@ -580,77 +543,19 @@ class TestStandin : public QObject {
         }
     }
 
-    void weeksShowTheWholeRangeOfLessons() {
-        QSet<QString> tags;
-        int saturdays = 0, combined = 0, withoutTeacher = 0, withoutRoom = 0, restDays = 0;
-        static const QRegularExpression tag("\\((ПЗ|Зач|Экз|Куср|Конс|Лек|Лаб|Вне)\\)$");
-        for (const QString& faculty : Server::facultyNames()) {
-            for (const QString& group : groupNames(faculty)) {
-                QSet<QString> busyDays;
-                for (const QJsonValue& v : groupWeek(faculty, group)) {
-                    const QJsonObject l = v.toObject();
-                    const QRegularExpressionMatch m = tag.match(l.value("subject").toString());
-                    QVERIFY2(m.hasMatch(), qPrintable(l.value("subject").toString()));
-                    tags.insert(m.captured(1));
-                    busyDays.insert(l.value("day").toString());
-                    saturdays += l.value("day").toString() == "Суббота";
-                    combined += l.value("is_combined").toBool();
-                    QCOMPARE(l.value("is_combined").toBool(),
-                             !l.value("combined_with").toArray().isEmpty());
-                    withoutTeacher += l.value("teacher").toString().isEmpty();
-                    withoutRoom += l.value("classroom").toString().isEmpty();
-                }
-                restDays += 6 - int(busyDays.size());
-            }
-        }
-        QCOMPARE(tags.size(), 8);
-        QVERIFY(saturdays > 0);
-        QVERIFY(combined > 0);
-        QVERIFY(withoutTeacher > 0);
-        QVERIFY(withoutRoom > 0);
-        QVERIFY(restDays > 0);
-    }
-
-    void demoDataIsTheSameOnEveryRun() {
-        Server other;
-        QVERIFY(other.listen());
-        StandinClient otherClient(other.baseUrl());
-        const QString faculty = Server::facultyNames()[5];
-        const QString group = groupNames(faculty).last();
-        const QString path = QString("/api/schedule/week?faculty=%1&group=%2&offset=-3")
-                                 .arg(enc(faculty), enc(group));
-        QByteArray mine = client->get(path, server->issueTokens("student")).body;
-        QByteArray theirs = otherClient.get(path, other.issueTokens("student")).body;
-        mine.replace(server->baseUrl().toUtf8(), "");
-        theirs.replace(other.baseUrl().toUtf8(), "");
-        QCOMPARE(mine, theirs);
-        QVERIFY(mine.size() > 100);
-    }
-
     void teacherListAndLookup() {
         const QJsonArray all = array("/api/teachers?limit=100000&offset=0", "teachers");
-        QVERIFY(all.size() >= 140);
+        QCOMPARE(all.size(), 150);
         static const QRegularExpression shortName(
             "^[А-ЯЁ][а-яё]+(-[А-ЯЁ][а-яё]+)? [А-ЯЁ]\\.[А-ЯЁ]\\.$");
         QSet<QString> names;
-        int withoutPhoto = 0;
         for (const QJsonValue& v : all) {
-            const QJsonObject t = v.toObject();
-            QVERIFY2(shortName.match(t.value("name").toString()).hasMatch(),
-                     qPrintable(t.value("name").toString()));
-            QCOMPARE(t.value("full_name").toString().split(' ').size(), 3);
-            QVERIFY(!t.value("department").toString().isEmpty());
-            QVERIFY(!t.value("description").toString().isEmpty());
-            names.insert(t.value("name").toString());
-            withoutPhoto += t.value("photo_thumb_url").toString().isEmpty();
+            QVERIFY(shortName.match(v.toObject().value("name").toString()).hasMatch());
+            names.insert(v.toObject().value("name").toString());
         }
         QCOMPARE(names.size(), all.size());
-        QVERIFY(withoutPhoto > 0 && withoutPhoto < all.size() / 4);
         QVERIFY(names.contains(Server::demoTeacherName()));
-
-        const QJsonArray page = array("/api/teachers?limit=5&offset=10", "teachers");
-        QCOMPARE(page.size(), 5);
-        QCOMPARE(page[0], all[10]);
+        QCOMPARE(array("/api/teachers?limit=5&offset=10", "teachers")[0], all[10]);
         const QString surname = all[20].toObject().value("name").toString().section(' ', 0, 0);
         const QJsonArray found =
             array("/api/teachers?limit=100&offset=0&search=" + enc(surname.toLower()), "teachers");
@@ -658,75 +563,32 @@ class TestStandin : public QObject {
         for (const QJsonValue& v : found)
             QVERIFY(
                 v.toObject().value("full_name").toString().contains(surname, Qt::CaseInsensitive));
+        QVERIFY(
+            array("/api/teachers?limit=9223372036854775807&offset=9223372036854775807", "teachers")
+                .isEmpty());
         const QString token = server->issueTokens("student");
-        const Answer huge = client->get(
-            "/api/teachers?limit=9223372036854775807&offset=9223372036854775807", token);
-        QCOMPARE(huge.status, 200);
-        QVERIFY(huge.json().value("teachers").toArray().isEmpty());
-
-        const QJsonObject one =
-            client->get("/api/teachers/" + enc(all[3].toObject().value("name").toString()), token)
-                .json()
-                .value("teacher")
-                .toObject();
-        QCOMPARE(one, all[3].toObject());
+        const QString name = all[3].toObject().value("name").toString();
+        QCOMPARE(client->get("/api/teachers/" + enc(name), token).json().value("teacher"), all[3]);
     }
 
     void teacherPhotosArePictures() {
-        const QJsonArray all = array("/api/teachers?limit=100000&offset=0", "teachers");
         QJsonObject withPhoto, withoutPhoto;
-        for (const QJsonValue& v : all)
+        for (const QJsonValue& v : array("/api/teachers?limit=100000&offset=0", "teachers"))
             (v.toObject().value("photo_url").toString().isEmpty() ? withoutPhoto : withPhoto) =
                 v.toObject();
-        QNetworkAccessManager nam; // pictures are fetched without any token
-        const Answer photo = StandinClient::finish(
-            nam.get(QNetworkRequest(QUrl(withPhoto.value("photo_url").toString()))));
-        const Answer thumb = StandinClient::finish(
-            nam.get(QNetworkRequest(QUrl(withPhoto.value("photo_thumb_url").toString()))));
-        QCOMPARE(photo.status, 200);
+        // Pictures are fetched without any token.
+        const auto local = [](const QJsonValue& url) {
+            return QUrl(url.toString()).toString(QUrl::RemoveScheme | QUrl::RemoveAuthority);
+        };
+        const Answer photo = client->get(local(withPhoto.value("photo_url")));
+        const Answer thumb = client->get(local(withPhoto.value("photo_thumb_url")));
         QCOMPARE(photo.contentType, QByteArray("image/png"));
-        const QImage big = QImage::fromData(photo.body);
-        const QImage small = QImage::fromData(thumb.body);
-        QVERIFY(!big.isNull() && !small.isNull());
-        QVERIFY(small.width() < big.width());
-        QCOMPARE(StandinClient::finish(
-                     nam.get(QNetworkRequest(QUrl(withPhoto.value("photo_url").toString()))))
-                     .body,
-                 photo.body);
-        const QString missing = QString("%1/media/teachers/%2.png")
-                                    .arg(server->baseUrl())
-                                    .arg(withoutPhoto.value("id").toInt());
-        QCOMPARE(StandinClient::finish(nam.get(QNetworkRequest(QUrl(missing)))).status, 404);
+        QVERIFY(QImage::fromData(thumb.body).width() < QImage::fromData(photo.body).width());
+        QCOMPARE(
+            client->get(QString("/media/teachers/%1.png").arg(withoutPhoto.value("id").toInt()))
+                .status,
+            404);
         QCOMPARE(client->get("/media/teachers/..%2F..%2Fetc%2Fpasswd").status, 404);
-    }
-
-    void teacherAccountStartsInTeacherMode() {
-        QCOMPARE(server->storage("teacher", "work_mode"), QJsonValue("teacher"));
-        QCOMPARE(server->storage("teacher", "teacher"), QJsonValue(Server::demoTeacherName()));
-        QVERIFY(server->storage("student", "work_mode").isUndefined());
-        QVERIFY(!array("/api/teachers/" + enc(Server::demoTeacherName()) + "/schedule?offset=0",
-                       "schedule")
-                     .isEmpty());
-    }
-
-    void withoutDemoDataEverythingIsEmpty() {
-        standin::Options o;
-        o.seedDemoData = false;
-        Server bare(o);
-        QVERIFY(bare.listen());
-        StandinClient c(bare.baseUrl());
-        QCOMPARE(c.post("/api/auth/login", loginBody("student", "student")).status, 401);
-        const QString token = bare.issueTokens("someone");
-        QCOMPARE(c.get("/api/schedule/faculties", token).json().value("faculties").toArray().size(),
-                 0);
-        QCOMPARE(c.get("/api/teachers?limit=10&offset=0", token)
-                     .json()
-                     .value("teachers")
-                     .toArray()
-                     .size(),
-                 0);
-        QCOMPARE(c.get("/api/collections/site_news/records").json().value("items").toArray().size(),
-                 0);
     }
 
     void newsRecordsAndTheirPictures() {
@@ -819,30 +681,6 @@ class TestStandin : public QObject {
         QVERIFY(QString::fromUtf8(a.body).contains(text));
         // Inside the application the site's own navigation is left out.
         QCOMPARE(a.body.contains("<nav>"), !path.contains("forApp"));
-    }
-
-    void newsPageShowsItsItem() {
-        const QJsonObject item = client->get("/api/collections/site_news/records")
-                                     .json()
-                                     .value("items")
-                                     .toArray()[4]
-                                     .toObject();
-        const Answer page = client->get("/news/" + item.value("id").toString() + "?forApp");
-        QCOMPARE(page.status, 200);
-        const QString html = QString::fromUtf8(page.body);
-        QVERIFY(html.contains(item.value("title").toString().toHtmlEscaped()));
-        QVERIFY(html.contains(item.value("preview").toString()));
-    }
-
-    void accountAvatarIsAPicture() {
-        const QJsonObject user = client->get("/api/users/me", server->issueTokens("student"))
-                                     .json()
-                                     .value("user")
-                                     .toObject();
-        const Answer avatar = client->get(user.value("avatarUrl").toString());
-        QCOMPARE(avatar.status, 200);
-        QVERIFY(!QImage::fromData(avatar.body).isNull());
-        QCOMPARE(client->get("/media/avatars/987654.png").status, 404);
     }
 
     void scriptedFaults_data() {

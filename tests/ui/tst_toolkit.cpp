@@ -1,4 +1,4 @@
-// Toolkit pieces the screens build on: colours from text, accent names, symbols, device idiom,
+// Toolkit pieces the screens build on: colours from text, symbols, device idiom,
 // the labelled field, the web view wrapper and the sliding progress bar.
 #include "AppInfo.h"
 #include "Palette.h"
@@ -45,29 +45,6 @@ class TestToolkit : public QObject {
         const QColor c = colorFromHex(text);
         QCOMPARE(c.rgba(), expected.rgba());
         QCOMPARE(c.spec(), QColor::Rgb);
-    }
-
-    void accentNames_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("colour");
-        for (const char* n : {"red", "orange", "yellow", "green", "mint", "teal", "cyan", "blue",
-                              "indigo", "purple", "pink", "brown"})
-            QTest::newRow(n) << n << n;
-        QTest::newRow("other case") << "Red"
-                                    << "blue";
-        QTest::newRow("padded") << " red"
-                                << "blue";
-        QTest::newRow("unknown") << "magenta"
-                                 << "blue";
-        QTest::newRow("not an accent though a colour") << "gray"
-                                                       << "blue";
-        QTest::newRow("empty") << ""
-                               << "blue";
-    }
-    void accentNames() {
-        QFETCH(QString, name);
-        QFETCH(QString, colour);
-        QCOMPARE(Preferences::accentColorOf(name), *Palette::named(colour));
     }
 
     void everyScreenSymbolDrawsOneGlyph() {
