@@ -1,7 +1,9 @@
 // The system theme follows the desktop's portal, on a private session bus that the test's
 // command starts (dbus-run-session), with a stand-in portal on a connection of its own.
+#include "AppDriver.h"
 #include "ColorSchemePortal.h"
-#include "QmlScene.h"
+#include "CoordinatorModel.h"
+#include "Preferences.h"
 #include "TestSupport.h"
 #include "Toolkit.h"
 
@@ -118,32 +120,32 @@ class TestDesktopScheme : public QObject {
         offer(false);
     }
 
-    // The whole window changes when the desktop does, unless the user chose a theme.
+    // The signed-in window changes when the desktop does, without asking the service, unless
+    // the user chose a theme.
     void followsTheDesktopLive() {
         portal.scheme = 2;
         portal.answers = true;
         portal.readOneOffered = true;
         offer(true);
-        Toolkit* toolkit = Toolkit::instance();
-        QTRY_VERIFY(!toolkit->systemDark());
-        QmlScene scene({480, 320});
-        QVERIFY(scene.load("import QtQuick\nimport OrvelBox.Controls\nimport OrvelBox.Core\n"
-                           "Rectangle { color: Theme.systemBackground; GlobalLoading {"
-                           " anchors.fill: parent } }"));
-        const QColor light = scene.root()->property("color").value<QColor>();
-        scene.grab().save(artifactDir() + QStringLiteral("/system-theme-portal-light.png"));
+        AppDriver app(QStringLiteral("desktop-scheme"));
+        QVERIFY(app.startSignedIn(QStringLiteral("teacher")));
+        QVERIFY(app.waitForScreen(QStringLiteral("home")));
+        QVERIFY(AppDriver::waitFor([&] { return app.timetableSettled(); }));
+        const QColor light = app.window()->color();
+        app.picture(QStringLiteral("portal-light"));
+        const qsizetype requests = app.server().requests().size();
 
         announce(1);
-        QTRY_VERIFY(toolkit->systemDark());
-        QTRY_VERIFY(scene.root()->property("color").value<QColor>() != light);
-        scene.grab().save(artifactDir() + QStringLiteral("/system-theme-portal-dark.png"));
+        QVERIFY(AppDriver::waitFor([&] { return app.window()->color() != light; }));
+        QVERIFY(Toolkit::instance()->systemDark());
+        app.picture(QStringLiteral("portal-dark"));
+        QCOMPARE(app.server().requests().size(), requests);
 
-        QVERIFY(scene.load("import QtQuick\nimport OrvelBox.Controls\n"
-                           "Rectangle { color: Theme.systemBackground;"
-                           " Component.onCompleted: Theme.preferredScheme = \"light\" }"));
-        QTRY_COMPARE(scene.root()->property("color").value<QColor>(), light);
-        announce(2);
-        QTRY_VERIFY(!toolkit->systemDark());
+        app.root()->preferences()->chooseTheme(QStringLiteral("light"));
+        QVERIFY(AppDriver::waitFor([&] { return app.window()->color() == light; }));
+        announce(1);
+        AppDriver::pause(300);
+        QCOMPARE(app.window()->color(), light);
         offer(false);
     }
 };
