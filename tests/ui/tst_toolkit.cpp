@@ -112,55 +112,38 @@ class TestToolkit : public QObject {
         toolkit->setIdiom(before);
     }
 
-    void fieldLabelTakesNoRoomWhenEmpty_data() {
-        QTest::addColumn<QString>("title");
-        QTest::newRow("with title") << "Логин";
-        QTest::newRow("without title") << "";
-    }
-    void fieldLabelTakesNoRoomWhenEmpty() {
-        QFETCH(QString, title);
-        QmlScene scene;
-        QQuickItem* field =
-            scene.load(QByteArrayLiteral(
-                           "import OrvelBox.Controls\nLabeledTextField { icon: \"person.fill\" }"),
-                       {{"title", title}});
-        QVERIFY(field);
-        auto* label = scene.find<QQuickItem>("fieldTitle");
-        auto* box = scene.find<QQuickItem>("fieldBox");
-        QVERIFY(label && box);
-        QCOMPARE(label->isVisible(), !title.isEmpty());
-        if (title.isEmpty())
-            QTRY_COMPARE(box->y(), 0.0);
-        else
-            QTRY_COMPARE(box->y(), label->height() + 8);
-    }
-
+    // The eye shows on password fields only; the title takes no room when empty.
     void fieldMaskAndEye_data() {
+        QTest::addColumn<QString>("title");
         QTest::addColumn<bool>("isSecure");
         QTest::addColumn<bool>("hidden");
         QTest::addColumn<bool>("eyeShown");
         QTest::addColumn<bool>("masked");
-        QTest::newRow("password, hidden") << true << true << true << true;
-        QTest::newRow("password, shown") << true << false << true << false;
-        QTest::newRow("plain, hidden flag ignored") << false << true << false << false;
-        QTest::newRow("plain") << false << false << false << false;
+        QTest::newRow("password, hidden") << "Пароль" << true << true << true << true;
+        QTest::newRow("password, shown") << "Пароль" << true << false << true << false;
+        QTest::newRow("plain, hidden flag ignored") << "Логин" << false << true << false << false;
+        QTest::newRow("plain, no title") << "" << false << false << false << false;
     }
     void fieldMaskAndEye() {
+        QFETCH(QString, title);
         QFETCH(bool, isSecure);
         QFETCH(bool, hidden);
         QFETCH(bool, eyeShown);
         QFETCH(bool, masked);
         QmlScene scene;
         QQuickItem* field = scene.load(
-            QByteArrayLiteral("import OrvelBox.Controls\n"
-                              "LabeledTextField { title: \"Пароль\"; icon: \"key.fill\" }"),
-            {{"isSecure", isSecure}, {"isPasswordHidden", hidden}});
+            QByteArrayLiteral("import OrvelBox.Controls\nLabeledTextField { icon: \"key.fill\" }"),
+            {{"title", title}, {"isSecure", isSecure}, {"isPasswordHidden", hidden}});
         QVERIFY(field);
         auto* entry = scene.find<QQuickItem>("entry");
         auto* eye = scene.find<QQuickItem>("eyeButton");
-        QVERIFY(entry && eye);
+        auto* label = scene.find<QQuickItem>("fieldTitle");
+        auto* box = scene.find<QQuickItem>("fieldBox");
+        QVERIFY(entry && eye && label && box);
         QCOMPARE(eye->isVisible(), eyeShown);
         QCOMPARE(entry->property("echoMode").toInt() == 2 /* Password */, masked);
+        QCOMPARE(label->isVisible(), !title.isEmpty());
+        QTRY_COMPARE(box->y(), title.isEmpty() ? 0.0 : label->height() + 8);
     }
 
     void eyeTwiceKeepsTextAndMasksAgain() {
