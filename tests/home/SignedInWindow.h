@@ -1,15 +1,14 @@
 // A window's root model signed in to an in-process stand-in, with its preferences loaded.
 #pragma once
 #include "CoordinatorModel.h"
-#include "StandinServer.h"
+#include "StandinSession.h"
 #include "TestSupport.h"
 
 #include <QJsonDocument>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-struct SignedInWindow {
-    std::unique_ptr<standin::Server> server;
+struct SignedInWindow : StandinSession {
     QTemporaryDir dir;
     std::shared_ptr<TokenStore> tokens;
     std::unique_ptr<CoordinatorModel> root;
@@ -19,14 +18,10 @@ struct SignedInWindow {
     bool start(const QString& account = QStringLiteral("student")) {
         QStandardPaths::setTestModeEnabled(true);
         login = account;
-        server = std::make_unique<standin::Server>();
-        if (!server->listen())
+        if (!StandinSession::start(login))
             return false;
-        QString refresh;
-        const QString access = server->issueTokens(login, &refresh);
         tokens = std::make_shared<TokenStore>(dir.filePath(QStringLiteral("tokens.ini")));
-        tokens->write(QString::fromLatin1(TokenStore::accessKey), access);
-        tokens->write(QString::fromLatin1(TokenStore::refreshKey), refresh);
+        writeTo(*tokens);
         root = std::make_unique<CoordinatorModel>(new CO(server->baseUrl(), tokens));
         return homeLoaded();
     }

@@ -218,6 +218,13 @@ class TestHomeViews : public QObject {
         QCOMPARE(n.y() > a.y() + avatar->height(), !beside);
         QCOMPARE(named("settingsRow")->width(), size.width() - 40.0);
         save(QStringLiteral("menu-phone-%1.png").arg(QString::fromLatin1(QTest::currentDataTag())));
+
+        // Feedback goes to the browser; the menu stays.
+        QList<QUrl> opened;
+        Toolkit::instance()->setUrlOpener([&](const QUrl& u) { opened.append(u); });
+        click(named("feedbackRow"));
+        QCOMPARE(opened, QList<QUrl>{MenuScreenModel::feedbackUrl()});
+        QCOMPARE(navigation()->property("depth").toInt(), 1);
     }
 
     void menuWaitsForTheAccount() {
@@ -230,56 +237,18 @@ class TestHomeViews : public QObject {
         QVERIFY(!named("profileCard"));
     }
 
-    // Each row opens its screen with what that screen needs; feedback goes to the browser.
-    void menuRows() {
-        QList<QUrl> opened;
-        Toolkit::instance()->setUrlOpener([&](const QUrl& u) { opened.append(u); });
-        QVERIFY(show(QString()));
-
-        QQuickItem* page = openRow("workModeRow", QStringLiteral("Режим работы"));
-        QVERIFY(page);
-        QCOMPARE(page->property("co").value<CO*>(), w.co());
-        QCOMPARE(page->property("preferences").value<Preferences*>(), w.root->preferences());
-        QVERIFY(back());
-
-        page = openRow("devicesRow", QStringLiteral("Устройства"));
-        QVERIFY(page && devices(page));
-        QCOMPARE(page->property("preferences").value<Preferences*>(), w.root->preferences());
-        QVERIFY(back());
-
-        page = openRow("settingsRow", QStringLiteral("Настройки"));
-        QVERIFY(page);
-        QCOMPARE(page->property("coordinator").value<CoordinatorModel*>(), w.root.get());
-        QVERIFY(back());
-
-        page = openRow("aboutRow", QStringLiteral("О Приложении"));
-        QVERIFY(page);
-        QCOMPARE(page->property("preferences").value<Preferences*>(), w.root->preferences());
-        QVERIFY(back());
-
-        click(named("feedbackRow"));
-        QCOMPARE(opened, QList<QUrl>{MenuScreenModel::feedbackUrl()});
-        QCOMPARE(navigation()->property("depth").toInt(), 1);
-    }
-
     // Choices made with the mouse restyle the window at once and reach the store.
     void settingsByPointer() {
         QVERIFY(show(QString()));
         QQuickItem* page = openRow("settingsRow", QStringLiteral("Настройки"));
         QVERIFY(page);
         click(named("theme2"));
-        QCOMPARE(w.setting("settings__theme").toString(), QStringLiteral("dark"));
         click(named("swatch-green"));
         QCOMPARE(w.setting("settings__accent_color_string").toString(), QStringLiteral("green"));
         QCOMPARE(page->property("accentColor").value<QColor>(),
                  Preferences::accentColorOf(QStringLiteral("green")));
         QCOMPARE(navigation()->property("tint").value<QColor>(),
                  Preferences::accentColorOf(QStringLiteral("green")));
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                return w.stored(QStringLiteral("settings__accent_color")).toString() == u"green";
-            },
-            10000));
 
         // The swatches that do not fit are reached with the wheel.
         QQuickItem* swatches = named("swatches");
@@ -293,7 +262,8 @@ class TestHomeViews : public QObject {
         // So is a swatch that gets the keyboard focus.
         named("swatch-brown")->forceActiveFocus(Qt::TabFocusReason);
         QVERIFY(swatches->property("contentX").toReal() > 0);
-        QCOMPARE(w.stored(QStringLiteral("settings__theme")).toString(), QStringLiteral("dark"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.stored(QStringLiteral("settings__theme")).toString(),
+                                  QStringLiteral("dark"), 10000);
     }
 
     // The other device's card ends its session by its button, the Delete key or its menu.
@@ -339,12 +309,11 @@ class TestHomeViews : public QObject {
     }
 
     // Signing out asks first; cancelling changes nothing. Ending this device's own session
-    // from its card asks the same.
+    // from its card asks the same (the sign-out button's yes is the journeys').
     void signOutAsksFirst_data() {
         QTest::addColumn<QString>("from");
         QTest::addColumn<bool>("confirm");
         QTest::newRow("button, cancelled") << "signOutButton" << false;
-        QTest::newRow("button, confirmed") << "signOutButton" << true;
         QTest::newRow("own card, confirmed") << "ownCard" << true;
     }
     void signOutAsksFirst() {

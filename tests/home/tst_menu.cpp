@@ -12,21 +12,6 @@ class TestMenu : public QObject {
     void initTestCase() { QVERIFY(w.start()); }
     void cleanupTestCase() { w.stop(); }
 
-    void cardFromTheService() {
-        const auto me = await(w.co()->api()->getMe());
-        QVERIFY(me && me->ok());
-        MenuScreenModel menu;
-        menu.setCo(w.co());
-        menu.setMeInfo(me->value().toVariantMap());
-        QCOMPARE(menu.name(), QStringLiteral("Алексей Смирнов"));
-        QCOMPARE(menu.loginLine(), QStringLiteral("@student"));
-        QVERIFY(!menu.isAdmin());
-        const QString avatar =
-            me->value()[QStringLiteral("user")][QStringLiteral("avatarUrl")].toString();
-        QVERIFY(avatar.startsWith(u"/media/avatars/"));
-        QCOMPARE(menu.avatarUrl(), QUrl(w.server->baseUrl() + avatar));
-    }
-
     void card_data() {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("name");
@@ -65,12 +50,6 @@ class TestMenu : public QObject {
         QTEST(menu.loginLine(), "login");
         QTEST(menu.isAdmin(), "admin");
         QCOMPARE(menu.avatarUrl(), avatar == u"-" ? QUrl() : QUrl(w.server->baseUrl() + avatar));
-    }
-
-    void gradientFromHex() {
-        QCOMPARE(MenuScreenModel::gradientCentre(), QColor(71, 71, 89));
-        QCOMPARE(MenuScreenModel::gradientEdge(), QColor(37, 37, 46));
-        QCOMPARE(MenuScreenModel::gradientEdge().alpha(), 255);
     }
 
     void sitePages() {

@@ -1,7 +1,7 @@
 // A client signed in to an in-process stand-in, with the per-user store at hand.
 #pragma once
 #include "CO.h"
-#include "StandinServer.h"
+#include "StandinSession.h"
 #include "TestSupport.h"
 
 #include <QJsonArray>
@@ -9,8 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-struct SignedIn {
-    std::unique_ptr<standin::Server> server;
+struct SignedIn : StandinSession {
     std::unique_ptr<CO> co;
     QTemporaryDir dir;
     QString login = QStringLiteral("tester");
@@ -18,14 +17,10 @@ struct SignedIn {
     bool start() {
         // Pictures go to a throw-away cache, not the user's.
         QStandardPaths::setTestModeEnabled(true);
-        server = std::make_unique<standin::Server>();
-        if (!server->listen())
+        if (!StandinSession::start(login))
             return false;
-        QString refresh;
-        const QString access = server->issueTokens(login, &refresh);
         auto tokens = std::make_shared<TokenStore>(dir.filePath(QStringLiteral("tokens.ini")));
-        tokens->write(QString::fromLatin1(TokenStore::accessKey), access);
-        tokens->write(QString::fromLatin1(TokenStore::refreshKey), refresh);
+        writeTo(*tokens);
         co = std::make_unique<CO>(server->baseUrl(), tokens);
         return true;
     }
@@ -56,13 +51,10 @@ struct SignedIn {
             .toString();
     }
     // Answers every GET of `path` with `body` from now on.
-    void script(const QString& path, const QJsonObject& body, int delayMs = 0, int times = -1) {
-        standin::Fault f;
-        f.status = 200;
-        f.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
-        f.delayMs = delayMs;
-        f.times = times;
-        server->setFault(QStringLiteral("GET"), path, f);
+    void script(const QString& path, const QJsonObject& body, int delayMs = 0) {
+        server->setFault(QStringLiteral("GET"), path,
+                         fault::delayed(delayMs, fault::answer(200, QJsonDocument(body).toJson(
+                                                                        QJsonDocument::Compact))));
     }
     int gets(const QString& path) const { return server->count(QStringLiteral("GET"), path); }
 };

@@ -1,12 +1,10 @@
 // The picture cache: memory, disk across restarts, no tokens, failures logged.
+#include "Faults.h"
 #include "PhotoCache.h"
-#include "StandinServer.h"
 #include "TestSupport.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
-
-using standin::Fault;
 
 namespace {
 QByteArray picture(QColor c, const char* format, QSize size) {
@@ -30,11 +28,7 @@ class TestPhotoCache : public QObject {
     std::unique_ptr<QTemporaryDir> dir;
 
     void serve(const QString& path, const QByteArray& body, int status = 200) {
-        Fault f;
-        f.status = status;
-        f.body = body;
-        f.contentType = "image/png";
-        server->setFault(QStringLiteral("GET"), path, f);
+        server->setFault(QStringLiteral("GET"), path, fault::answer(status, body, "image/png"));
     }
     QUrl at(const QString& path) const { return QUrl(server->baseUrl() + path); }
     int hits(const QString& path) const { return server->count(QStringLiteral("GET"), path); }
@@ -115,13 +109,13 @@ class TestPhotoCache : public QObject {
         QFETCH(int, status);
         QFETCH(bool, cutShort);
         QFETCH(int, expectedRequests);
-        Fault f;
-        f.status = status;
-        f.body = cutShort ? picture(Qt::red, "JPEG", {640, 480}) : QByteArray("{\"error\":\"no\"}");
-        f.contentType = "image/jpeg";
-        f.dropMidBody = cutShort;
-        if (status)
-            server->setFault(QStringLiteral("GET"), url, f);
+        if (cutShort)
+            server->setFault(
+                QStringLiteral("GET"), url,
+                fault::cut(fault::answer(200, picture(Qt::red, "JPEG", {640, 480}), "image/jpeg")));
+        else if (status)
+            server->setFault(QStringLiteral("GET"), url,
+                             fault::answer(status, R"({"error":"no"})", "image/jpeg"));
         PhotoCache cache(dir->path());
         LogCapture log;
         const QUrl target = url.startsWith(u'/') ? at(url) : QUrl(url);
@@ -151,12 +145,8 @@ class TestPhotoCache : public QObject {
         QFETCH(int, addresses);
         const QList<QColor> colours{Qt::yellow, Qt::cyan, Qt::magenta};
         for (int a = 0; a < addresses; ++a) {
-            Fault f;
-            f.status = 200;
-            f.body = png(colours[a]);
-            f.contentType = "image/png";
-            f.delayMs = 200;
-            server->setFault(QStringLiteral("GET"), QStringLiteral("/photos/d%1.png").arg(a), f);
+            server->setFault(QStringLiteral("GET"), QStringLiteral("/photos/d%1.png").arg(a),
+                             fault::delayed(200, fault::answer(200, png(colours[a]), "image/png")));
         }
         PhotoCache cache(dir->path());
         using Shown = QList<std::pair<int, std::optional<QImage>>>;

@@ -6,8 +6,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-using standin::Fault;
-
 namespace {
 // Records the request target of every request and answers each with one teacher.
 class RawServer : public QTcpServer {
@@ -135,10 +133,7 @@ class TestTeacherCard : public QObject {
 
     void failureKeepsWaitingUntilShownAgain() {
         const QString name = standin::Server::demoTeacherName();
-        Fault f;
-        f.status = 503;
-        f.body = "{}";
-        app.server->setFault(QStringLiteral("GET"), path(name), f);
+        app.server->setFault(QStringLiteral("GET"), path(name), fault::answer(503, "{}"));
         {
             LogCapture log;
             show(name);

@@ -5,8 +5,6 @@
 
 #include <QSignalSpy>
 
-using standin::Fault;
-
 namespace {
 const QString setPath = QStringLiteral("/api/storage/set");
 const QString groupsPath = QStringLiteral("/api/schedule/groups");
@@ -265,10 +263,8 @@ class TestWorkmode : public QObject {
         const auto m = open();
         const int first = m->faculties()->idOfName(standin::Server::facultyNames().first());
         const int second = m->faculties()->idOfName(mathFaculty);
-        Fault slow;
-        slow.delayMs = 600;
-        slow.times = 1;
-        app.server->setFault(QStringLiteral("GET"), groupsPath, slow);
+        app.server->setFault(QStringLiteral("GET"), groupsPath,
+                             fault::times(1, fault::delayed(600)));
         m->chooseFaculty(first);
         if (clearedAfter) {
             m->chooseFaculty(-1);
@@ -278,11 +274,8 @@ class TestWorkmode : public QObject {
                      app.firstGroup(mathFaculty));
         }
         // Outlast the slow answer: this one is sent after it and answered later still.
-        Fault slower;
-        slower.delayMs = 800;
-        slower.times = 1;
         app.server->setFault(QStringLiteral("GET"), QStringLiteral("/api/schedule/faculties"),
-                             slower);
+                             fault::times(1, fault::delayed(800)));
         QVERIFY(await(app.co->api()->getFaculties()));
         QCOMPARE(app.gets(groupsPath), clearedAfter ? 1 : 3);
         QCOMPARE(m->groupsOpened(), !clearedAfter);
@@ -315,11 +308,8 @@ class TestWorkmode : public QObject {
         const auto m = open();
         QVERIFY(groupsLoaded(*m, m->faculties()->idOfName(mathFaculty)));
         m->chooseGroup(m->groups()->items()[1].id);
-        Fault broken;
-        broken.status = 500;
-        broken.body = R"({"error": "store down"})";
-        broken.times = 1;
-        app.server->setFault(QStringLiteral("POST"), setPath, broken);
+        app.server->setFault(QStringLiteral("POST"), setPath,
+                             fault::times(1, fault::answer(500, R"({"error": "store down"})")));
         app.server->clearLog();
         LogCapture log;
         QSignalSpy saved(m.get(), &WorkmodeModel::saved);
@@ -355,9 +345,7 @@ class TestWorkmode : public QObject {
         QFETCH(QString, method);
         QFETCH(QString, path);
         app.studentMode(mathFaculty, QStringLiteral("МИТ-231"));
-        Fault broken;
-        broken.status = 503;
-        app.server->setFault(method, path, broken);
+        app.server->setFault(method, path, fault::answer(503));
         LogCapture log;
         auto m = std::make_unique<WorkmodeModel>();
         m->setCo(app.co.get());
@@ -386,9 +374,7 @@ class TestWorkmode : public QObject {
         QFETCH(int, status);
         QFETCH(QString, logged);
         app.studentMode(faculty, QStringLiteral("ЗФ-11"));
-        Fault broken;
-        broken.status = status;
-        app.server->setFault(QStringLiteral("GET"), groupsPath, broken);
+        app.server->setFault(QStringLiteral("GET"), groupsPath, fault::answer(status));
         LogCapture log;
         const auto m = open();
         QVERIFY(!m->isLoading());
@@ -402,19 +388,16 @@ class TestWorkmode : public QObject {
 
     // A screen closed while its calls are out is simply gone when the answers come.
     void closedWhileLoading() {
-        Fault slow;
-        slow.delayMs = 300;
-        app.server->setFault(QStringLiteral("GET"), QStringLiteral("/api/teachers"), slow);
+        app.server->setFault(QStringLiteral("GET"), QStringLiteral("/api/teachers"),
+                             fault::delayed(300));
         auto m = std::make_unique<WorkmodeModel>();
         m->setCo(app.co.get());
         m->load();
         QVERIFY(
             QTest::qWaitFor([&] { return app.gets(QStringLiteral("/api/teachers")) == 1; }, 10000));
         m.reset();
-        Fault slower;
-        slower.delayMs = 500;
         app.server->setFault(QStringLiteral("GET"), QStringLiteral("/api/schedule/faculties"),
-                             slower);
+                             fault::delayed(500));
         QVERIFY(await(app.co->api()->getFaculties()));
         QCOMPARE(app.gets(QStringLiteral("/api/schedule/faculties")), 1);
     }

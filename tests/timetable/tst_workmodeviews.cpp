@@ -1,7 +1,6 @@
 // The work-mode screen and its pickers as drawn and driven by keyboard and mouse, in offscreen
 // windows against the stand-in. Pictures go to the artefact folder.
 #include "CachedAsyncImage.h"
-#include "Palette.h"
 #include "Preferences.h"
 #include "QmlScene.h"
 #include "SignedIn.h"
@@ -50,16 +49,13 @@ class TestWorkmodeViews : public QObject {
     }
     QQuickItem* overlay() { return scene->window().contentItem(); }
 
-    // `accent` is what the preferences hold as the accent colour (invalid: nothing).
-    bool show(const QString& scheme = {}, QSize size = {820, 700}, const QVariant& accent = {}) {
+    bool show() {
         scene.reset();
         preferences = std::make_unique<Preferences>(app.co.get());
-        if (accent.isValid())
-            preferences->setSetting(QStringLiteral("settings__accent_color"), accent);
-        scene = std::make_unique<QmlScene>(size);
+        scene = std::make_unique<QmlScene>(QSize(820, 700));
         if (!scene->load(sceneQml, {{"co", QVariant::fromValue(app.co.get())},
                                     {"preferences", QVariant::fromValue(preferences.get())},
-                                    {"scheme", scheme}}))
+                                    {"scheme", QString()}}))
             return false;
         return QTest::qWaitFor([&] { return !model()->isLoading(); }, 10000);
     }
@@ -103,13 +99,6 @@ class TestWorkmodeViews : public QObject {
         QVERIFY(entry->hasActiveFocus());
         QVERIFY(QTest::qWaitFor([&] { return picturesShown(); }, 10000));
         save(QStringLiteral("workmode-teacher-picker.png"));
-
-        typeText(scene->window(), QStringLiteral("ова"));
-        QCOMPARE(sheet->property("search").toString(), QStringLiteral("ова"));
-        QVERIFY(listed(sheet)->count() > 2);
-        QVERIFY(listed(sheet)->count() < model()->teachers()->count());
-        QVERIFY(QTest::qWaitFor([&] { return picturesShown(); }, 10000));
-        save(QStringLiteral("workmode-teacher-search.png"));
     }
 
     // Arrows move, Enter chooses the current row; Escape leaves everything as it was.
@@ -194,33 +183,6 @@ class TestWorkmodeViews : public QObject {
             5000));
     }
 
-    // Narrowing the search removes rows; the rows that stay keep their delegates.
-    void searchKeepsTheDelegatesOfRowsThatStay() {
-        app.teacherMode(standin::Server::demoTeacherName());
-        QVERIFY(show());
-        QObject* sheet = openSheet(picker("teacherPicker"));
-        QVERIFY(sheet);
-        typeText(scene->window(), QStringLiteral("о"));
-        QHash<QString, QPointer<QQuickItem>> before;
-        QQuickItem* list = itemsNamed(overlay(), QStringLiteral("optionList")).value(0);
-        QVERIFY(list);
-        for (QQuickItem* row : list->property("contentItem").value<QQuickItem*>()->childItems())
-            if (row->property("entry").isValid())
-                before.insert(row->property("entry").value<option>().name, row);
-        QVERIFY(before.size() > 3);
-        typeText(scene->window(), QStringLiteral("в"));
-        int kept = 0;
-        for (auto it = before.cbegin(); it != before.cend(); ++it) {
-            if (!it.key().toLower().contains(QStringLiteral("ов")))
-                continue;
-            QVERIFY2(it.value(), qPrintable(it.key()));
-            QCOMPARE(it.value()->property("entry").value<option>().name, it.key());
-            ++kept;
-        }
-        QVERIFY(kept > 0);
-        QVERIFY(listed(sheet)->count() < model()->teachers()->count());
-    }
-
     void fieldShowsTheChoiceOrNothing() {
         app.script(QStringLiteral("/api/teachers"),
                    {{"teachers", QJsonArray{QJsonObject{{"name", "Битый Адрес"},
@@ -256,37 +218,6 @@ class TestWorkmodeViews : public QObject {
         QVERIFY(itemsNamed(teacher, QStringLiteral("optionName")).value(0)->isVisible());
         model()->teachers()->setItems({option::none(), {5, QStringLiteral("Другой Д.Д."), {}}});
         QVERIFY(!itemsNamed(teacher, QStringLiteral("optionName")).value(0)->isVisible());
-    }
-
-    // The screen tints itself with the accent colour; blue stands in for none, and for a
-    // colour name where a colour belongs.
-    void studentScreenRestored_data() {
-        QTest::addColumn<QString>("scheme");
-        QTest::addColumn<QVariant>("accent");
-        QTest::addColumn<QColor>("tint");
-        const QColor purple(QStringLiteral("#AF52DE"));
-        const QColor blue = *Palette::named(u"blue");
-        QTest::newRow("light") << "light" << QVariant() << blue;
-        QTest::newRow("dark") << "dark" << QVariant(purple) << purple;
-        QTest::newRow("name instead of a colour") << "light" << QVariant("magenta") << blue;
-    }
-    void studentScreenRestored() {
-        QFETCH(QString, scheme);
-        QFETCH(QVariant, accent);
-        const QString faculty = QStringLiteral("Факультет математики и информационных технологий");
-        app.studentMode(faculty, app.firstGroup(faculty));
-        QVERIFY(show(scheme, {820, 700}, accent));
-        QTEST(workmode()->property("accentColor").value<QColor>(), "tint");
-        QVERIFY(picker("groupPicker")->isVisible());
-        QQuickItem* button = scene->find<QQuickItem>(QStringLiteral("saveButton"));
-        QVERIFY(button->isVisible());
-        save(QStringLiteral("workmode-student-%1.png").arg(scheme));
-
-        QSignalSpy saved(workmode(), SIGNAL(saved()));
-        QTest::mouseClick(
-            &scene->window(), Qt::LeftButton, {},
-            button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint());
-        QVERIFY(saved.wait(10000));
     }
 };
 

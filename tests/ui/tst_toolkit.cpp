@@ -1,12 +1,9 @@
 // Toolkit pieces the screens build on: colours from text, symbols, device idiom,
 // the labelled field, the web view wrapper and the sliding progress bar.
-#include "AppInfo.h"
 #include "Palette.h"
-#include "Preferences.h"
 #include "QmlScene.h"
 #include "Toolkit.h"
 
-#include <QDir>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -50,42 +47,18 @@ class TestToolkit : public QObject {
     void everyScreenSymbolDrawsOneGlyph() {
         // The names the screens ask for; each must be in the table and the font must turn its
         // ligature into a single glyph (a ligature the font lacks would draw as a word).
-        const QStringList used{"app.background.dotted",
-                               "basketball",
-                               "briefcase",
-                               "bubble.left.and.text.bubble.right",
-                               "calendar.day.timeline.right",
-                               "chevron.left",
-                               "chevron.right",
-                               "exclamationmark.bubble",
-                               "eye",
-                               "eye.slash",
-                               "flask",
-                               "gear",
-                               "globe",
-                               "graduationcap",
-                               "info.circle",
-                               "inset.filled.rectangle.and.person.filled",
-                               "iphone",
-                               "iphone.gen1",
-                               "iphone.gen3.motion",
-                               "key.fill",
-                               "macbook.gen1",
-                               "magnifyingglass",
-                               "minus",
-                               "newspaper",
-                               "paintpalette",
-                               "person",
-                               "person.3",
-                               "person.and.background.dotted",
-                               "person.crop.circle.fill",
-                               "person.fill",
-                               "person.line.dotted.person.fill",
-                               "questionmark.app",
-                               "radicand.squareroot",
-                               "rectangle.portrait.and.arrow.right",
-                               "star.fill",
-                               "xmark"};
+        const QStringList used =
+            QStringLiteral(
+                "app.background.dotted basketball briefcase bubble.left.and.text.bubble.right "
+                "calendar.day.timeline.right chevron.left chevron.right exclamationmark.bubble eye "
+                "eye.slash flask gear globe graduationcap info.circle "
+                "inset.filled.rectangle.and.person.filled iphone iphone.gen1 iphone.gen3.motion "
+                "key.fill macbook.gen1 magnifyingglass minus newspaper paintpalette person "
+                "person.3 "
+                "person.and.background.dotted person.crop.circle.fill person.fill "
+                "person.line.dotted.person.fill questionmark.app radicand.squareroot "
+                "rectangle.portrait.and.arrow.right star.fill xmark")
+                .split(u' ');
         Toolkit* toolkit = Toolkit::instance();
         QFont font(toolkit->symbolFontFamily());
         font.setPixelSize(24);
@@ -139,55 +112,38 @@ class TestToolkit : public QObject {
         toolkit->setIdiom(before);
     }
 
-    void fieldLabelTakesNoRoomWhenEmpty_data() {
-        QTest::addColumn<QString>("title");
-        QTest::newRow("with title") << "Логин";
-        QTest::newRow("without title") << "";
-    }
-    void fieldLabelTakesNoRoomWhenEmpty() {
-        QFETCH(QString, title);
-        QmlScene scene;
-        QQuickItem* field =
-            scene.load(QByteArrayLiteral(
-                           "import OrvelBox.Controls\nLabeledTextField { icon: \"person.fill\" }"),
-                       {{"title", title}});
-        QVERIFY(field);
-        auto* label = scene.find<QQuickItem>("fieldTitle");
-        auto* box = scene.find<QQuickItem>("fieldBox");
-        QVERIFY(label && box);
-        QCOMPARE(label->isVisible(), !title.isEmpty());
-        if (title.isEmpty())
-            QTRY_COMPARE(box->y(), 0.0);
-        else
-            QTRY_COMPARE(box->y(), label->height() + 8);
-    }
-
+    // The eye shows on password fields only; the title takes no room when empty.
     void fieldMaskAndEye_data() {
+        QTest::addColumn<QString>("title");
         QTest::addColumn<bool>("isSecure");
         QTest::addColumn<bool>("hidden");
         QTest::addColumn<bool>("eyeShown");
         QTest::addColumn<bool>("masked");
-        QTest::newRow("password, hidden") << true << true << true << true;
-        QTest::newRow("password, shown") << true << false << true << false;
-        QTest::newRow("plain, hidden flag ignored") << false << true << false << false;
-        QTest::newRow("plain") << false << false << false << false;
+        QTest::newRow("password, hidden") << "Пароль" << true << true << true << true;
+        QTest::newRow("password, shown") << "Пароль" << true << false << true << false;
+        QTest::newRow("plain, hidden flag ignored") << "Логин" << false << true << false << false;
+        QTest::newRow("plain, no title") << "" << false << false << false << false;
     }
     void fieldMaskAndEye() {
+        QFETCH(QString, title);
         QFETCH(bool, isSecure);
         QFETCH(bool, hidden);
         QFETCH(bool, eyeShown);
         QFETCH(bool, masked);
         QmlScene scene;
         QQuickItem* field = scene.load(
-            QByteArrayLiteral("import OrvelBox.Controls\n"
-                              "LabeledTextField { title: \"Пароль\"; icon: \"key.fill\" }"),
-            {{"isSecure", isSecure}, {"isPasswordHidden", hidden}});
+            QByteArrayLiteral("import OrvelBox.Controls\nLabeledTextField { icon: \"key.fill\" }"),
+            {{"title", title}, {"isSecure", isSecure}, {"isPasswordHidden", hidden}});
         QVERIFY(field);
         auto* entry = scene.find<QQuickItem>("entry");
         auto* eye = scene.find<QQuickItem>("eyeButton");
-        QVERIFY(entry && eye);
+        auto* label = scene.find<QQuickItem>("fieldTitle");
+        auto* box = scene.find<QQuickItem>("fieldBox");
+        QVERIFY(entry && eye && label && box);
         QCOMPARE(eye->isVisible(), eyeShown);
         QCOMPARE(entry->property("echoMode").toInt() == 2 /* Password */, masked);
+        QCOMPARE(label->isVisible(), !title.isEmpty());
+        QTRY_COMPARE(box->y(), title.isEmpty() ? 0.0 : label->height() + 8);
     }
 
     void eyeTwiceKeepsTextAndMasksAgain() {
@@ -216,117 +172,6 @@ class TestToolkit : public QObject {
         // Typing goes on at the end of the text.
         typeText(scene.window(), QStringLiteral("!"));
         QCOMPARE(field->property("text").toString(), QStringLiteral("s3cret!"));
-    }
-
-    void navigationTabsMenusAndDialogs() {
-        QmlScene scene(QSize(700, 600));
-        QQuickItem* root = scene.load(QByteArrayLiteral(R"(
-import QtQuick
-import OrvelBox.Controls
-Item {
-    property int confirmations: 0
-    property int exits: 0
-    id: root
-    TabView {
-        objectName: "tabs"
-        anchors.fill: parent
-        Tab {
-            title: "Меню"; symbol: "person.fill"
-            NavigationStack {
-                id: nav
-                objectName: "nav"
-                anchors.fill: parent
-                initialItem: Column {
-                    property string navigationTitle: "Меню"
-                    spacing: 10
-                    MenuButton { objectName: "menuRow"; name: "Настройки"; icon: "gear"; onClicked: nav.push(page) }
-                    Rectangle {
-                        objectName: "card"; width: 300; height: 60; color: Theme.systemGray6
-                        ContextMenu {
-                            ContextMenuItem {
-                                objectName: "exitItem"; text: "Выйти"; destructive: true
-                                symbol: "rectangle.portrait.and.arrow.right"
-                                onTriggered: root.exits += 1
-                            }
-                        }
-                    }
-                }
-                Component { id: page; Item { property string navigationTitle: "Настройки" } }
-            }
-        }
-        Tab { title: "Новости"; symbol: "newspaper"; symbolSize: 15 }
-        Tab { title: "Расписание"; symbol: "calendar.day.timeline.right"; symbolSize: 15 }
-    }
-    Sheet { objectName: "sheet"; Text { anchors.centerIn: parent; text: "Лист"; color: Theme.label } }
-    ConfirmationDialog {
-        objectName: "dialog"; title: "Выйти из аккаунта?"; message: "Сеанс на этом устройстве завершится."
-        confirmText: "Выйти"; onConfirmed: root.confirmations += 1
-    }
-}
-)"));
-        QVERIFY(root);
-        QQuickWindow& window = scene.window();
-        auto click = [&](QQuickItem* item, Qt::MouseButton button = Qt::LeftButton) {
-            QVERIFY(item);
-            const QPointF centre(item->width() / 2, item->height() / 2);
-            QTest::mouseClick(&window, button, {}, item->mapToScene(centre).toPoint());
-        };
-        auto* nav = scene.find<QQuickItem>("nav");
-        QVERIFY(nav);
-        QCOMPARE(nav->property("currentTitle").toString(), QStringLiteral("Меню"));
-        QVERIFY(!scene.find<QQuickItem>("backButton")->isVisible());
-
-        // Push a screen, then come back.
-        click(scene.find<QQuickItem>("menuRow"));
-        QCOMPARE(nav->property("depth").toInt(), 2);
-        QCOMPARE(nav->property("currentTitle").toString(), QStringLiteral("Настройки"));
-        QVERIFY(scene.find<QQuickItem>("backButton")->isVisible());
-        click(scene.find<QQuickItem>("backButton"));
-        QTRY_COMPARE(nav->property("depth").toInt(), 1);
-        QCOMPARE(nav->property("currentTitle").toString(), QStringLiteral("Меню"));
-
-        // The context menu opens on a right click and runs its item.
-        QTRY_COMPARE(scene.find<QQuickItem>("card")->mapToScene({0, 0}).x(), 0.0);
-        click(scene.find<QQuickItem>("card"), Qt::RightButton);
-        auto* menu = scene.find<QObject>("contextMenu");
-        QVERIFY(menu);
-        QTRY_VERIFY(menu->property("opened").toBool());
-        auto* exitItem = scene.find<QQuickItem>("exitItem");
-        QVERIFY(exitItem);
-        QTRY_VERIFY(exitItem->isVisible());
-        QVERIFY(QTest::qWaitFor([&] { return exitItem->width() > 0 && exitItem->opacity() == 1; }));
-        click(exitItem);
-        QCOMPARE(root->property("exits").toInt(), 1);
-
-        // The confirmation dialog: only its action confirms.
-        auto* dialog = scene.find<QObject>("dialog");
-        QVERIFY(dialog);
-        QMetaObject::invokeMethod(dialog, "open");
-        QTRY_VERIFY(dialog->property("opened").toBool());
-        QVERIFY(scene.grab().save(QDir(screenshotDir()).filePath("toolkit-dialog.png")));
-        click(scene.find<QQuickItem>("cancelButton"));
-        QTRY_VERIFY(!dialog->property("visible").toBool());
-        QMetaObject::invokeMethod(dialog, "open");
-        QTRY_VERIFY(dialog->property("opened").toBool());
-        click(scene.find<QQuickItem>("confirmButton"));
-        QTRY_VERIFY(!dialog->property("visible").toBool());
-        QCOMPARE(root->property("confirmations").toInt(), 1);
-
-        // A sheet closes with Escape.
-        auto* sheet = scene.find<QObject>("sheet");
-        QVERIFY(sheet);
-        QMetaObject::invokeMethod(sheet, "open");
-        QTRY_VERIFY(sheet->property("opened").toBool());
-        QVERIFY(scene.grab().save(QDir(screenshotDir()).filePath("toolkit-sheet.png")));
-        QTest::keyClick(&window, Qt::Key_Escape);
-        QTRY_VERIFY(!sheet->property("visible").toBool());
-
-        // Tabs: the second entry of the bar shows the second page.
-        auto* tabs = scene.find<QQuickItem>("tabs");
-        QTest::mouseClick(&window, Qt::LeftButton, {},
-                          QPoint(tabs->width() / 2, tabs->height() - 20));
-        QCOMPARE(tabs->property("currentIndex").toInt(), 1);
-        QVERIFY(scene.grab().save(QDir(screenshotDir()).filePath("toolkit-tabs.png")));
     }
 
     void webViewLoadsEachNewAddress() {
