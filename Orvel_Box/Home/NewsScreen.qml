@@ -75,14 +75,14 @@ FocusScope {
 
         delegate: AbstractButton {
             id: card
-            required property var modelData
+            required property var record
             required property int index
 
             x: list.columnX
             width: list.columnWidth
             padding: 14
             focusPolicy: Qt.StrongFocus
-            Accessible.name: modelData.title
+            Accessible.name: record.title
             onClicked: {
                 news.select(index)
                 sheet.open()
@@ -123,13 +123,13 @@ FocusScope {
                         objectName: "newsPicture"
                         anchors.fill: parent
                         radius: 10
-                        url: card.modelData.previewUrl
+                        url: card.record.previewUrl
                     }
                 }
                 Item { width: 1; height: 2 }
                 Text {
                     width: parent.width
-                    text: card.modelData.title
+                    text: card.record.title
                     wrapMode: Text.Wrap
                     font.pixelSize: Theme.title2
                     font.bold: true
@@ -137,7 +137,7 @@ FocusScope {
                 }
                 Text {
                     width: parent.width
-                    text: card.modelData.author
+                    text: card.record.author
                     elide: Text.ElideRight
                     font.pixelSize: Theme.caption
                     font.bold: true
@@ -145,7 +145,7 @@ FocusScope {
                 }
                 Text {
                     width: parent.width
-                    text: card.modelData.date
+                    text: card.record.date
                     font.pixelSize: Theme.caption
                     color: Theme.label
                 }

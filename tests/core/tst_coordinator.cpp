@@ -127,7 +127,7 @@ class TestCoordinator : public QObject {
         else
             server->clearLog();
         QSignalSpy spy(&co, &CO::appStateChanged);
-        QVERIFY(awaitVoid(co.logout()));
+        QVERIFY(awaitVoid(co.logoutTask()));
         QCOMPARE(co.appState(), CO::appStates::login);
         QCOMPARE(spy.count(), 1);
         QVERIFY(!stored(TokenStore::accessKey));

@@ -4,8 +4,8 @@
 #include "BuildConfig.h"
 #include "HomeScene.h"
 #include "NewsScreenModel.h"
-#include "Palette.h"
 #include "ScheduleScreenModel.h"
+#include "SystemColors.h"
 
 #include <QTimeZone>
 #include <QtQml/qqmlextensionplugin.h>
@@ -91,7 +91,7 @@ class TestHome : public QObject {
     void accentColour_data() {
         QTest::addColumn<QVariant>("accent");
         QTest::addColumn<QString>("expected"); // palette name
-        QTest::newRow("colour") << QVariant(*Palette::named(u"pink")) << "pink";
+        QTest::newRow("colour") << QVariant(*SystemColors::named(u"pink")) << "pink";
         QTest::newRow("missing") << QVariant() << "blue";
         QTest::newRow("name instead of a colour") << QVariant("pink") << "blue";
     }
@@ -102,7 +102,7 @@ class TestHome : public QObject {
         setPreference(QStringLiteral("settings__accent_color"), accent);
         Shown s = show();
         QVERIFY(s.scene);
-        const QColor colour = *Palette::named(expected);
+        const QColor colour = *SystemColors::named(expected);
         QCOMPARE(s.model()->accentColor(), colour);
         QTRY_VERIFY(s.item(QStringLiteral("sectionBar")));
         QQuickItem* bar = s.item(QStringLiteral("sectionBar"));

@@ -2,7 +2,7 @@
 // the news sheet driven by mouse and keyboard. Pictures go to the artefact folder.
 #include "HomeScene.h"
 #include "NewsScreenModel.h"
-#include "Palette.h"
+#include "SystemColors.h"
 
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -49,7 +49,7 @@ class TestHomeSections : public QObject {
     Shown show(const QString& scheme, const QString& idiom, const QString& accent = "blue") {
         QVariantMap settings = app.root->preferences()->settings();
         settings.insert(QStringLiteral("settings__theme"), scheme);
-        settings.insert(QStringLiteral("settings__accent_color"), *Palette::named(accent));
+        settings.insert(QStringLiteral("settings__accent_color"), *SystemColors::named(accent));
         settings.insert(QStringLiteral("settings__accent_color_string"), accent);
         app.root->preferences()->setSettings(settings);
         return home::show(app, idiom, windowFor(idiom));
@@ -113,9 +113,9 @@ class TestHomeSections : public QObject {
         const QImage image = picture(s, name);
         const bool dark = scheme == u"dark";
         // The scheme reaches the whole window, and the selected section is marked in blue.
-        QVERIFY(pixelsNear(image, *Palette::named(u"systemBackground", dark), 4) >
+        QVERIFY(pixelsNear(image, *SystemColors::named(u"systemBackground", dark), 4) >
                 image.width() * 20);
-        QVERIFY(pixelsNear(image, *Palette::named(u"blue"), 6) > 40);
+        QVERIFY(pixelsNear(image, *SystemColors::named(u"blue"), 6) > 40);
     }
 
     void newsWaitsForItsFirstList() {

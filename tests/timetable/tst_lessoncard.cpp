@@ -1,6 +1,6 @@
 // What a lesson card makes of a lesson: title, kind label, times, teacher row.
-#include "Palette.h"
 #include "ScheduleBoxModel.h"
+#include "SystemColors.h"
 
 #include <QTest>
 
@@ -90,7 +90,7 @@ class TestLessonCard : public QObject {
         const LessonKind kind = lessonKind(subject);
         QCOMPARE(kind.label, label);
         QCOMPARE(kind.colorName, color);
-        QVERIFY2(Palette::named(kind.colorName).has_value(), qPrintable(kind.colorName));
+        QVERIFY2(SystemColors::named(kind.colorName).has_value(), qPrintable(kind.colorName));
         QCOMPARE(lessonTitle(subject), title);
     }
 

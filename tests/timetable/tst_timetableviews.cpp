@@ -1,10 +1,10 @@
 // The timetable, lesson cards and teacher card as drawn: offscreen windows against the
 // stand-in, in light and dark, regular and phone layout. Pictures go to the artefact folder.
 #include "CachedAsyncImage.h"
-#include "Palette.h"
 #include "QmlScene.h"
 #include "ScheduleScreenModel.h"
 #include "SignedIn.h"
+#include "SystemColors.h"
 #include "Toolkit.h"
 
 #include <QSignalSpy>
@@ -174,9 +174,10 @@ class TestTimetableViews : public QObject {
             picture(*s.scene, QStringLiteral("timetable-%1-%2").arg(scheme, idiom));
         const bool dark = scheme == u"dark";
         // The selected day is filled with the accent colour; cards sit on grey 5.
-        QVERIFY(pixelsNear(image, *Palette::named(u"blue", dark), 8) > 500);
-        QVERIFY(pixelsNear(image, *Palette::named(u"systemGray5", dark), 4) > image.width() * 60);
-        QVERIFY(pixelsNear(image, *Palette::named(u"systemBackground", dark), 4) >
+        QVERIFY(pixelsNear(image, *SystemColors::named(u"blue", dark), 8) > 500);
+        QVERIFY(pixelsNear(image, *SystemColors::named(u"systemGray5", dark), 4) >
+                image.width() * 60);
+        QVERIFY(pixelsNear(image, *SystemColors::named(u"systemBackground", dark), 4) >
                 image.width() * 20);
     }
 

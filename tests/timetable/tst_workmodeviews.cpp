@@ -1,10 +1,10 @@
 // The work-mode screen and its pickers as drawn and driven by keyboard and mouse, in offscreen
 // windows against the stand-in. Pictures go to the artefact folder.
 #include "CachedAsyncImage.h"
-#include "Palette.h"
 #include "Preferences.h"
 #include "QmlScene.h"
 #include "SignedIn.h"
+#include "SystemColors.h"
 #include "WorkmodeModel.h"
 
 #include <QDir>
@@ -265,7 +265,7 @@ class TestWorkmodeViews : public QObject {
         QTest::addColumn<QVariant>("accent");
         QTest::addColumn<QColor>("tint");
         const QColor purple(QStringLiteral("#AF52DE"));
-        const QColor blue = *Palette::named(u"blue");
+        const QColor blue = *SystemColors::named(u"blue");
         QTest::newRow("light") << "light" << QVariant() << blue;
         QTest::newRow("dark") << "dark" << QVariant(purple) << purple;
         QTest::newRow("name instead of a colour") << "light" << QVariant("magenta") << blue;

@@ -2,9 +2,9 @@
 // against the stand-in service on loopback.
 #include "CoordinatorModel.h"
 #include "GlobalLoginModel.h"
-#include "Palette.h"
 #include "QmlScene.h"
 #include "StandinServer.h"
+#include "SystemColors.h"
 #include "TestSupport.h"
 #include "Toolkit.h"
 
@@ -262,13 +262,13 @@ class TestSignIn : public QObject {
         QVERIFY(picture.save(file));
 
         const bool dark = scheme == QStringLiteral("dark");
-        QCOMPARE(picture.pixelColor(2, 2), *Palette::named(u"systemBackground", dark));
+        QCOMPARE(picture.pixelColor(2, 2), *SystemColors::named(u"systemBackground", dark));
         QVERIFY2(distinctColours(picture) > 40, "the picture is nearly blank");
         // The button is a large blue area; the sliding bar a small one.
-        const int blue = pixelsNear(picture, *Palette::named(u"blue", dark), 8);
+        const int blue = pixelsNear(picture, *SystemColors::named(u"blue", dark), 8);
         QVERIFY2(phase == QStringLiteral("busy") ? blue < 1000 : blue > 2000,
                  qPrintable(QString::number(blue)));
-        const int red = pixelsNear(picture, *Palette::named(u"red", dark), 40);
+        const int red = pixelsNear(picture, *SystemColors::named(u"red", dark), 40);
         QVERIFY2(phase == QStringLiteral("refused") ? red > 40 : red == 0,
                  qPrintable(QString::number(red)));
     }
@@ -280,7 +280,7 @@ class TestSignIn : public QObject {
         const QImage picture = scene.grab();
         QVERIFY(picture.save(QDir(screenshotDir()).filePath(QStringLiteral("loading.png"))));
         QVERIFY(distinctColours(picture) > 20);
-        QVERIFY(pixelsNear(picture, *Palette::named(u"systemGray4"), 2) > 100); // the track
+        QVERIFY(pixelsNear(picture, *SystemColors::named(u"systemGray4"), 2) > 100); // the track
     }
 
     void screenByKeyboard() {
@@ -473,7 +473,7 @@ class TestSignIn : public QObject {
         QCOMPARE(settings.value(nextKey), QVariant(next));
         QCOMPARE(settings.value(accentNameKey), QVariant(accentName));
         QCOMPARE(settings.value(accentKey).metaType(), QMetaType::fromType<QColor>());
-        QCOMPARE(settings.value(accentKey).value<QColor>(), *Palette::named(accentColour));
+        QCOMPARE(settings.value(accentKey).value<QColor>(), *SystemColors::named(accentColour));
     }
 
     void preferencesFailure_data() {
@@ -547,7 +547,7 @@ class TestSignIn : public QObject {
                  QVariant(QStringLiteral("red")));
         QCOMPARE(root.preferences()->settings().value(themeKey), QVariant(QStringLiteral("light")));
 
-        QVERIFY(awaitVoid(root.co()->logout()));
+        QVERIFY(awaitVoid(root.co()->logoutTask()));
         QCOMPARE(root.screen(), QStringLiteral("login"));
         QVERIFY(root.preferences()->settings().isEmpty());
         QVERIFY(root.homeSettingsLoading());
@@ -559,7 +559,7 @@ class TestSignIn : public QObject {
         QCOMPARE(root.preferences()->settings().value(accentNameKey),
                  QVariant(QStringLiteral("green")));
         QCOMPARE(root.preferences()->settings().value(accentKey).value<QColor>(),
-                 *Palette::named(u"green"));
+                 *SystemColors::named(u"green"));
         QCOMPARE(root.preferences()->settings().value(themeKey), QVariant(QStringLiteral("dark")));
         QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/storage/get")), 2);
     }
@@ -576,7 +576,7 @@ class TestSignIn : public QObject {
             server->count(QStringLiteral("GET"), QStringLiteral("/api/storage/keys")), 1, 10000);
 
         // Signed out and in as someone else while the first user's key list is on its way.
-        QVERIFY(awaitVoid(root->co()->logout()));
+        QVERIFY(awaitVoid(root->co()->logoutTask()));
         GlobalLoginModel login;
         login.setCo(root->co());
         QVERIFY(signIn(login, QStringLiteral("teacher"), QStringLiteral("teacher")));

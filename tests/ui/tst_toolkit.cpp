@@ -1,9 +1,9 @@
 // Toolkit pieces the screens build on: colours from text, accent names, symbols, device idiom,
 // the labelled field, the web view wrapper and the sliding progress bar.
 #include "AppInfo.h"
-#include "Palette.h"
 #include "Preferences.h"
 #include "QmlScene.h"
+#include "SystemColors.h"
 #include "Toolkit.h"
 
 #include <QDir>
@@ -67,7 +67,7 @@ class TestToolkit : public QObject {
     void accentNames() {
         QFETCH(QString, name);
         QFETCH(QString, colour);
-        QCOMPARE(Preferences::accentColorOf(name), *Palette::named(colour));
+        QCOMPARE(Preferences::accentColorOf(name), *SystemColors::named(colour));
     }
 
     void everyScreenSymbolDrawsOneGlyph() {
