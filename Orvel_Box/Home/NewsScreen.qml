@@ -54,6 +54,9 @@ FocusScope {
         boundsBehavior: Flickable.StopAtBounds
         keyNavigationEnabled: true
         model: news.all_news
+        // Rows arrive into the same model rather than as a new one, so the view does not pick
+        // a current card by itself: keyboard reading starts at the first card.
+        onCountChanged: if (currentIndex < 0 && count > 0) currentIndex = 0
         ScrollBar.vertical: ScrollBar { Accessible.name: "Полоса прокрутки" }
 
         header: Item {
