@@ -40,7 +40,7 @@ CO::CO(const QString& baseUrl, std::shared_ptr<TokenStore> store, QObject* paren
         }
     };
     m_api = new OrvelApi(baseUrl, access, refresh, onTokenUpdate, onLogout, this);
-    checkAuth();
+    checkAuthTask();
 }
 
 void CO::setAppState(appStates s) {
@@ -64,7 +64,7 @@ QString CO::stateName() const {
     return {};
 }
 
-QCoro::Task<void> CO::checkAuth() {
+QCoro::Task<void> CO::checkAuthTask() {
     QPointer<CO> self(this);
     const ApiResult r = co_await m_api->getMe();
     if (!self)
@@ -78,7 +78,7 @@ QCoro::Task<void> CO::checkAuth() {
     setAppState(r.error().isOffline() ? appStates::offline : appStates::login);
 }
 
-QCoro::Task<void> CO::logout() {
+QCoro::Task<void> CO::logoutTask() {
     QPointer<CO> self(this);
     const quint64 generation = m_api->signInGeneration();
     // The client's logout swallows every failure, so there is nothing to log here.
@@ -89,6 +89,6 @@ QCoro::Task<void> CO::logout() {
     setAppState(appStates::login);
 }
 
-void CO::startLogout() {
-    logout();
+void CO::logout() {
+    logoutTask();
 }

@@ -36,14 +36,15 @@ class CO : public QObject {
     static QString serviceUrl();
     static void setServiceUrl(const QString& url);
 
-    QCoro::Task<void> logout();
-    Q_INVOKABLE void startLogout();
+    // Signs out on the service, then shows the sign-in screen; logout() starts it and forgets it.
+    Q_INVOKABLE void logout();
+    QCoro::Task<void> logoutTask();
 
   signals:
     void appStateChanged();
 
   private:
-    QCoro::Task<void> checkAuth();
+    QCoro::Task<void> checkAuthTask();
     std::shared_ptr<TokenStore> m_store;
     OrvelApi* m_api = nullptr;
     appStates m_state = appStates::loading;

@@ -22,10 +22,10 @@ void PreferenceWriter::write(const QString& key, const QString& value) {
     if (m_busy.contains(key))
         return;
     m_busy.insert(key);
-    drain(key);
+    writeTask(key);
 }
 
-QCoro::Task<void> PreferenceWriter::drain(QString key) {
+QCoro::Task<void> PreferenceWriter::writeTask(QString key) {
     QPointer<PreferenceWriter> self(this);
     while (m_waiting.contains(key)) {
         const QString value = m_waiting.take(key);

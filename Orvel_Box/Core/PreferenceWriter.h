@@ -30,7 +30,7 @@ class PreferenceWriter : public QObject {
 
   private:
     explicit PreferenceWriter(CO* co);
-    QCoro::Task<void> drain(QString key);
+    QCoro::Task<void> writeTask(QString key);
 
     CO* m_co;
     QHash<QString, QString> m_waiting;

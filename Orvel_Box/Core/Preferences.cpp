@@ -2,9 +2,9 @@
 
 #include "JsonRead.h"
 #include "Log.h"
-#include "Palette.h"
 #include "PreferenceWriter.h"
 #include "StoredKeys.h"
+#include "SystemColors.h"
 
 namespace {
 const QString themeKey = QStringLiteral("settings__theme");
@@ -40,7 +40,7 @@ const QStringList& Preferences::accentNames() {
 }
 
 QColor Preferences::accentColorOf(const QString& name) {
-    return *Palette::named(accentNames().contains(name) ? name : QStringLiteral("blue"));
+    return *SystemColors::named(accentNames().contains(name) ? name : QStringLiteral("blue"));
 }
 
 const QList<std::pair<QString, QString>>& Preferences::defaults() {
@@ -124,7 +124,7 @@ void Preferences::setLoading(bool on) {
 
 void Preferences::load() {
     if (m_loading && !m_running)
-        bootstrap();
+        loadTask();
 }
 
 void Preferences::forget() {
@@ -134,7 +134,7 @@ void Preferences::forget() {
     setLoading(true);
 }
 
-QCoro::Task<void> Preferences::bootstrap() {
+QCoro::Task<void> Preferences::loadTask() {
     QPointer<Preferences> self(this);
     const int generation = ++m_generation;
     m_running = true;

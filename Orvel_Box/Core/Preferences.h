@@ -72,7 +72,7 @@ class Preferences : public QObject {
     void loaded(bool ok);
 
   private:
-    QCoro::Task<void> bootstrap();
+    QCoro::Task<void> loadTask();
     void setLoading(bool on);
     PreferenceWriter* writer() const;
 

@@ -69,7 +69,8 @@ Item {
 
             Waiting { objectName: "allDevicesLoading"; visible: devices.allDevicesLoading }
             Repeater {
-                model: devices.allDevicesLoading ? [] : devices.allDevices
+                // The list is empty whenever it is loading, so it needs no hiding.
+                model: devices.allDevices
                 delegate: SessionCard {}
             }
 
@@ -150,14 +151,14 @@ Item {
 
     component SessionCard: Card {
         id: card
-        required property var modelData
-        objectName: "session-" + modelData.id
+        required property var record
+        objectName: "session-" + record.id
         maximumWidth: 470
         focusPolicy: Qt.TabFocus
         focusColor: root.accentColor
         Accessible.role: Accessible.ListItem
-        Accessible.name: modelData.device_name
-        Keys.onDeletePressed: devices.revoke(modelData.id)
+        Accessible.name: record.device_name
+        Keys.onDeletePressed: devices.revoke(record.id)
 
         contentItem: RowLayout {
             spacing: 12
@@ -165,20 +166,20 @@ Item {
                 size: 40
                 radius: 10
                 symbolSize: 20
-                icon: card.modelData.icon
+                icon: card.record.icon
             }
             ColumnLayout {
                 spacing: 2
                 Layout.fillWidth: true
                 Text {
-                    text: card.modelData.device_name
+                    text: card.record.device_name
                     color: Theme.label
                     font.pixelSize: Theme.title3
                     font.weight: Font.DemiBold
                     elide: Text.ElideRight
                     Layout.fillWidth: true
                 }
-                Caption { text: "IP: " + card.modelData.ip }
+                Caption { text: "IP: " + card.record.ip }
             }
             AbstractButton {
                 id: revokeButton
@@ -194,7 +195,7 @@ Item {
                 ToolTip.visible: hovered
                 ToolTip.text: text
                 ToolTip.delay: 600
-                onClicked: devices.revoke(card.modelData.id)
+                onClicked: devices.revoke(card.record.id)
                 contentItem: Symbol {
                     name: "rectangle.portrait.and.arrow.right"
                     color: Theme.red
@@ -212,7 +213,7 @@ Item {
                 text: "Выйти"
                 symbol: "rectangle.portrait.and.arrow.right"
                 destructive: true
-                onTriggered: devices.revoke(card.modelData.id)
+                onTriggered: devices.revoke(card.record.id)
             }
         }
     }

@@ -5,6 +5,9 @@
 
 #include <QJsonArray>
 
+DevicescreenModel::DevicescreenModel(QObject* parent)
+    : ScreenModel(parent), m_allDevices(new RecordListModel<session>(this)) {}
+
 void DevicescreenModel::appeared() {
     load();
 }
@@ -14,20 +17,22 @@ void DevicescreenModel::load() {
     if (!client)
         return;
     const LoadTicket ticket = m_loads.start(this);
-    store(client->getCurrentSession(), ticket, [this](const QJsonObject& answer) {
+    applyAnswerTask(client->getCurrentSession(), ticket, [this](const QJsonObject& answer) {
         m_myDevice = session::current(Json::object(answer, QStringLiteral("session")));
         m_myDeviceLoading = false;
     });
-    store(client->getSessions(), ticket, [this](const QJsonObject& answer) {
-        m_allDevices.clear();
+    applyAnswerTask(client->getSessions(), ticket, [this](const QJsonObject& answer) {
+        QList<session> sessions;
         for (const QJsonValue& entry : Json::array(answer, QStringLiteral("sessions")))
-            m_allDevices.append(session::listed(entry.toObject()));
+            sessions.append(session::listed(entry.toObject()));
+        m_allDevices->setItems(std::move(sessions));
         m_allDevicesLoading = false;
     });
 }
 
-QCoro::Task<void> DevicescreenModel::store(QCoro::Task<ApiResult> call, LoadTicket ticket,
-                                           std::function<void(const QJsonObject&)> apply) {
+QCoro::Task<void>
+DevicescreenModel::applyAnswerTask(QCoro::Task<ApiResult> call, LoadTicket ticket,
+                                   std::function<void(const QJsonObject&)> apply) {
     const ApiResult answer = co_await std::move(call);
     if (!ticket.alive())
         co_return;
@@ -53,13 +58,13 @@ void DevicescreenModel::revoke(qint64 id) {
     const LoadTicket ticket = m_loads.start(this);
     m_myDeviceLoading = true;
     m_myDevice = session::placeholder();
-    m_allDevices.clear();
+    m_allDevices->setItems({});
     m_allDevicesLoading = true;
     emit changed();
-    store(client->revokeSession(id), ticket, [this](const QJsonObject&) { load(); });
+    applyAnswerTask(client->revokeSession(id), ticket, [this](const QJsonObject&) { load(); });
 }
 
 void DevicescreenModel::signOut() {
     if (co())
-        co()->startLogout();
+        co()->logout();
 }

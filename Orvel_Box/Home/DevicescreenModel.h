@@ -1,11 +1,10 @@
 #pragma once
 #include "LoadTicket.h"
+#include "RecordListModel.h"
 #include "ScreenModel.h"
-#include "VariantList.h"
 #include "session.h"
 
 #include <QCoroTask>
-#include <QVariantList>
 #include <functional>
 
 // The account's signed-in devices: this device, the service's session list, ending one
@@ -19,14 +18,15 @@ class DevicescreenModel : public ScreenModel {
     QML_ELEMENT
     Q_PROPERTY(session myDevice READ myDevice NOTIFY changed)
     Q_PROPERTY(bool myDeviceLoading READ myDeviceLoading NOTIFY changed)
-    Q_PROPERTY(QVariantList allDevices READ allDevicesForQml NOTIFY changed)
+    Q_PROPERTY(QAbstractListModel* allDevices READ allDevicesModel CONSTANT)
     Q_PROPERTY(bool allDevicesLoading READ allDevicesLoading NOTIFY changed)
   public:
-    using ScreenModel::ScreenModel;
+    explicit DevicescreenModel(QObject* parent = nullptr);
 
     session myDevice() const { return m_myDevice; }
     bool myDeviceLoading() const { return m_myDeviceLoading; }
-    const QList<session>& allDevices() const { return m_allDevices; }
+    const QList<session>& allDevices() const { return m_allDevices->items(); }
+    QAbstractListModel* allDevicesModel() const { return m_allDevices; }
     bool allDevicesLoading() const { return m_allDevicesLoading; }
 
     // Ends the session `id` on the service, then loads both blocks again. Ending the session
@@ -49,13 +49,12 @@ class DevicescreenModel : public ScreenModel {
     void load();
     // Awaits one load's answer and hands it to `apply` unless a newer load or a revoke has
     // started since.
-    QCoro::Task<void> store(QCoro::Task<ApiResult> call, LoadTicket ticket,
-                            std::function<void(const QJsonObject&)> apply);
-    QVariantList allDevicesForQml() const { return variantList(m_allDevices); }
+    QCoro::Task<void> applyAnswerTask(QCoro::Task<ApiResult> call, LoadTicket ticket,
+                                      std::function<void(const QJsonObject&)> apply);
 
     session m_myDevice = session::placeholder();
     bool m_myDeviceLoading = true;
-    QList<session> m_allDevices;
+    RecordListModel<session>* m_allDevices;
     bool m_allDevicesLoading = true;
     LoadTickets m_loads;
 };

@@ -67,10 +67,10 @@ void GlobalHomeModel::setTickInterval(int ms) {
 
 void GlobalHomeModel::appeared() {
     m_ticker.start();
-    fetchAccount();
+    fetchAccountTask();
 }
 
-QCoro::Task<void> GlobalHomeModel::fetchAccount() {
+QCoro::Task<void> GlobalHomeModel::fetchAccountTask() {
     const QPointer<OrvelApi> client = api();
     if (!client)
         co_return;

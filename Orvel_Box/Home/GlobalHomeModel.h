@@ -64,7 +64,7 @@ class GlobalHomeModel : public ScreenModel {
     void appeared() override;
 
   private:
-    QCoro::Task<void> fetchAccount();
+    QCoro::Task<void> fetchAccountTask();
     // Announces the accent when it differs from the one last announced.
     void announceAccent();
 

@@ -1,9 +1,9 @@
 #include "MenuScreenModel.h"
 
 #include "AppInfo.h"
-#include "Palette.h"
 #include "JsonRead.h"
 #include "PictureUrl.h"
+#include "SystemColors.h"
 
 void MenuScreenModel::setCo(CO* co) {
     if (co == m_co)

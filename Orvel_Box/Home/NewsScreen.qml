@@ -54,6 +54,9 @@ FocusScope {
         boundsBehavior: Flickable.StopAtBounds
         keyNavigationEnabled: true
         model: news.all_news
+        // Rows arrive into the same model rather than as a new one, so the view does not pick
+        // a current card by itself: keyboard reading starts at the first card.
+        onCountChanged: if (currentIndex < 0 && count > 0) currentIndex = 0
         ScrollBar.vertical: ScrollBar { Accessible.name: "Полоса прокрутки" }
 
         header: Item {
@@ -76,14 +79,14 @@ FocusScope {
 
         delegate: AbstractButton {
             id: card
-            required property var modelData
+            required property var record
             required property int index
 
             x: list.columnX
             width: list.columnWidth
             padding: 14
             focusPolicy: Qt.StrongFocus
-            Accessible.name: modelData.title
+            Accessible.name: record.title
             onClicked: {
                 news.select(index)
                 sheet.open()
@@ -124,13 +127,13 @@ FocusScope {
                         objectName: "newsPicture"
                         anchors.fill: parent
                         radius: 10
-                        url: card.modelData.previewUrl
+                        url: card.record.previewUrl
                     }
                 }
                 Item { width: 1; height: 2 }
                 Text {
                     width: parent.width
-                    text: card.modelData.title
+                    text: card.record.title
                     wrapMode: Text.Wrap
                     font.pixelSize: Theme.title2
                     font.bold: true
@@ -138,7 +141,7 @@ FocusScope {
                 }
                 Text {
                     width: parent.width
-                    text: card.modelData.author
+                    text: card.record.author
                     elide: Text.ElideRight
                     font.pixelSize: Theme.caption
                     font.bold: true
@@ -146,7 +149,7 @@ FocusScope {
                 }
                 Text {
                     width: parent.width
-                    text: card.modelData.date
+                    text: card.record.date
                     font.pixelSize: Theme.caption
                     color: Theme.label
                 }

@@ -4,7 +4,6 @@
 #include "Log.h"
 #include "Toolkit.h"
 #include "Transport.h"
-#include "VariantList.h"
 
 #include <QJsonDocument>
 
@@ -23,8 +22,9 @@ QString& configuredHost() {
 }
 } // namespace
 
-QVariantList NewsScreenModel::allNews() const {
-    return variantList(m_news);
+NewsScreenModel::NewsScreenModel(QObject* parent)
+    : ScreenModel(parent), m_news(new RecordListModel<News>(this)) {
+    connect(m_news, &RecordListBase::changed, this, &NewsScreenModel::newsChanged);
 }
 
 QString NewsScreenModel::contentHost() {
@@ -40,9 +40,9 @@ QString NewsScreenModel::recordsAddress() {
 }
 
 void NewsScreenModel::select(int index) {
-    if (index < 0 || index >= m_news.size())
+    if (index < 0 || index >= news().size())
         return;
-    m_selected = m_news.at(index);
+    m_selected = news().at(index);
     emit selectionChanged();
 }
 
@@ -54,10 +54,10 @@ void NewsScreenModel::dismiss() {
 }
 
 void NewsScreenModel::load() {
-    fetchNews(m_loads.start(this));
+    loadTask(m_loads.start(this));
 }
 
-QCoro::Task<void> NewsScreenModel::fetchNews(LoadTicket ticket) {
+QCoro::Task<void> NewsScreenModel::loadTask(LoadTicket ticket) {
     const ApiResult answer = co_await fetchJSON(recordsAddress());
     if (!ticket.alive())
         co_return;
@@ -76,12 +76,9 @@ QCoro::Task<void> NewsScreenModel::fetchNews(LoadTicket ticket) {
         m_isLoading = false;
         emit isLoadingChanged();
     }
-    // An unchanged list is left alone, so a silent refresh does not rebuild the cards (and
-    // the reader keeps their place).
-    if (news != m_news) {
-        m_news = std::move(news);
-        emit newsChanged();
-    }
+    // Cards of items still listed stay as they are, so a silent refresh does not rebuild them
+    // (and the reader keeps their place).
+    m_news->setItems(std::move(news));
     emit loadFinished(true);
 }
 

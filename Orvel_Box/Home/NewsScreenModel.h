@@ -2,10 +2,10 @@
 #include "LoadTicket.h"
 #include "News.h"
 #include "OrvelApiError.h"
+#include "RecordListModel.h"
 #include "ScreenModel.h"
 
 #include <QCoroTask>
-#include <QVariantList>
 #include <optional>
 
 // The news section: the items of the public content service's news collection, loaded each
@@ -18,16 +18,16 @@
 class NewsScreenModel : public ScreenModel {
     Q_OBJECT
     QML_ELEMENT
-    Q_PROPERTY(QVariantList all_news READ allNews NOTIFY newsChanged)
+    Q_PROPERTY(QAbstractListModel* all_news READ allNews CONSTANT)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
     Q_PROPERTY(bool hasSelection READ hasSelection NOTIFY selectionChanged)
     Q_PROPERTY(News selectedNews READ selectedNews NOTIFY selectionChanged)
     Q_PROPERTY(QUrl selectedPage READ selectedPage NOTIFY selectionChanged)
   public:
-    using ScreenModel::ScreenModel;
+    explicit NewsScreenModel(QObject* parent = nullptr);
 
-    const QList<News>& news() const { return m_news; }
-    QVariantList allNews() const;
+    const QList<News>& news() const { return m_news->items(); }
+    QAbstractListModel* allNews() const { return m_news; }
     bool isLoading() const { return m_isLoading; }
     bool hasSelection() const { return m_selected.has_value(); }
     News selectedNews() const { return m_selected.value_or(News{}); }
@@ -59,9 +59,9 @@ class NewsScreenModel : public ScreenModel {
     void appeared() override { load(); }
 
   private:
-    QCoro::Task<void> fetchNews(LoadTicket ticket);
+    QCoro::Task<void> loadTask(LoadTicket ticket);
 
-    QList<News> m_news;
+    RecordListModel<News>* m_news;
     bool m_isLoading = true;
     std::optional<News> m_selected;
     LoadTickets m_loads;

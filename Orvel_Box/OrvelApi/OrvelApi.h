@@ -216,7 +216,7 @@ class OrvelApi : public QObject {
     void dropTokens();
     QCoro::Task<ApiResult> jsonRequest(QString path, QString method, QJsonObject body);
 
-    // Shared by the endpoint families (endpoints/shells.cpp).
+    // Shared by the endpoint families (endpoints/EndpointSupport.cpp).
     QCoro::Task<ApiResult> withoutBody(QString path, QString method = QStringLiteral("GET"));
     // jsonRequest, but a body holding a value JSON cannot express (NaN, infinity, undefined)
     // is refused with invalidParams instead of being sent silently altered.

@@ -1,34 +1,9 @@
 #pragma once
-#include "LoadTicket.h"
+#include "ImageLoader.h"
 
-#include <QImage>
-#include <QObject>
 #include <QQuickPaintedItem>
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
-
-// Loads one remote picture through the process-wide photo cache.
-class ImageLoader : public QObject {
-    Q_OBJECT
-    QML_ELEMENT
-    Q_PROPERTY(bool isLoading READ isLoading NOTIFY changed)
-    Q_PROPERTY(bool hasImage READ hasImage NOTIFY changed)
-  public:
-    using QObject::QObject;
-    bool isLoading() const { return m_loading; }
-    bool hasImage() const { return !m_image.isNull(); }
-    QImage image() const { return m_image; }
-    // A failed load keeps the previous picture.
-    Q_INVOKABLE void load(const QUrl& url);
-
-  signals:
-    void changed();
-
-  private:
-    LoadTickets m_loads;
-    QImage m_image;
-    bool m_loading = false;
-};
 
 // A remote picture, filling its box (cropped) and clipped to a rounded rectangle of `radius`.
 // Until the picture is there it draws nothing, so a placeholder placed under it (or bound to

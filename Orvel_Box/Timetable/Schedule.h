@@ -56,6 +56,8 @@ struct Schedule {
 
     // Every key required with its exact type; "combined_with" is the only list key accepted.
     static Decoded<Schedule> decode(const QJsonObject& o);
+
+    bool operator==(const Schedule&) const = default;
 };
 
 // A teacher's profile. The department field keeps the service's historical spelling.

@@ -222,9 +222,9 @@ FocusScope {
                 model: screen.dayLessons
                 ScrollBar.vertical: ScrollBar { Accessible.name: "Полоса прокрутки" }
                 delegate: ScheduleBox {
-                    required property var modelData
+                    required property var record
                     width: ListView.view.width
-                    item: modelData
+                    item: record
                     mode: screen.mode
                     weekOffset: screen.weekOffset
                     selectedDay: screen.selectedDay

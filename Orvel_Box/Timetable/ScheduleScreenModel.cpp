@@ -16,7 +16,8 @@ QCoro::Task<Result<QString>> readStoredValue(QPointer<OrvelApi> client, WorkMode
 }
 } // namespace
 
-ScheduleScreenModel::ScheduleScreenModel(QObject* parent) : ScreenModel(parent) {
+ScheduleScreenModel::ScheduleScreenModel(QObject* parent)
+    : ScreenModel(parent), m_dayLessons(new RecordListModel<Schedule>(this)) {
     m_screenState = screenState();
     tick();
 }
@@ -88,12 +89,12 @@ void ScheduleScreenModel::setWeekState(bool loading, bool modeRequired) {
 }
 
 void ScheduleScreenModel::refreshLessons() {
-    m_dayLessons.clear();
+    QList<Schedule> lessons;
     const QString name = WeekCalendar::dayName(m_selectedDay);
     for (const Schedule& s : std::as_const(m_schedule))
         if (s.day == name)
-            m_dayLessons.append(QVariant::fromValue(s));
-    emit dayLessonsChanged();
+            lessons.append(s);
+    m_dayLessons->setItems(std::move(lessons));
     refreshState();
 }
 
@@ -109,7 +110,7 @@ void ScheduleScreenModel::reloadWeek() {
     tick();
     setWeekState(true, m_modeRequired);
     setSelectedDay(m_weekOffset == 0 ? WeekCalendar::todayIndex(m_clock()) : 0);
-    loadTimetable(m_loads.start(this), m_weekOffset);
+    reloadWeekTask(m_loads.start(this), m_weekOffset);
 }
 
 bool ScheduleScreenModel::page(int offset) {
@@ -151,7 +152,7 @@ void ScheduleScreenModel::showWeek(Week week) {
     refreshLessons();
 }
 
-QCoro::Task<void> ScheduleScreenModel::loadTimetable(LoadTicket ticket, int offset) {
+QCoro::Task<void> ScheduleScreenModel::reloadWeekTask(LoadTicket ticket, int offset) {
     const bool shown = co_await fetchAndShow(ticket, offset);
     if (ticket.alive())
         emit loadFinished(shown);

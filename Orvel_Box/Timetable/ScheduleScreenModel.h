@@ -1,5 +1,6 @@
 #pragma once
 #include "LoadTicket.h"
+#include "RecordListModel.h"
 #include "Schedule.h"
 #include "ScreenModel.h"
 #include "WeekCalendar.h"
@@ -26,7 +27,7 @@ class ScheduleScreenModel : public ScreenModel {
     // "modeRequired", "loading", "rest" or "lessons": what the area below the header shows.
     Q_PROPERTY(QString screenState READ screenState NOTIFY screenStateChanged)
     // The lessons of the selected day, in answer order.
-    Q_PROPERTY(QVariantList dayLessons READ dayLessons NOTIFY dayLessonsChanged)
+    Q_PROPERTY(QAbstractListModel* dayLessons READ dayLessonsModel CONSTANT)
     Q_PROPERTY(QStringList dayLabels READ dayLabels CONSTANT)
     // Clock-dependent texts, refreshed by tick(): the six day dates ("dd.MM"), the week's
     // Monday ("dd.MM") and Sunday ("dd.MM.yy").
@@ -49,7 +50,8 @@ class ScheduleScreenModel : public ScreenModel {
     bool canGoBack() const { return !m_loading && m_weekOffset > WeekCalendar::firstOffset; }
     bool canGoForward() const { return !m_loading && m_weekOffset < WeekCalendar::lastOffset; }
     QString screenState() const;
-    QVariantList dayLessons() const { return m_dayLessons; }
+    const QList<Schedule>& dayLessons() const { return m_dayLessons->items(); }
+    QAbstractListModel* dayLessonsModel() const { return m_dayLessons; }
     QStringList dayLabels() const;
     QStringList dayDates() const { return m_dayDates; }
     QString weekFirstDate() const { return m_weekFirst; }
@@ -76,7 +78,6 @@ class ScheduleScreenModel : public ScreenModel {
     void selectedDayChanged();
     void weekChanged();
     void screenStateChanged();
-    void dayLessonsChanged();
     void datesChanged();
     // A load ended; `shown` tells whether its week is now on screen (false: it failed, found
     // no work mode, or a newer load overtook it).
@@ -90,7 +91,7 @@ class ScheduleScreenModel : public ScreenModel {
         QString mode;
         QList<Schedule> lessons;
     };
-    QCoro::Task<void> loadTimetable(LoadTicket ticket, int offset);
+    QCoro::Task<void> reloadWeekTask(LoadTicket ticket, int offset);
     QCoro::Task<bool> fetchAndShow(LoadTicket ticket, int offset);
     static QCoro::Task<Result<std::optional<QString>>> storedWorkMode(QPointer<OrvelApi> client);
     static QCoro::Task<Result<Week>> fetchWeek(QPointer<OrvelApi> client, QString workMode,
@@ -110,7 +111,7 @@ class ScheduleScreenModel : public ScreenModel {
     QString m_mode = QStringLiteral("student");
     QList<Schedule> m_schedule;
     std::array<int, WeekCalendar::dayCount> m_inDay{};
-    QVariantList m_dayLessons;
+    RecordListModel<Schedule>* m_dayLessons;
     QString m_screenState;
     QStringList m_dayDates;
     QString m_weekFirst;

@@ -26,10 +26,10 @@ QString TeacherViewInfoModel::sourceLine() {
 }
 
 void TeacherViewInfoModel::appeared() {
-    load();
+    loadTask();
 }
 
-QCoro::Task<void> TeacherViewInfoModel::load() {
+QCoro::Task<void> TeacherViewInfoModel::loadTask() {
     QPointer<OrvelApi> client = api();
     if (!client)
         co_return;

@@ -40,7 +40,7 @@ class TeacherViewInfoModel : public ScreenModel {
     void appeared() override;
 
   private:
-    QCoro::Task<void> load();
+    QCoro::Task<void> loadTask();
 
     QString m_teacherName;
     teacherInfo m_tech;

@@ -108,10 +108,10 @@ QList<option> WorkmodeModel::groupOptions(const QJsonObject& answer) {
 }
 
 void WorkmodeModel::load() {
-    runLoad();
+    loadTask();
 }
 
-QCoro::Task<void> WorkmodeModel::runLoad() {
+QCoro::Task<void> WorkmodeModel::loadTask() {
     const LoadTicket ticket = m_loads.start(this);
     // Each step needs this load still the newest and the coordinator still there.
     const auto api = [&]() -> OrvelApi* {
@@ -189,7 +189,7 @@ void WorkmodeModel::chooseFaculty(int id) {
         return;
     }
     set(m_buttonVisible, false);
-    runGroupLoad(m_faculties->nameOfId(id));
+    loadGroupsTask(m_faculties->nameOfId(id));
 }
 
 void WorkmodeModel::chooseGroup(int id) {
@@ -202,7 +202,7 @@ void WorkmodeModel::chooseTeacher(int id) {
     set(m_buttonVisible, id != -1);
 }
 
-QCoro::Task<void> WorkmodeModel::runGroupLoad(QString faculty) {
+QCoro::Task<void> WorkmodeModel::loadGroupsTask(QString faculty) {
     if (!m_co || !m_co->api())
         co_return;
     const LoadTicket ticket = m_groupLoads.start(this);
@@ -218,7 +218,7 @@ void WorkmodeModel::save() {
     const bool start = !m_buttonSaving;
     set(m_buttonSaving, true);
     if (start)
-        runSave();
+        saveTask();
 }
 
 QList<std::pair<QString, QString>> WorkmodeModel::choiceToStore() const {
@@ -230,7 +230,7 @@ QList<std::pair<QString, QString>> WorkmodeModel::choiceToStore() const {
 
 // The choice is taken when the save starts, so picking on while it runs cannot mix the keys
 // of two choices.
-QCoro::Task<void> WorkmodeModel::runSave() {
+QCoro::Task<void> WorkmodeModel::saveTask() {
     QPointer<WorkmodeModel> self(this);
     const QList<std::pair<QString, QString>> writes = choiceToStore();
     for (const auto& [key, value] : writes) {

@@ -76,9 +76,9 @@ class WorkmodeModel : public QObject {
     void settled();
 
   private:
-    QCoro::Task<void> runLoad();
-    QCoro::Task<void> runGroupLoad(QString faculty);
-    QCoro::Task<void> runSave();
+    QCoro::Task<void> loadTask();
+    QCoro::Task<void> loadGroupsTask(QString faculty);
+    QCoro::Task<void> saveTask();
     // The keys and values a save writes now, in writing order.
     QList<std::pair<QString, QString>> choiceToStore() const;
     template <class T> void set(T& field, T value);

@@ -1,6 +1,6 @@
 // Start-up decision and sign-out of the coordinator, with the token file on disk.
 #include "CO.h"
-#include "Palette.h"
+#include "SystemColors.h"
 #include "Preferences.h"
 #include "StandinServer.h"
 #include "TestSupport.h"
@@ -129,7 +129,7 @@ class TestCoordinator : public QObject {
         else
             server->clearLog();
         QSignalSpy spy(&co, &CO::appStateChanged);
-        QVERIFY(awaitVoid(co.logout()));
+        QVERIFY(awaitVoid(co.logoutTask()));
         QCOMPARE(co.appState(), CO::appStates::login);
         QCOMPARE(spy.count(), 1);
         QVERIFY(!stored(TokenStore::accessKey));
@@ -151,7 +151,7 @@ class TestCoordinator : public QObject {
     void accentNames() {
         QFETCH(QString, name);
         QFETCH(QString, colour);
-        QCOMPARE(Preferences::accentColorOf(name), *Palette::named(colour));
+        QCOMPARE(Preferences::accentColorOf(name), *SystemColors::named(colour));
     }
 };
 

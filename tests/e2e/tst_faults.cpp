@@ -10,10 +10,10 @@
 #include "GlobalHomeModel.h"
 #include "NewsScreenModel.h"
 #include "OptionFilterModel.h"
-#include "Palette.h"
 #include "QmlScene.h"
 #include "ScheduleScreenModel.h"
 #include "StandinSession.h"
+#include "SystemColors.h"
 #include "TeacherViewInfoModel.h"
 #include "TestSupport.h"
 #include "WorkmodeModel.h"
@@ -1166,7 +1166,7 @@ ScreenLoad TestFaults::settingsWrite() {
     };
     const auto darkNow = [this] {
         const QImage frame = app.window()->grabWindow();
-        const QColor dark = *Palette::named(u"systemBackground", true);
+        const QColor dark = *SystemColors::named(u"systemBackground", true);
         return home() && home()->preferredScheme() == u"dark" &&
                frame.pixelColor(frame.width() - 3, frame.height() / 2).rgb() == dark.rgb();
     };

@@ -7,9 +7,9 @@
 #include "GlobalHomeModel.h"
 #include "Journey.h"
 #include "NewsScreenModel.h"
-#include "Palette.h"
 #include "QmlScene.h"
 #include "ScheduleScreenModel.h"
+#include "SystemColors.h"
 #include "TestSupport.h"
 
 #include <QJsonArray>
@@ -231,7 +231,7 @@ class TestJourney : public Journey {
         QTRY_COMPARE(stored(QStringLiteral("student"), "settings__accent_color"),
                      QStringLiteral("green"));
         const QImage image = app.picture(QStringLiteral("settings-dark-green"));
-        const QColor dark = *Palette::named(u"systemBackground", true);
+        const QColor dark = *SystemColors::named(u"systemBackground", true);
         QCOMPARE(image.pixelColor(image.width() - 3, image.height() / 2).rgb(), dark.rgb());
         back();
     }

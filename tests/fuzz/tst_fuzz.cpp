@@ -1,13 +1,13 @@
 // Damaged service answers must never crash a reader or break its promises.
 #include "AppInfo.h"
-#include "Palette.h"
 #include "CoordinatorModel.h"
-#include "StoredKeys.h"
 #include "Mutator.h"
 #include "NewsScreenModel.h"
 #include "OrvelApi.h"
 #include "Schedule.h"
 #include "StandinServer.h"
+#include "StoredKeys.h"
+#include "SystemColors.h"
 #include "TestSupport.h"
 
 #include <QElapsedTimer>

@@ -4,6 +4,7 @@
 #include "MenuScreenModel.h"
 #include "SignedInWindow.h"
 
+#include <QAbstractItemModelTester>
 #include <QJsonArray>
 #include <QSignalSpy>
 #include <algorithm>
@@ -16,6 +17,9 @@ class TestDevices : public QObject {
 
     std::unique_ptr<DevicescreenModel> open() {
         auto model = std::make_unique<DevicescreenModel>();
+        new QAbstractItemModelTester(model->allDevicesModel(),
+                                     QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                     model.get());
         model->setCo(w.co());
         model->setActive(true);
         return model;

@@ -4,8 +4,8 @@
 // Pictures go to the artefact folder.
 #include "HomeScene.h"
 #include "NewsScreenModel.h"
-#include "Palette.h"
 #include "ScheduleScreenModel.h"
+#include "SystemColors.h"
 
 #include <QTimeZone>
 #include <QtQml/qqmlextensionplugin.h>
@@ -71,7 +71,7 @@ class TestHome : public QObject {
     Shown showStyled(const QString& scheme, const QString& idiom, const QString& accent = "blue") {
         QVariantMap settings = app.root->preferences()->settings();
         settings.insert(QStringLiteral("settings__theme"), scheme);
-        settings.insert(QStringLiteral("settings__accent_color"), *Palette::named(accent));
+        settings.insert(QStringLiteral("settings__accent_color"), *SystemColors::named(accent));
         settings.insert(QStringLiteral("settings__accent_color_string"), accent);
         app.root->preferences()->setSettings(settings);
         return show(idiom, idiom == u"phone" ? QSize(390, 780) : QSize(1000, 700));
@@ -130,7 +130,7 @@ class TestHome : public QObject {
     void accentColour_data() {
         QTest::addColumn<QVariant>("accent");
         QTest::addColumn<QString>("expected"); // palette name
-        QTest::newRow("colour") << QVariant(*Palette::named(u"pink")) << "pink";
+        QTest::newRow("colour") << QVariant(*SystemColors::named(u"pink")) << "pink";
         QTest::newRow("missing") << QVariant() << "blue";
         QTest::newRow("name instead of a colour") << QVariant("pink") << "blue";
     }
@@ -141,7 +141,7 @@ class TestHome : public QObject {
         setPreference(QStringLiteral("settings__accent_color"), accent);
         Shown s = show();
         QVERIFY(s.scene);
-        const QColor colour = *Palette::named(expected);
+        const QColor colour = *SystemColors::named(expected);
         QCOMPARE(s.model()->accentColor(), colour);
         QTRY_VERIFY(s.item(QStringLiteral("sectionBar")));
         QQuickItem* bar = s.item(QStringLiteral("sectionBar"));
@@ -295,9 +295,9 @@ class TestHome : public QObject {
                    .arg(QString::fromLatin1(sectionNames[section]).chopped(int(qstrlen("Section"))),
                         scheme, idiom));
         // The scheme reaches the whole window, and the selected section is marked in blue.
-        QVERIFY(pixelsNear(image, *Palette::named(u"systemBackground", scheme == u"dark"), 4) >
+        QVERIFY(pixelsNear(image, *SystemColors::named(u"systemBackground", scheme == u"dark"), 4) >
                 image.width() * 20);
-        QVERIFY(pixelsNear(image, *Palette::named(u"blue"), 6) > 40);
+        QVERIFY(pixelsNear(image, *SystemColors::named(u"blue"), 6) > 40);
     }
 
     // A card opens its page in a sheet, by mouse or by Return; Escape (even while the page has

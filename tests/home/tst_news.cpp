@@ -7,6 +7,7 @@
 #include "SignedInWindow.h"
 #include "Toolkit.h"
 
+#include <QAbstractItemModelTester>
 #include <QJsonArray>
 #include <QSignalSpy>
 
@@ -66,6 +67,8 @@ class TestNews : public QObject {
         app.server->clearFaults();
         app.server->clearLog();
         model = std::make_unique<NewsScreenModel>();
+        new QAbstractItemModelTester(
+            model->allNews(), QAbstractItemModelTester::FailureReportingMode::QtTest, model.get());
         model->setCo(app.co());
         NewsScreenModel::setContentHost(app.server->baseUrl() + QStringLiteral("/"));
     }
@@ -289,8 +292,8 @@ class TestNews : public QObject {
         QCOMPARE(titles(model->news()), QStringList{"Новый список"});
     }
 
-    // A silent refresh: the waiting view never returns, an unchanged list is not rebuilt,
-    // and the open item stays open.
+    // A silent refresh: the waiting view never returns, an unchanged list is not rebuilt, an
+    // item still listed keeps its card, and the open item stays open.
     void refreshIsSilent() {
         answer(200, json({{"items", QJsonArray{item("a", "Первый"), item("b", "Второй")}}}));
         QSignalSpy waiting(model.get(), &NewsScreenModel::isLoadingChanged);
@@ -301,10 +304,14 @@ class TestNews : public QObject {
         QVERIFY(load());
         QCOMPARE(waiting.count(), 1);
         QCOMPARE(changed.count(), 1);
-        answer(200, json({{"items", QJsonArray{item("c", "Третий")}}}));
+        const QPersistentModelIndex second = model->allNews()->index(1);
+        QSignalSpy reset(model->allNews(), &QAbstractItemModel::modelReset);
+        answer(200, json({{"items", QJsonArray{item("b", "Второй"), item("c", "Третий")}}}));
         QVERIFY(load());
         QCOMPARE(changed.count(), 2);
-        QCOMPARE(titles(model->news()), QStringList{"Третий"});
+        QCOMPARE(titles(model->news()), (QStringList{"Второй", "Третий"}));
+        QCOMPARE(second.row(), 0);
+        QCOMPARE(reset.count(), 0);
         QVERIFY(model->hasSelection());
         QCOMPARE(model->selectedNews().id, QStringLiteral("b"));
         QCOMPARE(model->selectedPage(), page);

@@ -1,9 +1,9 @@
 // Theme and accent choices: the settings map changes at once, the per-user store gets exactly
 // the writes the choices call for, and the last choice is the one stored.
-#include "Palette.h"
 #include "PreferenceWriter.h"
 #include "SettingsModel.h"
 #include "SignedInWindow.h"
+#include "SystemColors.h"
 
 class TestSettings : public QObject {
     Q_OBJECT
@@ -73,7 +73,7 @@ class TestSettings : public QObject {
         w.server->clearLog();
 
         screen->chooseAccent(name);
-        QCOMPARE(w.setting("settings__accent_color").value<QColor>(), *Palette::named(name));
+        QCOMPARE(w.setting("settings__accent_color").value<QColor>(), *SystemColors::named(name));
         QCOMPARE(w.setting("settings__accent_color_string").toString(), name);
         QCOMPARE(screen->markedAccent(), name);
         QVERIFY(written());

@@ -1,6 +1,6 @@
 // Lesson and teacher records built from loosely typed service data, and what a lesson card
 // makes of a lesson: title, kind label, teacher row, picture address.
-#include "Palette.h"
+#include "SystemColors.h"
 #include "Schedule.h"
 #include "ScheduleBoxModel.h"
 
@@ -209,7 +209,7 @@ class TestRecords : public QObject {
         const LessonKind kind = lessonKind(subject);
         QCOMPARE(kind.label, label);
         QCOMPARE(kind.colorName, color);
-        QVERIFY2(Palette::named(kind.colorName).has_value(), qPrintable(kind.colorName));
+        QVERIFY2(SystemColors::named(kind.colorName).has_value(), qPrintable(kind.colorName));
         QCOMPARE(lessonTitle(subject), title);
     }
 

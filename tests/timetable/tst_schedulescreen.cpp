@@ -3,6 +3,7 @@
 #include "ScheduleScreenModel.h"
 #include "SignedIn.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTimeZone>
 
@@ -24,10 +25,22 @@ QJsonObject lesson(qint64 id, const char* day, const char* subject = "Физик
             {"time", "08:30-09:50"}};
 }
 
-QList<qint64> ids(const QVariantList& lessons) {
+QList<qint64> ids(const QList<Schedule>& lessons) {
     QList<qint64> out;
-    for (const QVariant& v : lessons)
-        out.append(v.value<Schedule>().id);
+    for (const Schedule& s : lessons)
+        out.append(s.id);
+    return out;
+}
+
+// Lessons by id; `subject` tells two versions of one lesson apart.
+QList<Schedule> lessons(const QList<qint64>& ids, const QString& subject = QString()) {
+    QList<Schedule> out;
+    for (qint64 id : ids) {
+        Schedule s;
+        s.id = id;
+        s.subject = subject;
+        out.append(s);
+    }
     return out;
 }
 } // namespace
@@ -38,6 +51,7 @@ class TestScheduleScreen : public QObject {
     std::unique_ptr<ScheduleScreenModel> model;
     QDateTime now;
     std::unique_ptr<QSignalSpy> finished;
+    std::unique_ptr<QAbstractItemModelTester> tester;
     qsizetype seen = 0;
 
     // Waits for the next load to end.
@@ -66,9 +80,12 @@ class TestScheduleScreen : public QObject {
         model->setClock([this] { return now; });
         model->setCo(app.co.get());
         finished = std::make_unique<QSignalSpy>(model.get(), &ScheduleScreenModel::loadFinished);
+        tester = std::make_unique<QAbstractItemModelTester>(
+            model->dayLessonsModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         seen = 0;
     }
     void cleanup() {
+        tester.reset();
         finished.reset();
         model.reset();
         app.stop();
@@ -319,6 +336,66 @@ class TestScheduleScreen : public QObject {
         QVERIFY(!model->isSheduleLoading());
     }
 
+    // A new list keeps the rows of the lessons still in it, so their delegates survive: each
+    // kept row's persistent index follows it, and only changed rows are announced as such.
+    void listUpdatesInPlace_data() {
+        QTest::addColumn<QList<qint64>>("before");
+        QTest::addColumn<QList<qint64>>("after");
+        QTest::addColumn<bool>("changedSubject");
+        QTest::addColumn<bool>("whole"); // nothing in common: replaced in one reset
+        using Ids = QList<qint64>;
+        QTest::newRow("same") << Ids{1, 2, 3} << Ids{1, 2, 3} << false << false;
+        QTest::newRow("edited") << Ids{1, 2} << Ids{1, 2} << true << false;
+        QTest::newRow("from empty") << Ids{} << Ids{4, 5} << false << true;
+        QTest::newRow("to empty") << Ids{4, 5} << Ids{} << false << true;
+        QTest::newRow("other day") << Ids{1, 2} << Ids{3} << false << true;
+        QTest::newRow("middle gone") << Ids{1, 2, 3, 4} << Ids{1, 4} << false << false;
+        QTest::newRow("inserted") << Ids{1, 4} << Ids{0, 1, 2, 3, 4, 5} << false << false;
+        QTest::newRow("reversed") << Ids{1, 2, 3, 4} << Ids{4, 3, 2, 1} << true << false;
+        QTest::newRow("mixed") << Ids{1, 2, 3, 4, 5} << Ids{6, 5, 2, 7, 1} << false << false;
+        QTest::newRow("repeated ids") << Ids{1, 1, 2, 2} << Ids{2, 1, 2, 1, 1} << false << false;
+        QTest::newRow("repeats dropped") << Ids{3, 3, 3} << Ids{3} << false << false;
+    }
+    void listUpdatesInPlace() {
+        QFETCH(QList<qint64>, before);
+        QFETCH(QList<qint64>, after);
+        QFETCH(bool, changedSubject);
+        QFETCH(bool, whole);
+        RecordListModel<Schedule> list;
+        QAbstractItemModelTester check(&list,
+                                       QAbstractItemModelTester::FailureReportingMode::QtTest);
+        list.setItems(lessons(before));
+        QList<QPersistentModelIndex> rows;
+        for (int row = 0; row < list.rowCount(); ++row)
+            rows.append(list.index(row));
+        QSignalSpy reset(&list, &QAbstractItemModel::modelReset);
+        QSignalSpy edited(&list, &QAbstractItemModel::dataChanged);
+        QSignalSpy changed(&list, &RecordListBase::changed);
+
+        const QString subject = changedSubject ? QStringLiteral("Химия") : QString();
+        list.setItems(lessons(after, subject));
+        QCOMPARE(ids(list.items()), after);
+        QCOMPARE(list.data(list.index(0), RecordListBase::RecordRole).value<Schedule>().id,
+                 after.value(0));
+        QCOMPARE(reset.size(), whole ? 1 : 0);
+        QCOMPARE(changed.size(), before == after && !changedSubject ? 0 : 1);
+        QCOMPARE(edited.isEmpty(), !changedSubject || whole);
+        // Every row that stayed valid still holds its lesson; with unique ids every kept
+        // lesson kept its row.
+        const QSet<qint64> afterIds(after.cbegin(), after.cend());
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            if (rows[i].isValid())
+                QCOMPARE(list.items().at(rows[i].row()).id, before[i]);
+            else if (QSet<qint64>(before.cbegin(), before.cend()).size() == before.size())
+                QVERIFY(!afterIds.contains(before[i]));
+        }
+        const QHash<int, QByteArray> roles = list.roleNames();
+        const int subjectRole = roles.key("subject");
+        QVERIFY(subjectRole > RecordListBase::RecordRole);
+        if (!after.isEmpty())
+            QCOMPARE(list.data(list.index(0), subjectRole).toString(), subject);
+    }
+
     // The home screen's clock refreshes the dates without reloading or rebuilding anything.
     void tickRefreshesOnlyTheDates() {
         now = berlin(QDate(2025, 3, 9), QTime(23, 59, 59));
@@ -329,7 +406,8 @@ class TestScheduleScreen : public QObject {
         QCOMPARE(model->todayIndex(), 5);
         const int requests = int(app.server->requests().size());
         QSignalSpy dates(model.get(), &ScheduleScreenModel::datesChanged);
-        QSignalSpy lessons(model.get(), &ScheduleScreenModel::dayLessonsChanged);
+        QSignalSpy lessons(static_cast<RecordListBase*>(model->dayLessonsModel()),
+                           &RecordListBase::changed);
         QSignalSpy week(model.get(), &ScheduleScreenModel::weekChanged);
         QSignalSpy day(model.get(), &ScheduleScreenModel::selectedDayChanged);
 

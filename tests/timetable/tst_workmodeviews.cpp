@@ -4,6 +4,7 @@
 #include "Preferences.h"
 #include "QmlScene.h"
 #include "SignedIn.h"
+#include "SystemColors.h"
 #include "WorkmodeModel.h"
 
 #include <QDir>

@@ -2,7 +2,6 @@
 // against the stand-in service on loopback.
 #include "CoordinatorModel.h"
 #include "GlobalLoginModel.h"
-#include "Palette.h"
 #include "QmlScene.h"
 #include "StandinSession.h"
 #include "TestSupport.h"
@@ -217,13 +216,13 @@ class TestSignIn : public QObject {
         QVERIFY(picture.save(file));
 
         const bool dark = scheme == QStringLiteral("dark");
-        QCOMPARE(picture.pixelColor(2, 2), *Palette::named(u"systemBackground", dark));
+        QCOMPARE(picture.pixelColor(2, 2), *SystemColors::named(u"systemBackground", dark));
         QVERIFY2(distinctColours(picture) > 40, "the picture is nearly blank");
         // The button is a large blue area; the sliding bar a small one.
-        const int blue = pixelsNear(picture, *Palette::named(u"blue", dark), 8);
+        const int blue = pixelsNear(picture, *SystemColors::named(u"blue", dark), 8);
         QVERIFY2(phase == QStringLiteral("busy") ? blue < 1000 : blue > 2000,
                  qPrintable(QString::number(blue)));
-        const int red = pixelsNear(picture, *Palette::named(u"red", dark), 40);
+        const int red = pixelsNear(picture, *SystemColors::named(u"red", dark), 40);
         QVERIFY2(phase == QStringLiteral("refused") ? red > 40 : red == 0,
                  qPrintable(QString::number(red)));
     }
@@ -392,7 +391,7 @@ class TestSignIn : public QObject {
         QCOMPARE(settings.value(nextKey), QVariant(next));
         QCOMPARE(settings.value(accentNameKey), QVariant(accentName));
         QCOMPARE(settings.value(accentKey).metaType(), QMetaType::fromType<QColor>());
-        QCOMPARE(settings.value(accentKey).value<QColor>(), *Palette::named(accentColour));
+        QCOMPARE(settings.value(accentKey).value<QColor>(), *SystemColors::named(accentColour));
     }
 
     void preferencesFailure_data() {
@@ -453,7 +452,7 @@ class TestSignIn : public QObject {
             server->count(QStringLiteral("GET"), QStringLiteral("/api/storage/keys")), 1, 10000);
 
         // Signed out and in as someone else while the first user's key list is on its way.
-        QVERIFY(awaitVoid(root->co()->logout()));
+        QVERIFY(awaitVoid(root->co()->logoutTask()));
         GlobalLoginModel login;
         login.setCo(root->co());
         QVERIFY(signIn(login, QStringLiteral("teacher"), QStringLiteral("teacher")));

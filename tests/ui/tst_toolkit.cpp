@@ -1,7 +1,8 @@
 // Toolkit pieces the screens build on: colours from text, symbols, device idiom,
 // the labelled field, the web view wrapper and the sliding progress bar.
-#include "Palette.h"
+#include "SystemColors.h"
 #include "QmlScene.h"
+#include "SystemColors.h"
 #include "Toolkit.h"
 
 #include <QFontDatabase>

@@ -1,17 +1,17 @@
+#include "EndpointSupport.h"
 #include "OrvelApi.h"
-#include "Shells.h"
 
-using namespace shells;
+using namespace endpoint;
 
 namespace {
 const QString kAddonId = QStringLiteral("addon_id");
 const QString kThemeId = QStringLiteral("theme_id");
 
 QString editorTheme(qint64 themeId) {
-    return QStringLiteral("/api/themes/editor/") + n(themeId);
+    return QStringLiteral("/api/themes/editor/") + decimal(themeId);
 }
 QString adminUser(qint64 userId, const char* action) {
-    return QStringLiteral("/api/admin/users/") + n(userId) + u'/' + QLatin1String(action);
+    return QStringLiteral("/api/admin/users/") + decimal(userId) + u'/' + QLatin1String(action);
 }
 QString adminTeacher(const QString& name) {
     return QStringLiteral("/api/teachers/admin/") + OrvelApi::queryEscape(name);
@@ -144,7 +144,7 @@ QCoro::Task<ApiResult> OrvelApi::saveAdminNews(std::optional<qint64> id, QString
 }
 
 QCoro::Task<ApiResult> OrvelApi::deleteAdminNews(qint64 newsId) {
-    return withoutBody(QStringLiteral("/api/news/admin/") + n(newsId), kDelete);
+    return withoutBody(QStringLiteral("/api/news/admin/") + decimal(newsId), kDelete);
 }
 
 QCoro::Task<ApiResult> OrvelApi::createTeacher(QJsonObject teacher) {

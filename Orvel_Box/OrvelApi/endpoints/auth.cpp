@@ -1,11 +1,11 @@
 #include "DeviceInfo.h"
+#include "EndpointSupport.h"
 #include "JsonRead.h"
 #include "OrvelApi.h"
-#include "Shells.h"
 
 #include <QJsonDocument>
 
-using namespace shells;
+using namespace endpoint;
 
 namespace {
 // Only spaces and tabs: a line break the user typed is part of the login and stays.

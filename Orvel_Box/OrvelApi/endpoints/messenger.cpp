@@ -1,17 +1,17 @@
+#include "EndpointSupport.h"
 #include "OrvelApi.h"
-#include "Shells.h"
 
-using namespace shells;
+using namespace endpoint;
 
 namespace {
 QString chat(qint64 chatId) {
-    return QStringLiteral("/api/messenger/chats/") + n(chatId);
+    return QStringLiteral("/api/messenger/chats/") + decimal(chatId);
 }
 QString member(qint64 chatId, qint64 userId) {
-    return chat(chatId) + QStringLiteral("/members/") + n(userId);
+    return chat(chatId) + QStringLiteral("/members/") + decimal(userId);
 }
 QString message(qint64 messageId) {
-    return QStringLiteral("/api/messenger/messages/") + n(messageId);
+    return QStringLiteral("/api/messenger/messages/") + decimal(messageId);
 }
 } // namespace
 
@@ -99,9 +99,9 @@ QCoro::Task<ApiResult> OrvelApi::updateChatMember(qint64 chatId, qint64 userId,
 
 QCoro::Task<ApiResult> OrvelApi::getMessages(qint64 chatId, int limit,
                                              std::optional<qint64> before) {
-    QString path = chat(chatId) + QStringLiteral("/messages?limit=") + n(limit);
+    QString path = chat(chatId) + QStringLiteral("/messages?limit=") + decimal(limit);
     if (before)
-        path += QStringLiteral("&before=") + n(*before);
+        path += QStringLiteral("&before=") + decimal(*before);
     return withoutBody(path);
 }
 
@@ -112,7 +112,7 @@ QCoro::Task<ApiResult> OrvelApi::sendMessage(qint64 chatId, std::optional<QStrin
     if (text)
         fields.append({QStringLiteral("text"), *text});
     if (replyToId)
-        fields.append({QStringLiteral("reply_to_id"), n(*replyToId)});
+        fields.append({QStringLiteral("reply_to_id"), decimal(*replyToId)});
     QList<MultipartFile> files;
     for (const ChatMediaFile& m : media)
         files.append({QStringLiteral("media"), m.filename, m.mimeType, m.data});

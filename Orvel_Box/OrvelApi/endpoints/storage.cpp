@@ -1,9 +1,9 @@
+#include "EndpointSupport.h"
 #include "OrvelApi.h"
-#include "Shells.h"
 
 #include <QJsonArray>
 
-using namespace shells;
+using namespace endpoint;
 
 QCoro::Task<ApiResult> OrvelApi::storageKeys() {
     return withoutBody(QStringLiteral("/api/storage/keys"));

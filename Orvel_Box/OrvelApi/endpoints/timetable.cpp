@@ -1,7 +1,7 @@
+#include "EndpointSupport.h"
 #include "OrvelApi.h"
-#include "Shells.h"
 
-using namespace shells;
+using namespace endpoint;
 
 namespace {
 QString groupQuery(const QString& faculty, const QString& group) {
@@ -20,7 +20,7 @@ QCoro::Task<ApiResult> OrvelApi::getGroups(QString faculty) {
 
 QCoro::Task<ApiResult> OrvelApi::getWeekSchedule(QString faculty, QString group, int offset) {
     return withoutBody(QStringLiteral("/api/schedule/week") + groupQuery(faculty, group) +
-                       QStringLiteral("&offset=") + n(offset));
+                       QStringLiteral("&offset=") + decimal(offset));
 }
 
 QCoro::Task<ApiResult> OrvelApi::getDaySchedule(QString faculty, QString group, QString day) {
@@ -62,5 +62,5 @@ QCoro::Task<ApiResult> OrvelApi::getTeacher(QString name) {
 
 QCoro::Task<ApiResult> OrvelApi::getTeacherSchedule(QString name, int offset) {
     return withoutBody(QStringLiteral("/api/teachers/") + queryEscape(name) +
-                       QStringLiteral("/schedule?offset=") + n(offset));
+                       QStringLiteral("/schedule?offset=") + decimal(offset));
 }

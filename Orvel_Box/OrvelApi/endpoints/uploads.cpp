@@ -1,5 +1,5 @@
+#include "EndpointSupport.h"
 #include "OrvelApi.h"
-#include "Shells.h"
 
 #include <QUuid>
 
@@ -47,7 +47,7 @@ QCoro::Task<ApiResult> OrvelApi::sendMultipart(QString path, MultipartFields fie
         if (f.mimeType.contains(u'\r') || f.mimeType.contains(u'\n'))
             return refuse(ApiError::of(OrvelApiError::invalidParams));
     const QString boundary = newMultipartBoundary();
-    return request(std::move(path), shells::kPost, buildMultipartBody(fields, files, boundary),
+    return request(std::move(path), endpoint::kPost, buildMultipartBody(fields, files, boundary),
                    QStringLiteral("multipart/form-data; boundary=") + boundary, false);
 }
 

@@ -11,10 +11,9 @@ QColor colorFromHex(const QString& text);
 
 // The named system colours in their light and dark variants. The one table every colour on
 // screen comes from: QML reads it through the Theme singleton, C++ through named().
-class Palette : public QObject {
+class SystemColors : public QObject {
     Q_OBJECT
-    // QtQuick already has a type named Palette.
-    QML_NAMED_ELEMENT(SystemColors)
+    QML_ELEMENT
     QML_SINGLETON
   public:
     using QObject::QObject;

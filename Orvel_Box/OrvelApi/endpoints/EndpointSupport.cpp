@@ -1,4 +1,4 @@
-#include "Shells.h"
+#include "EndpointSupport.h"
 #include "OrvelApi.h"
 
 #include <QJsonArray>
@@ -12,8 +12,9 @@ QString OrvelApi::queryEscape(const QString& text) {
     return QString::fromLatin1(text.toUtf8().toPercentEncoding("!$&'()*+,;=:@/?"));
 }
 
-QString shells::pageQuery(int limit, int offset, const std::optional<QString>& search) {
-    QString q = QStringLiteral("?limit=") + n(limit) + QStringLiteral("&offset=") + n(offset);
+QString endpoint::pageQuery(int limit, int offset, const std::optional<QString>& search) {
+    QString q =
+        QStringLiteral("?limit=") + decimal(limit) + QStringLiteral("&offset=") + decimal(offset);
     if (search)
         q += QStringLiteral("&search=") + OrvelApi::queryEscape(*search);
     return q;
@@ -57,5 +58,5 @@ QCoro::Task<ApiResult> OrvelApi::sendWithRefreshToken(QString path, QJsonObject 
     if (!m_refreshToken)
         return refuse(ApiError::of(OrvelApiError::refreshFailed));
     body.insert(QStringLiteral("refresh_token"), *m_refreshToken);
-    return sendJson(std::move(path), shells::kPost, std::move(body));
+    return sendJson(std::move(path), endpoint::kPost, std::move(body));
 }

@@ -1,4 +1,4 @@
-#include "Palette.h"
+#include "SystemColors.h"
 
 #include <QTextBoundaryFinder>
 
@@ -42,14 +42,14 @@ constexpr std::array<Entry, 25> table{{
 }};
 } // namespace
 
-std::optional<QColor> Palette::named(QStringView name, bool dark) {
+std::optional<QColor> SystemColors::named(QStringView name, bool dark) {
     for (const Entry& e : table)
         if (name == QStringView(e.name))
             return QColor::fromRgba(dark ? e.dark : e.light);
     return std::nullopt;
 }
 
-QColor Palette::color(const QString& name, bool dark) const {
+QColor SystemColors::color(const QString& name, bool dark) const {
     return named(name, dark).value_or(QColor());
 }
 

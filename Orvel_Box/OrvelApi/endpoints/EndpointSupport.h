@@ -7,14 +7,14 @@
 
 #include <optional>
 
-namespace shells {
+namespace endpoint {
 
 inline const QString kPost = QStringLiteral("POST");
 inline const QString kPatch = QStringLiteral("PATCH");
 inline const QString kDelete = QStringLiteral("DELETE");
 
 // Plain decimal, "-" when negative.
-inline QString n(qint64 value) {
+inline QString decimal(qint64 value) {
     return QString::number(value);
 }
 
@@ -35,4 +35,4 @@ inline QJsonArray idArray(const QList<qint64>& ids) {
 // "?limit=L&offset=O", then "&search=" + the escaped text when one is given.
 QString pageQuery(int limit, int offset, const std::optional<QString>& search = std::nullopt);
 
-} // namespace shells
+} // namespace endpoint
