@@ -17,6 +17,7 @@ FocusScope {
     NewsScreenModel {
         id: news
         co: root.co
+        phone: Toolkit.isPhone
         active: root.visible
     }
 

@@ -2,7 +2,6 @@
 
 #include "BuildConfig.h"
 #include "Log.h"
-#include "Toolkit.h"
 #include "Transport.h"
 
 #include <QJsonDocument>
@@ -71,7 +70,7 @@ QCoro::Task<void> NewsScreenModel::loadTask(LoadTicket ticket) {
         co_return;
     }
     QList<News> news =
-        newsFromAnswer(answer.value(), contentHost(), Toolkit::instance()->isPhone());
+        newsFromAnswer(answer.value(), contentHost(), m_phone);
     if (m_isLoading) {
         m_isLoading = false;
         emit isLoadingChanged();

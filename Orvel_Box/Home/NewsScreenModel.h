@@ -23,6 +23,8 @@ class NewsScreenModel : public ScreenModel {
     Q_PROPERTY(bool hasSelection READ hasSelection NOTIFY selectionChanged)
     Q_PROPERTY(News selectedNews READ selectedNews NOTIFY selectionChanged)
     Q_PROPERTY(QUrl selectedPage READ selectedPage NOTIFY selectionChanged)
+    // Phones get pictures scaled down by the content service; the view says which it is.
+    Q_PROPERTY(bool phone MEMBER m_phone NOTIFY phoneChanged)
   public:
     explicit NewsScreenModel(QObject* parent = nullptr);
 
@@ -49,6 +51,7 @@ class NewsScreenModel : public ScreenModel {
     static QString recordsAddress();
 
   signals:
+    void phoneChanged();
     void newsChanged();
     void isLoadingChanged();
     void selectionChanged();
@@ -59,6 +62,7 @@ class NewsScreenModel : public ScreenModel {
     void appeared() override { load(); }
 
   private:
+    bool m_phone = false;
     QCoro::Task<void> loadTask(LoadTicket ticket);
 
     RecordListModel<News>* m_news;

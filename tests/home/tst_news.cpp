@@ -5,7 +5,6 @@
 #include "NewsScreenModel.h"
 #include "PhotoCache.h"
 #include "SignedInWindow.h"
-#include "Toolkit.h"
 
 #include <QAbstractItemModelTester>
 #include <QJsonArray>
@@ -60,7 +59,6 @@ class TestNews : public QObject {
   private slots:
     void initTestCase() {
         QVERIFY(app.start());
-        Toolkit::instance()->setIdiom(QStringLiteral("pad"));
     }
     void cleanupTestCase() { app.stop(); }
     void init() {
@@ -72,10 +70,7 @@ class TestNews : public QObject {
         model->setCo(app.co());
         NewsScreenModel::setContentHost(app.server->baseUrl() + QStringLiteral("/"));
     }
-    void cleanup() {
-        model.reset();
-        Toolkit::instance()->setIdiom(QStringLiteral("pad"));
-    }
+    void cleanup() { model.reset(); }
 
     void itemsReadWithDefaults_data() {
         QTest::addColumn<QJsonObject>("answer");
@@ -141,7 +136,7 @@ class TestNews : public QObject {
         QFETCH(QString, idiom);
         QFETCH(QString, suffix);
         QFETCH(int, width);
-        Toolkit::instance()->setIdiom(idiom);
+        model->setProperty("phone", idiom == u"phone");
         QVERIFY(load());
         QVERIFY(model->news().size() >= 3);
         for (const News& n : model->news()) {
@@ -167,7 +162,7 @@ class TestNews : public QObject {
     void itemWithoutPreviewKeepsItsPlaceholder() {
         QFETCH(QString, idiom);
         QFETCH(QString, ending);
-        Toolkit::instance()->setIdiom(idiom);
+        model->setProperty("phone", idiom == u"phone");
         QJsonObject bare = item("r1", "Без картинки");
         bare.remove(QStringLiteral("preview"));
         answer(200, json({{"items", QJsonArray{bare}}}));

@@ -4,6 +4,7 @@
 #include "GlobalLoginModel.h"
 #include "QmlScene.h"
 #include "StandinSession.h"
+#include "SystemColors.h"
 #include "TestSupport.h"
 #include "Toolkit.h"
 
