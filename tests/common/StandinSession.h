@@ -4,6 +4,9 @@
 #include "Faults.h"
 #include "TokenStore.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 
 // Issues a session for `login` and writes its pair into `store`; returns the access token.
@@ -37,4 +40,23 @@ struct StandinSession {
     int count(const QString& method, const QString& path) const {
         return server->count(method, path);
     }
+};
+
+// A stand-in started afresh for each test function and an empty token file of that function's
+// own, for tests that sign in and out through the client.
+struct FreshService {
+    std::unique_ptr<standin::Server> server;
+    std::shared_ptr<TokenStore> store;
+    QTemporaryDir dir;
+
+    bool start() {
+        server = std::make_unique<standin::Server>();
+        if (!server->listen())
+            return false;
+        store = std::make_shared<TokenStore>(
+            dir.filePath(QStringLiteral("tokens-%1.ini").arg(QTest::currentTestFunction())));
+        QFile::remove(store->filePath());
+        return true;
+    }
+    void stop() { server.reset(); }
 };

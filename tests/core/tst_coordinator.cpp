@@ -3,6 +3,7 @@
 #include "SystemColors.h"
 #include "Preferences.h"
 #include "StandinServer.h"
+#include "StandinSession.h"
 #include "TestSupport.h"
 
 #include <QFileInfo>
@@ -11,9 +12,9 @@
 
 class TestCoordinator : public QObject {
     Q_OBJECT
-    std::unique_ptr<standin::Server> server;
-    QTemporaryDir dir;
-    std::shared_ptr<TokenStore> store;
+    FreshService service;
+    std::unique_ptr<standin::Server>& server = service.server;
+    std::shared_ptr<TokenStore>& store = service.store;
 
     static bool settles(CO& co) {
         return detail::spinUntil([&] { return co.appState() != CO::appStates::loading; }, 10000);
@@ -23,14 +24,8 @@ class TestCoordinator : public QObject {
     }
 
   private slots:
-    void init() {
-        server = std::make_unique<standin::Server>();
-        QVERIFY(server->listen());
-        store = std::make_shared<TokenStore>(
-            dir.filePath(QStringLiteral("tokens-%1.ini").arg(QTest::currentTestFunction())));
-        QFile::remove(store->filePath());
-    }
-    void cleanup() { server.reset(); }
+    void init() { QVERIFY(service.start()); }
+    void cleanup() { service.stop(); }
 
     void emptyStoreGoesToLoginAndWritesNothing() {
         LogCapture log;

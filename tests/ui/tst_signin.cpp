@@ -33,9 +33,9 @@ QString bodyKey(const standin::LoggedRequest& r) {
 
 class TestSignIn : public QObject {
     Q_OBJECT
-    std::unique_ptr<standin::Server> server;
-    QTemporaryDir dir;
-    std::shared_ptr<TokenStore> store;
+    FreshService service;
+    std::unique_ptr<standin::Server>& server = service.server;
+    std::shared_ptr<TokenStore>& store = service.store;
 
     static bool settles(CO& co) {
         return detail::spinUntil([&] { return co.appState() != CO::appStates::loading; }, 10000);
@@ -80,14 +80,8 @@ class TestSignIn : public QObject {
     }
 
   private slots:
-    void init() {
-        server = std::make_unique<standin::Server>();
-        QVERIFY(server->listen());
-        store = std::make_shared<TokenStore>(
-            dir.filePath(QStringLiteral("tokens-%1.ini").arg(QTest::currentTestFunction())));
-        QFile::remove(store->filePath());
-    }
-    void cleanup() { server.reset(); }
+    void init() { QVERIFY(service.start()); }
+    void cleanup() { service.stop(); }
 
     // ---- sign-in ----
 
