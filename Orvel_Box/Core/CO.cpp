@@ -40,7 +40,7 @@ CO::CO(const QString& baseUrl, std::shared_ptr<TokenStore> store, QObject* paren
         }
     };
     m_api = new OrvelApi(baseUrl, access, refresh, onTokenUpdate, onLogout, this);
-    checkAuthTask();
+    checkAuth();
 }
 
 void CO::setAppState(appStates s) {
@@ -64,7 +64,7 @@ QString CO::stateName() const {
     return {};
 }
 
-QCoro::Task<void> CO::checkAuthTask() {
+QCoro::Task<void> CO::checkAuth() {
     QPointer<CO> self(this);
     const ApiResult r = co_await m_api->getMe();
     if (!self)
@@ -78,7 +78,7 @@ QCoro::Task<void> CO::checkAuthTask() {
     setAppState(r.error().isOffline() ? appStates::offline : appStates::login);
 }
 
-QCoro::Task<void> CO::logoutTask() {
+QCoro::Task<void> CO::logout() {
     QPointer<CO> self(this);
     const quint64 generation = m_api->signInGeneration();
     // The client's logout swallows every failure, so there is nothing to log here.
@@ -87,8 +87,4 @@ QCoro::Task<void> CO::logoutTask() {
     if (!self || m_api->signInGeneration() != generation)
         co_return;
     setAppState(appStates::login);
-}
-
-void CO::logout() {
-    logoutTask();
 }

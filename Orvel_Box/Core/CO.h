@@ -36,15 +36,15 @@ class CO : public QObject {
     static QString serviceUrl();
     static void setServiceUrl(const QString& url);
 
-    // Signs out on the service, then shows the sign-in screen; logout() starts it and forgets it.
-    Q_INVOKABLE void logout();
-    QCoro::Task<void> logoutTask();
+    // Signs out on the service, then shows the sign-in screen. Callers that do not wait for it
+    // may drop the task: it runs to its end.
+    QCoro::Task<void> logout();
 
   signals:
     void appStateChanged();
 
   private:
-    QCoro::Task<void> checkAuthTask();
+    QCoro::Task<void> checkAuth();
     std::shared_ptr<TokenStore> m_store;
     OrvelApi* m_api = nullptr;
     appStates m_state = appStates::loading;

@@ -110,7 +110,7 @@ void ScheduleScreenModel::reloadWeek() {
     tick();
     setWeekState(true, m_modeRequired);
     setSelectedDay(m_weekOffset == 0 ? WeekCalendar::todayIndex(m_clock()) : 0);
-    reloadWeekTask(m_loads.start(this), m_weekOffset);
+    loadTimetable(m_loads.start(this), m_weekOffset);
 }
 
 bool ScheduleScreenModel::page(int offset) {
@@ -152,7 +152,7 @@ void ScheduleScreenModel::showWeek(Week week) {
     refreshLessons();
 }
 
-QCoro::Task<void> ScheduleScreenModel::reloadWeekTask(LoadTicket ticket, int offset) {
+QCoro::Task<void> ScheduleScreenModel::loadTimetable(LoadTicket ticket, int offset) {
     const bool shown = co_await fetchAndShow(ticket, offset);
     if (ticket.alive())
         emit loadFinished(shown);

@@ -91,7 +91,7 @@ class ScheduleScreenModel : public ScreenModel {
         QString mode;
         QList<Schedule> lessons;
     };
-    QCoro::Task<void> reloadWeekTask(LoadTicket ticket, int offset);
+    QCoro::Task<void> loadTimetable(LoadTicket ticket, int offset);
     QCoro::Task<bool> fetchAndShow(LoadTicket ticket, int offset);
     static QCoro::Task<Result<std::optional<QString>>> storedWorkMode(QPointer<OrvelApi> client);
     static QCoro::Task<Result<Week>> fetchWeek(QPointer<OrvelApi> client, QString workMode,

@@ -124,7 +124,7 @@ class TestCoordinator : public QObject {
         else
             server->clearLog();
         QSignalSpy spy(&co, &CO::appStateChanged);
-        QVERIFY(awaitVoid(co.logoutTask()));
+        QVERIFY(awaitVoid(co.logout()));
         QCOMPARE(co.appState(), CO::appStates::login);
         QCOMPARE(spy.count(), 1);
         QVERIFY(!stored(TokenStore::accessKey));

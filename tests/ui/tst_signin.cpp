@@ -447,7 +447,7 @@ class TestSignIn : public QObject {
             server->count(QStringLiteral("GET"), QStringLiteral("/api/storage/keys")), 1, 10000);
 
         // Signed out and in as someone else while the first user's key list is on its way.
-        QVERIFY(awaitVoid(root->co()->logoutTask()));
+        QVERIFY(awaitVoid(root->co()->logout()));
         GlobalLoginModel login;
         login.setCo(root->co());
         QVERIFY(signIn(login, QStringLiteral("teacher"), QStringLiteral("teacher")));
