@@ -17,7 +17,7 @@ PreferenceWriter* PreferenceWriter::of(CO* co) {
     return new PreferenceWriter(co);
 }
 
-void PreferenceWriter::write(const QString& key, const QString& value) {
+void PreferenceWriter::write(const QString& key, const QJsonValue& value) {
     m_waiting.insert(key, value);
     if (m_busy.contains(key))
         return;
@@ -28,7 +28,7 @@ void PreferenceWriter::write(const QString& key, const QString& value) {
 QCoro::Task<void> PreferenceWriter::writeTask(QString key) {
     QPointer<PreferenceWriter> self(this);
     while (m_waiting.contains(key)) {
-        const QString value = m_waiting.take(key);
+        const QJsonValue value = m_waiting.take(key);
         const ApiResult answer = co_await m_co->api()->storageSet(key, value);
         if (!self)
             co_return;

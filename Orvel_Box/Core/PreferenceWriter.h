@@ -3,6 +3,7 @@
 
 #include <QCoroTask>
 #include <QHash>
+#include <QJsonValue>
 #include <QObject>
 #include <QSet>
 
@@ -20,7 +21,7 @@ class PreferenceWriter : public QObject {
     // The writer of `co`, made on first use.
     static PreferenceWriter* of(CO* co);
 
-    void write(const QString& key, const QString& value);
+    void write(const QString& key, const QJsonValue& value);
     // Nothing in flight or waiting.
     bool idle() const { return m_busy.isEmpty(); }
 
@@ -33,6 +34,6 @@ class PreferenceWriter : public QObject {
     QCoro::Task<void> writeTask(QString key);
 
     CO* m_co;
-    QHash<QString, QString> m_waiting;
+    QHash<QString, QJsonValue> m_waiting;
     QSet<QString> m_busy;
 };

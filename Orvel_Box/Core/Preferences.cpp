@@ -96,6 +96,19 @@ bool Preferences::nextLesson() const {
     return held<bool>(m_settings, nextLessonKey).value_or(true);
 }
 
+void Preferences::chooseCurrentLesson(bool on) {
+    chooseFlag(currentLessonKey, on);
+}
+
+void Preferences::chooseNextLesson(bool on) {
+    chooseFlag(nextLessonKey, on);
+}
+
+void Preferences::chooseFlag(const QString& key, bool on) {
+    setSetting(key, on);
+    writer()->write(key, on);
+}
+
 PreferenceWriter* Preferences::writer() const {
     return PreferenceWriter::of(m_co);
 }

@@ -51,6 +51,10 @@ class Preferences : public QObject {
     // the store. An accent name outside the twelve is refused.
     void chooseTheme(const QString& theme);
     void chooseAccent(const QString& name);
+    // Stored as JSON booleans: the text "false" the defaults' form suggests would read back
+    // as true.
+    void chooseCurrentLesson(bool on);
+    void chooseNextLesson(bool on);
 
     // Starts a load unless one is running.
     void load();
@@ -75,6 +79,7 @@ class Preferences : public QObject {
     QCoro::Task<void> loadTask();
     void setLoading(bool on);
     PreferenceWriter* writer() const;
+    void chooseFlag(const QString& key, bool on);
 
     CO* m_co;
     QVariantMap m_settings;

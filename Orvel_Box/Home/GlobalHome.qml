@@ -213,6 +213,7 @@ FocusScope {
             co: root.co
             accentColor: home.accentColor
             navigator: nav
+            preferences: root.coordinator ? root.coordinator.preferences : null
             Connections {
                 target: home
                 function onTicked() { timetable.tick() }

@@ -6,8 +6,8 @@ import OrvelBox.Controls
 import OrvelBox.Core
 import OrvelBox.Home
 
-// The settings screen: the colour theme and the accent colour. Both apply at once to the
-// whole window and are kept in the per-user store.
+// The settings screen: the colour theme, the accent colour and the two lesson switches. Each
+// applies at once to the whole window and is kept in the per-user store.
 Item {
     id: root
     property CO co
@@ -124,6 +124,35 @@ Item {
                 }
             }
             Caption { text: "Выбор акцентного цвета приложения." }
+
+            Card {
+                tint: Theme.systemGray5
+                radius: 25
+                topPadding: 5
+                bottomPadding: 5
+                Layout.topMargin: 12
+                contentItem: ColumnLayout {
+                    spacing: 0
+                    LessonSwitch {
+                        objectName: "currentLessonSwitch"
+                        text: "Текущая пара"
+                        checked: settings.currentLesson
+                        onToggled: settings.currentLesson = checked
+                    }
+                    Rectangle {
+                        Layout.fillWidth: true
+                        implicitHeight: 1
+                        color: Theme.systemGray4
+                    }
+                    LessonSwitch {
+                        objectName: "nextLessonSwitch"
+                        text: "Следующая пара"
+                        checked: settings.nextLesson
+                        onToggled: settings.nextLesson = checked
+                    }
+                }
+            }
+            Caption { text: "Показ на экране расписания и напоминание за 10 минут до начала пары." }
         }
     }
 
@@ -171,6 +200,40 @@ Item {
             color: choice.chosen ? root.accentColor : Theme.clear
             border.width: choice.visualFocus ? 2 : 0
             border.color: choice.chosen ? Theme.label : root.accentColor
+        }
+    }
+
+    // A whole row toggles, so the label is part of the click target.
+    component LessonSwitch: T.Switch {
+        id: toggle
+        // Qt Quick Controls 6.4 buttons list a press action for screen readers but ignore it.
+        function accessiblePressAction() { toggle.toggle(); toggle.toggled() }
+        Layout.fillWidth: true
+        implicitHeight: 40
+        Accessible.name: text
+        contentItem: Label {
+            text: toggle.text
+            verticalAlignment: Text.AlignVCenter
+            rightPadding: toggle.indicator.width + 10
+        }
+        indicator: Rectangle {
+            x: toggle.width - width
+            anchors.verticalCenter: parent.verticalCenter
+            implicitWidth: 46
+            implicitHeight: 28
+            radius: height / 2
+            color: toggle.checked ? root.accentColor : Theme.systemGray3
+            border.width: toggle.visualFocus ? 2 : 0
+            border.color: Theme.label
+            Rectangle {
+                x: toggle.checked ? parent.width - width - 2 : 2
+                anchors.verticalCenter: parent.verticalCenter
+                width: 24
+                height: 24
+                radius: 12
+                color: Theme.white
+                Behavior on x { NumberAnimation { duration: 120 } }
+            }
         }
     }
 

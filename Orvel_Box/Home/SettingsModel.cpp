@@ -11,11 +11,15 @@ void SettingsModel::setCoordinator(CoordinatorModel* coordinator) {
     if (m_coordinator)
         disconnect(m_coordinator->preferences(), nullptr, this, nullptr);
     m_coordinator = coordinator;
-    if (m_coordinator)
+    if (m_coordinator) {
         connect(m_coordinator->preferences(), &Preferences::changed, this,
                 &SettingsModel::markedAccentChanged);
+        connect(m_coordinator->preferences(), &Preferences::changed, this,
+                &SettingsModel::lessonsChanged);
+    }
     emit coordinatorChanged();
     emit markedAccentChanged();
+    emit lessonsChanged();
 }
 
 QStringList SettingsModel::themeLabels() {
@@ -62,4 +66,23 @@ int SettingsModel::indexOf(const QString& name) const {
 void SettingsModel::chooseAccent(const QString& name) {
     if (m_coordinator)
         m_coordinator->preferences()->chooseAccent(name);
+}
+
+bool SettingsModel::currentLesson() const {
+    return m_coordinator ? m_coordinator->preferences()->currentLesson() : true;
+}
+
+bool SettingsModel::nextLesson() const {
+    return m_coordinator ? m_coordinator->preferences()->nextLesson() : true;
+}
+
+// Setting the shown value sends nothing: a switch re-asserting its state is no choice.
+void SettingsModel::setCurrentLesson(bool on) {
+    if (m_coordinator && on != currentLesson())
+        m_coordinator->preferences()->chooseCurrentLesson(on);
+}
+
+void SettingsModel::setNextLesson(bool on) {
+    if (m_coordinator && on != nextLesson())
+        m_coordinator->preferences()->chooseNextLesson(on);
 }

@@ -18,8 +18,9 @@ struct accentColor {
     QColor color;
 };
 
-// The settings screen: colour theme and accent colour. A choice goes to the root view's
-// preferences, which apply it at once (every screen restyles) and then write it to the store.
+// The settings screen: colour theme, accent colour and the lesson switches. A choice goes to the
+// root view's preferences, which apply it at once (every screen restyles) and then write it to the
+// store.
 class SettingsModel : public ScreenModel {
     Q_OBJECT
     QML_ELEMENT
@@ -35,6 +36,9 @@ class SettingsModel : public ScreenModel {
     Q_PROPERTY(QString markedAccent READ markedAccent NOTIFY markedAccentChanged)
     // Its place in the list; -1 when the stored name is none of the twelve.
     Q_PROPERTY(int markedIndex READ markedIndex NOTIFY markedAccentChanged)
+    // The two lesson switches; a change writes the map and the store.
+    Q_PROPERTY(bool currentLesson READ currentLesson WRITE setCurrentLesson NOTIFY lessonsChanged)
+    Q_PROPERTY(bool nextLesson READ nextLesson WRITE setNextLesson NOTIFY lessonsChanged)
   public:
     explicit SettingsModel(QObject* parent = nullptr);
 
@@ -49,6 +53,10 @@ class SettingsModel : public ScreenModel {
     int markedIndex() const { return indexOf(markedAccent()); }
     // A tap on a swatch; tapping the marked one writes again.
     Q_INVOKABLE void chooseAccent(const QString& name);
+    bool currentLesson() const;
+    bool nextLesson() const;
+    void setCurrentLesson(bool on);
+    void setNextLesson(bool on);
 
     // Stored theme text for a picker index and back; unknown text is the system theme.
     static QString themeText(int theme);
@@ -58,6 +66,7 @@ class SettingsModel : public ScreenModel {
     void coordinatorChanged();
     void selectedThemeChanged();
     void markedAccentChanged();
+    void lessonsChanged();
 
   protected:
     void appeared() override;

@@ -6,18 +6,22 @@ import OrvelBox.Timetable
 
 // The week timetable of the user's group or teacher. Reloads each time it is shown. The home
 // screen calls tick() once a second so the dates follow the clock, and gives a navigation
-// stack to open the teacher card on.
+// stack to open the teacher card and the work-mode screen on.
 FocusScope {
     id: root
     property var co
     property color accentColor: Theme.blue
-    // A NavigationStack; without one, teacherCardRequested is emitted instead.
+    // A NavigationStack; without one, teacherCardRequested and workModeRequested are emitted
+    // instead.
     property var navigator: null
+    // The signed-in user's preferences, handed to the work-mode screen.
+    property var preferences: null
     // No work mode is stored yet: the home screen may offer the work-mode screen.
     readonly property bool modeRequired: screen.modeRequired
     readonly property alias model: screen
 
     signal teacherCardRequested(string teacherName)
+    signal workModeRequested()
 
     function tick() { screen.tick() }
     function reload() { screen.reloadWeek() }
@@ -26,6 +30,12 @@ FocusScope {
             navigator.push(teacherCard, { co: root.co, teacherName: name, accentColor: root.accentColor })
         else
             teacherCardRequested(name)
+    }
+    function openWorkMode() {
+        if (navigator)
+            navigator.push(workmodePage, { co: root.co, preferences: root.preferences })
+        else
+            workModeRequested()
     }
 
     focus: true
@@ -40,6 +50,11 @@ FocusScope {
     Component {
         id: teacherCard
         TeacherViewInfo {}
+    }
+    // The timetable loads again whenever it is shown, so a saved choice needs no signal.
+    Component {
+        id: workmodePage
+        Workmode {}
     }
 
     readonly property int margin: Toolkit.isPhone ? 16 : 20
@@ -69,6 +84,39 @@ FocusScope {
             color: Theme.label
             Accessible.role: Accessible.StaticText
             Accessible.name: text
+        }
+        AbstractButton {
+            id: modeButton
+            // Qt Quick Controls 6.4 buttons list a press action for screen readers but ignore it.
+            function accessiblePressAction() { clicked() }
+            objectName: "modeButton"
+            anchors.horizontalCenter: parent.horizontalCenter
+            // The prompt is all the screen offers, so the keyboard starts here.
+            focus: visible
+            implicitWidth: modeText.implicitWidth + 48
+            implicitHeight: 44
+            text: "Выбрать"
+            Accessible.name: text
+            hoverEnabled: true
+            onClicked: root.openWorkMode()
+            contentItem: Text {
+                id: modeText
+                text: modeButton.text
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignVCenter
+                color: Theme.white
+                font.pixelSize: Theme.body
+                font.weight: Font.DemiBold
+            }
+            background: GlassBackground {
+                tint: root.accentColor
+                interactive: true
+                hovered: modeButton.hovered
+                pressed: modeButton.pressed
+                radius: height / 2
+                focused: modeButton.visualFocus
+                focusColor: Theme.label
+            }
         }
     }
 

@@ -81,6 +81,18 @@ class TestJourney : public Journey {
         QCOMPARE(timetable()->property("screenState").toString(), QStringLiteral("modeRequired"));
         QVERIFY(app.visibleItem(QStringLiteral("modePrompt")));
         app.picture(QStringLiteral("mode-required"));
+
+        // The prompt's button leads to the work-mode screen by mouse, and by keyboard: it
+        // holds the keyboard whenever the prompt shows.
+        QQuickItem* button = app.visibleItem(QStringLiteral("modeButton"));
+        QVERIFY(button);
+        app.click(button);
+        QVERIFY(arrived(QStringLiteral("Режим работы")));
+        back();
+        QTRY_VERIFY(button->hasActiveFocus());
+        app.press(Qt::Key_Space);
+        QVERIFY(arrived(QStringLiteral("Режим работы")));
+        back();
     }
 
     void chooseWorkModeFromTheMenu() {

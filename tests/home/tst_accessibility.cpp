@@ -348,12 +348,12 @@ class TestAccessibility : public QObject {
         };
         row("login", {"loginField", "passwordField", "eyeButton", "signInButton"});
         row("timetable", {"previousWeek", "lessonList", "teacherLink", "sectionBar"});
-        row("mode prompt", {"modePrompt", "sectionBar"});
+        row("mode prompt", {"modePrompt", "modeButton", "sectionBar"});
         row("phone", {"tabBar", "lessonList"});
         row("news", {"newsList"});
         row("news page", {"newsSheetBar", "sheetClose"});
         row("menu", {"profileCard", "settingsRow"});
-        row("settings", {"theme0", "swatch-blue", "backButton"});
+        row("settings", {"theme0", "swatch-blue", "nextLessonSwitch", "backButton"});
         row("devices", {"myDeviceCard", "revokeButton", "signOutButton"});
         row("session menu", {"revokeItem"});
         row("sign-out confirmation", {"confirmButton", "cancelButton"});

@@ -1,9 +1,11 @@
-// Theme and accent choices: the settings map changes at once, the per-user store gets exactly
-// the writes the choices call for, and the last choice is the one stored.
+// Theme, accent and lesson-switch choices: the settings map changes at once, the per-user store
+// gets exactly the writes the choices call for, and the last choice is the one stored.
 #include "PreferenceWriter.h"
 #include "SettingsModel.h"
 #include "SignedInWindow.h"
 #include "SystemColors.h"
+
+#include <QSignalSpy>
 
 class TestSettings : public QObject {
     Q_OBJECT
@@ -23,8 +25,24 @@ class TestSettings : public QObject {
         return detail::spinUntil([&] { return writer->idle(); }, 10000);
     }
     QList<QJsonObject> writes() const { return w.bodies("/api/storage/set"); }
-    static QJsonObject entry(const QString& key, const QString& value) {
+    static QJsonObject entry(const QString& key, const QJsonValue& value) {
         return {{"key", key}, {"value", value}};
+    }
+    static bool isSwitch(const QString& key) { return key.endsWith(u"_lesson"); }
+    // The switches are written as JSON booleans, whatever form the defaults took.
+    static QJsonValue storedForm(const QString& key, const QString& choice) {
+        return isSwitch(key) ? QJsonValue(choice == u"on") : QJsonValue(choice);
+    }
+    // What the map shows for `key`, in the choices' terms.
+    QString shown(const QString& key) const {
+        Preferences* p = w.root->preferences();
+        if (key == u"settings__theme")
+            return p->theme();
+        if (key == u"settings__accent_color")
+            return p->accentName();
+        return (key == u"settings__current_lesson" ? p->currentLesson() : p->nextLesson())
+                   ? QStringLiteral("on")
+                   : QStringLiteral("off");
     }
     static standin::Fault slowFirstWrite(int delayMs = 400) {
         return fault::times(1, fault::delayed(delayMs));
@@ -148,7 +166,8 @@ class TestSettings : public QObject {
     // The first write is answered slowly; later choices of the same key wait for it, so the
     // store ends with the last choice. Choices made meanwhile replace each other. A screen
     // closed right after a choice does not take the write with it; signing out drops choices
-    // still waiting, so they never reach whoever signs in next.
+    // still waiting, so they never reach whoever signs in next. Loading again shows what was
+    // stored.
     void lastChoiceIsStored_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QStringList>("choices");
@@ -167,6 +186,16 @@ class TestSettings : public QObject {
             << accent << QStringList{"orange", "indigo"} << "screen closed" << 2 << "indigo";
         QTest::newRow("signed out")
             << accent << QStringList{"red", "brown"} << "signed out" << 1 << "red";
+        const QString current = QStringLiteral("settings__current_lesson");
+        const QString next = QStringLiteral("settings__next_lesson");
+        QTest::newRow("current lesson off") << current << QStringList{"off"} << "" << 1 << "off";
+        QTest::newRow("next lesson off") << next << QStringList{"off"} << "" << 1 << "off";
+        QTest::newRow("next lesson off and on")
+            << next << QStringList{"off", "on"} << "" << 2 << "on";
+        QTest::newRow("current lesson off, on, off")
+            << current << QStringList{"off", "on", "off"} << "" << 2 << "off";
+        QTest::newRow("switch, screen closed")
+            << current << QStringList{"off", "on"} << "screen closed" << 2 << "on";
     }
     void lastChoiceIsStored() {
         QFETCH(QString, key);
@@ -179,8 +208,13 @@ class TestSettings : public QObject {
         for (const QString& choice : choices) {
             if (key == u"settings__theme")
                 screen->setSelectedTheme(SettingsModel::themeIndex(choice));
+            else if (key == u"settings__current_lesson")
+                screen->setCurrentLesson(choice == u"on");
+            else if (key == u"settings__next_lesson")
+                screen->setNextLesson(choice == u"on");
             else
                 screen->chooseAccent(choice);
+            QCOMPARE(shown(key), choice);
         }
         if (then == u"screen closed")
             screen.reset();
@@ -188,8 +222,17 @@ class TestSettings : public QObject {
             w.co()->setAppState(CO::appStates::login);
         QVERIFY(written());
         QTEST(w.posts("/api/storage/set"), "sent");
-        QCOMPARE(writes().first(), entry(key, choices.first()));
-        QTEST(w.stored(key).toString(), "stored");
+        QFETCH(QString, stored);
+        QCOMPARE(writes().first(), entry(key, storedForm(key, choices.first())));
+        QCOMPARE(w.stored(key), storedForm(key, stored));
+        if (then == u"signed out")
+            return;
+        Preferences* preferences = w.root->preferences();
+        preferences->forget();
+        QSignalSpy loaded(preferences, &Preferences::loaded);
+        preferences->load();
+        QVERIFY(loaded.wait(10000));
+        QCOMPARE(shown(key), stored);
     }
 
     // Choices of different keys do not wait for each other.
@@ -226,11 +269,16 @@ class TestSettings : public QObject {
 
         screen->setSelectedTheme(2);
         screen->chooseAccent(QStringLiteral("purple"));
+        screen->setNextLesson(false);
         QVERIFY(written());
         QCOMPARE(w.setting("settings__theme").toString(), QStringLiteral("dark"));
         QCOMPARE(w.setting("settings__accent_color_string").toString(), QStringLiteral("purple"));
+        QCOMPARE(w.setting("settings__next_lesson"), QVariant(false));
+        QVERIFY(!screen->nextLesson());
         QCOMPARE(w.stored(QStringLiteral("settings__theme")).toString(), QStringLiteral("system"));
-        QCOMPARE(log.lines.size(), 2);
+        QCOMPARE(w.stored(QStringLiteral("settings__next_lesson")),
+                 QJsonValue(QStringLiteral("true")));
+        QCOMPARE(log.lines.size(), 3);
         QVERIFY(log.contains(logged));
     }
 };
