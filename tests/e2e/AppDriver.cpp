@@ -226,6 +226,17 @@ bool AppDriver::timetableSettled() const {
         10000);
 }
 
+bool AppDriver::showsLessons() const {
+    if (!timetableSettled())
+        return false;
+    ScheduleScreenModel* t = timetable();
+    const QVariantList counts = t->property("inDay").toList();
+    for (int day = 0; day < counts.size() && t->screenState() == u"rest"; ++day)
+        if (counts.at(day).toInt() > 0)
+            t->setSelectedDay(day);
+    return t->screenState() == u"lessons";
+}
+
 QString AppDriver::stored(const QString& login, const char* key) const {
     return m_server->storage(login, QString::fromLatin1(key)).toString();
 }

@@ -67,6 +67,10 @@ class AppDriver {
     QQuickItem* arrived(const QString& title) const;
     // The timetable shows lessons, a day of rest or asks for a work mode.
     bool timetableSettled() const;
+    // The timetable settled with lessons shown. Today, which the timetable opens on, may be a
+    // day without lessons in the demo week: then the first day of the week that has some is
+    // chosen. False when the week has none at all.
+    bool showsLessons() const;
     QString stored(const QString& login, const char* key) const;
 
     // Opens the option picker named `picker` with the mouse and returns its sheet once it has
