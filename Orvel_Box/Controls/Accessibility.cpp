@@ -13,12 +13,20 @@ namespace {
 // What the screen shows for each typed character of a hidden password.
 constexpr QChar maskCharacter(0x25CF);
 
+// The item's `Accessible` attached object if it exists already; none is made here, since
+// making one announces the item, which asks the factory again.
+const QObject* existingAttached(const QObject* item) {
+    for (const QObject* child : item->children())
+        if (child->inherits("QQuickAccessibleAttached"))
+            return child;
+    return nullptr;
+}
+
 // What the item's QML says in its `Accessible` attached properties (name, description,
 // passwordEdit), read the way QML itself resolves them.
 QVariant said(QObject* item, const char* property) {
-    for (const QObject* child : item->children())
-        if (child->inherits("QQuickAccessibleAttached"))
-            return child->property(property);
+    if (const QObject* attached = existingAttached(item))
+        return attached->property(property);
     const QQmlProperty attached(item, QStringLiteral("Accessible.") + QLatin1String(property),
                                 qmlContext(item));
     return attached.isValid() ? attached.read() : QVariant();
@@ -28,12 +36,9 @@ QVariant said(QObject* item, const char* property) {
 // echo mode. An entry stays secret once it is one: showing the password on screen is for the
 // eyes of whoever sits at it, not for every program on the bus.
 bool isSecret(QObject* entry) {
-    // Only an attached object that exists already is read: making one here would announce the
-    // item, which asks the factory again.
-    for (const QObject* child : entry->children())
-        if (child->inherits("QQuickAccessibleAttached") && child->property("passwordEdit").toBool())
-            return true;
-    return entry->property("echoMode").toInt() != 0;
+    const QObject* attached = existingAttached(entry);
+    return (attached && attached->property("passwordEdit").toBool()) ||
+           entry->property("echoMode").toInt() != 0;
 }
 
 QString masked(qsizetype length) {

@@ -20,8 +20,7 @@ const QString colorScheme = QStringLiteral("color-scheme");
 // Read wraps the value in one variant more than ReadOne does; either way, unwrap them all.
 QVariant unwrapped(QVariant value) {
     for (int depth = 0; depth < 4; ++depth) {
-        if (value.canConvert<QDBusVariant>() &&
-            value.metaType() == QMetaType::fromType<QDBusVariant>())
+        if (value.metaType() == QMetaType::fromType<QDBusVariant>())
             value = value.value<QDBusVariant>().variant();
         else if (value.metaType() == QMetaType::fromType<QDBusArgument>()) {
             QDBusVariant inner;
