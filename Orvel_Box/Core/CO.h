@@ -19,7 +19,8 @@ class CO : public QObject {
     enum class appStates { loading, login, home, offline };
     Q_ENUM(appStates)
 
-    // Production: the service address (`serviceUrl`) and the user's token file.
+    // Production: the service address (`serviceUrl`) and the user's token store (the keyring
+    // where one answers, else the token file).
     explicit CO(QObject* parent = nullptr);
     // Tests: any service and token file.
     CO(const QString& baseUrl, std::shared_ptr<TokenStore> store, QObject* parent = nullptr);
