@@ -5,6 +5,8 @@
 #include <QCoroSignal>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -28,6 +30,7 @@ QString defaultPath() {
 }
 
 const QString keyringService = QStringLiteral("org.orvelbox.OrvelBox");
+const QString secretsName = QStringLiteral("org.freedesktop.secrets");
 const QString keyringItem = QStringLiteral("token_pair");
 
 QByteArray encoded(const TokenPair& pair) {
@@ -59,7 +62,7 @@ class Keyring {
     static bool present() {
         QDBusConnection bus = QDBusConnection::sessionBus();
         return bus.isConnected() && bus.interface() &&
-               bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets"));
+               bus.interface()->isServiceRegistered(secretsName);
     }
 
     enum class Outcome { found, absent, failed, silent };
@@ -70,10 +73,30 @@ class Keyring {
     };
 
     QCoro::Task<Read> read(int boundMs) {
+        QElapsedTimer spent;
+        spent.start();
+        // Asked directly first: a service that never answers then holds up only this call,
+        // not QtKeychain's queue of jobs (which runs them one at a time) for the whole run.
+        QDBusMessage probe = QDBusMessage::createMethodCall(
+            secretsName, QStringLiteral("/org/freedesktop/secrets"),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        probe << QStringLiteral("org.freedesktop.Secret.Service") << QStringLiteral("Collections");
+        auto* watcher = new QDBusPendingCallWatcher(
+            QDBusConnection::sessionBus().asyncCall(probe, boundMs), &m_context);
+        co_await qCoro(watcher, &QDBusPendingCallWatcher::finished);
+        watcher->deleteLater();
+        if (watcher->isError()) {
+            const QDBusError::ErrorType e = watcher->error().type();
+            if (e == QDBusError::NoReply || e == QDBusError::Timeout)
+                co_return Read{Outcome::silent, {}, {}};
+            co_return Read{Outcome::failed, {}, watcher->error().name()};
+        }
+
         auto* job = new QKeychain::ReadPasswordJob(keyringService);
         job->setAutoDelete(false);
         job->setKey(keyringItem);
-        auto finished = qCoro(job, &QKeychain::Job::finished, std::chrono::milliseconds(boundMs));
+        auto finished = qCoro(job, &QKeychain::Job::finished,
+                              std::chrono::milliseconds(qMax<qint64>(boundMs - spent.elapsed(), 1)));
         job->start();
         if (!co_await std::move(finished)) {
             // Left to end whenever it does; nobody reads it any more.
@@ -195,7 +218,7 @@ void TokenStore::save(const QString& access, const std::optional<QString>& refre
     if (refresh)
         m_pair.refresh = refresh;
     if (!inKeyring()) {
-        writeFile(m_pair);
+        writeFile({access, refresh});
         return;
     }
     m_keyring->write(m_pair, [this](bool ok, const QString& error) {
