@@ -203,12 +203,16 @@ QCoro::Task<TokenPair> TokenStore::load() {
     }
     m_pair = inFile;
     m_keyring->write(m_pair, [this](bool ok, const QString& error) {
-        if (ok && inKeyring())
-            QFile::remove(m_path);
-        else
-            Log::line(Log::session(),
-                      QStringLiteral("Связка ключей не приняла токены (%1): они остаются в файле")
-                          .arg(error));
+        if (ok) {
+            if (inKeyring())
+                QFile::remove(m_path);
+            return;
+        }
+        // The file stays the pair's home for this run, so that it never falls behind the keyring.
+        m_keyringUse = KeyringUse::never;
+        Log::line(Log::session(),
+                  QStringLiteral("Связка ключей не приняла токены (%1): они остаются в файле")
+                      .arg(error));
     });
     co_return m_pair;
 }
