@@ -237,5 +237,6 @@ class OrvelApi : public QObject {
     RefreshCoordinator m_refresh;
     int m_timeoutMs = 60000;
     quint64 m_signInGeneration = 0;
-    quint64 m_tokenDrops = 0; // how often the pair was dropped: a refresh outliving one stores nothing
+    // How often the pair was dropped: a refresh that outlives a drop stores nothing.
+    quint64 m_tokenDrops = 0;
 };

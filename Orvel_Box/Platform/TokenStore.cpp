@@ -6,8 +6,8 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCallWatcher>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -95,8 +95,9 @@ class Keyring {
         auto* job = new QKeychain::ReadPasswordJob(keyringService);
         job->setAutoDelete(false);
         job->setKey(keyringItem);
-        auto finished = qCoro(job, &QKeychain::Job::finished,
-                              std::chrono::milliseconds(qMax<qint64>(boundMs - spent.elapsed(), 1)));
+        auto finished =
+            qCoro(job, &QKeychain::Job::finished,
+                  std::chrono::milliseconds(qMax<qint64>(boundMs - spent.elapsed(), 1)));
         job->start();
         if (!co_await std::move(finished)) {
             // Left to end whenever it does; nobody reads it any more.
@@ -187,12 +188,13 @@ QCoro::Task<TokenPair> TokenStore::load() {
     if (found.outcome == Keyring::Outcome::silent || found.outcome == Keyring::Outcome::failed) {
         // Kept for erase(): the pair may still be in there.
         m_keyringUse = KeyringUse::never;
-        Log::line(Log::session(),
-                  found.outcome == Keyring::Outcome::silent
-                      ? QStringLiteral("Связка ключей не ответила за %1 мс: токены хранятся в файле")
-                            .arg(keyringBoundMs)
-                      : QStringLiteral("Связка ключей недоступна (%1): токены хранятся в файле")
-                            .arg(found.error));
+        Log::line(
+            Log::session(),
+            found.outcome == Keyring::Outcome::silent
+                ? QStringLiteral("Связка ключей не ответила за %1 мс: токены хранятся в файле")
+                      .arg(keyringBoundMs)
+                : QStringLiteral("Связка ключей недоступна (%1): токены хранятся в файле")
+                      .arg(found.error));
         m_pair = inFile;
         co_return m_pair;
     }

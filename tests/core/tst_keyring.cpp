@@ -77,8 +77,9 @@ class TestKeyring : public QObject {
         QDBusConnection bus =
             QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stub"));
         if (silent)
-            QVERIFY(bus.registerVirtualObject(QStringLiteral("/"), &stub, QDBusConnection::SubPath) &&
-                    bus.registerService(secrets));
+            QVERIFY(
+                bus.registerVirtualObject(QStringLiteral("/"), &stub, QDBusConnection::SubPath) &&
+                bus.registerService(secrets));
         LogCapture log;
         auto s = store();
         QElapsedTimer t;

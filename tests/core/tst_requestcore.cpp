@@ -199,10 +199,14 @@ class TestRequestCore : public QObject {
         QTest::addColumn<QString>("method");
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("sends");
-        QTest::newRow("refresh") << "POST" << "/api/auth/refresh" << 1;
-        QTest::newRow("storage write") << "POST" << "/api/storage/set" << 1;
-        QTest::newRow("revoke") << "POST" << "/api/users/sessions/revoke" << 1;
-        QTest::newRow("read") << "GET" << "/api/users/me" << 2;
+        QTest::newRow("refresh") << "POST"
+                                 << "/api/auth/refresh" << 1;
+        QTest::newRow("storage write") << "POST"
+                                       << "/api/storage/set" << 1;
+        QTest::newRow("revoke") << "POST"
+                                << "/api/users/sessions/revoke" << 1;
+        QTest::newRow("read") << "GET"
+                              << "/api/users/me" << 2;
     }
     void changesAreSentOnce() {
         QFETCH(QString, method);

@@ -271,9 +271,12 @@ class TestHomeViews : public QObject {
     void revokeFromTheCard_data() {
         QTest::addColumn<QString>("way");
         QTest::addColumn<QString>("answer");
-        QTest::newRow("button, confirmed") << "button" << "confirm";
-        QTest::newRow("Delete key, Escape") << "key" << "escape";
-        QTest::newRow("context menu, cancelled") << "menu" << "cancel";
+        QTest::newRow("button, confirmed") << "button"
+                                           << "confirm";
+        QTest::newRow("Delete key, Escape") << "key"
+                                            << "escape";
+        QTest::newRow("context menu, cancelled") << "menu"
+                                                 << "cancel";
     }
     void revokeFromTheCard() {
         QFETCH(QString, way);
@@ -316,9 +319,9 @@ class TestHomeViews : public QObject {
         } else {
             if (answer == u"confirm")
                 save(QStringLiteral("devices-revoke-confirmation.png"));
-            click(nearestShownNamed(scene->window().contentItem(), answer == u"confirm"
-                                                                       ? QStringLiteral("confirmButton")
-                                                                       : QStringLiteral("cancelButton")));
+            click(nearestShownNamed(scene->window().contentItem(),
+                                    answer == u"confirm" ? QStringLiteral("confirmButton")
+                                                         : QStringLiteral("cancelButton")));
         }
         QVERIFY(QTest::qWaitFor([&] { return !dialog->property("visible").toBool(); }, 5000));
         if (answer != u"confirm") {
