@@ -60,14 +60,18 @@ QString CO::stateName() const {
 
 QCoro::Task<void> CO::checkAuth() {
     QPointer<CO> self(this);
-    // A file store answers at once, so the tokens are in place before the constructor returns;
+    // Once per coordinator: a later check goes on with the tokens the client holds by then. A
+    // file store answers at once, so the tokens are in place before the constructor returns;
     // a keyring may take up to its bound.
-    const std::shared_ptr<TokenStore> store = m_store;
-    const TokenPair tokens = co_await store->load();
-    if (!self)
-        co_return;
-    m_api->setAccessToken(tokens.access);
-    m_api->setRefreshToken(tokens.refresh);
+    if (!m_tokensLoaded) {
+        const std::shared_ptr<TokenStore> store = m_store;
+        const TokenPair tokens = co_await store->load();
+        if (!self)
+            co_return;
+        m_tokensLoaded = true;
+        m_api->setAccessToken(tokens.access);
+        m_api->setRefreshToken(tokens.refresh);
+    }
     const ApiResult r = co_await m_api->getMe();
     if (!self)
         co_return;

@@ -47,6 +47,7 @@ class CO : public QObject {
   private:
     QCoro::Task<void> checkAuth();
     std::shared_ptr<TokenStore> m_store;
+    bool m_tokensLoaded = false;
     OrvelApi* m_api = nullptr;
     appStates m_state = appStates::loading;
 };
