@@ -157,7 +157,13 @@ QCoro::Task<void> Preferences::loadTask() {
     auto fail = [&](const ApiError& error) {
         m_running = false;
         Log::line(Log::session(), error.textForm());
-        m_co->setAppState(CO::appStates::offline);
+        if (error.isUnreachable()) {
+            m_co->serviceUnreachable();
+        } else {
+            // The service answered and refused: offline as ever, with no retry on a timer.
+            m_co->offlineRetry()->stop();
+            m_co->setAppState(CO::appStates::offline);
+        }
         emit loaded(false);
     };
 
@@ -188,6 +194,7 @@ QCoro::Task<void> Preferences::loadTask() {
     QVariantMap settings = m_settings;
     insertStored(settings, stored.value());
     m_running = false;
+    m_co->offlineRetry()->reset();
     setSettings(settings);
     setLoading(false);
     emit loaded(true);
