@@ -40,6 +40,7 @@ void OfflineRetry::stop() {
         return;
     m_active = false;
     m_checking = false;
+    m_secondsLeft = 0;
     emit changed();
 }
 

@@ -131,15 +131,13 @@ class TestCoordinator : public QObject {
                 "Ошибка при проверке авторизации: API Error: Service offline (Code: 503);")));
     }
 
-    // The start-up check runs again by itself, on the button and when the network comes back,
-    // and a success goes on as a normal start; nothing goes out while the countdown runs. A
-    // retry that times out waits the next, longer delay.
+    // The start-up check runs again when asked and when the network comes back (the countdown
+    // ending is the window's journey), and a success goes on as a normal start; nothing goes
+    // out while the countdown runs. A retry that times out waits the next, longer delay.
     void retryGetsIn_data() {
         QTest::addColumn<QString>("trigger");
         QTest::addColumn<QString>("path");
         const QString me = QStringLiteral("/api/users/me");
-        QTest::newRow("countdown ends") << "countdown" << me;
-        QTest::newRow("retry button") << "button" << me;
         QTest::newRow("network back") << "network" << me;
         QTest::newRow("bootstrap retried") << "button"
                                            << "/api/storage/keys";
@@ -150,49 +148,32 @@ class TestCoordinator : public QObject {
         QFETCH(QString, path);
         signInto(*server, QStringLiteral("student"), *store);
         server->setFault(QStringLiteral("GET"), path, fault::dropped());
-        OfflineRetry::setSecondMs(trigger == u"countdown" ? 20 : 60000);
+        OfflineRetry::setSecondMs(60000);
         CoordinatorModel model(new CO(server->baseUrl(), store));
         OfflineRetry* retry = model.co()->offlineRetry();
         QVERIFY(detail::spinUntil([&] { return model.screen() == u"offline"; }, 10000));
         const int checks = server->count(QStringLiteral("GET"), QStringLiteral("/api/users/me"));
         const qsizetype sent = server->requests().size();
         server->clearFaults();
-        if (trigger == u"time-out") {
-            model.co()->api()->setTimeoutMs(200);
+        model.co()->api()->setTimeoutMs(200);
+        if (trigger == u"time-out")
             server->setFault(QStringLiteral("GET"), path, fault::delayed(5000));
-        }
-        if (trigger != u"countdown") {
-            detail::spinUntil([] { return false; }, 150);
-            QCOMPARE(server->requests().size(), sent);
-            if (trigger == u"network")
-                retry->networkReturned();
-            else
-                retry->retry();
-            QVERIFY(retry->checking());
-        }
-        if (trigger == u"time-out") {
-            QVERIFY(detail::spinUntil([&] { return !retry->checking(); }, 5000));
-            QCOMPARE(model.screen(), QStringLiteral("offline"));
-            QCOMPARE(retry->secondsLeft(), 4);
-            return;
-        }
-        QVERIFY(detail::spinUntil([&] { return model.screen() == u"home"; }, 5000));
-        QVERIFY(!retry->active());
+        detail::spinUntil([] { return false; }, 150);
+        QCOMPARE(server->requests().size(), sent);
+        trigger == u"network" ? retry->networkReturned() : retry->retry();
+        QVERIFY(retry->checking());
+        QVERIFY(detail::spinUntil([&] { return !retry->checking(); }, 5000));
         QCOMPARE(server->count(QStringLiteral("GET"), QStringLiteral("/api/users/me")), checks + 1);
+        QCOMPARE(retry->secondsLeft(), trigger == u"time-out" ? 4 : 0);
+        QCOMPARE(retry->active(), trigger == u"time-out");
+        if (trigger != u"time-out")
+            QVERIFY(detail::spinUntil([&] { return model.screen() == u"home"; }, 5000));
     }
 
-    void backoff_data() {
-        QTest::addColumn<int>("attempt");
-        QTest::addColumn<int>("seconds");
-        const int expected[] = {2, 4, 8, 16, 30, 60, 60};
-        for (int i = 0; i < 7; ++i)
-            QTest::addRow("retry %d", i + 1) << i << expected[i];
-        QTest::newRow("much later") << 40 << 60;
-    }
-    void backoff() {
-        QFETCH(int, attempt);
-        QFETCH(int, seconds);
-        QCOMPARE(OfflineRetry::delaySeconds(attempt), seconds);
+    void backoffSchedule() {
+        const QList<int> seconds{2, 4, 8, 16, 30, 60, 60, 60};
+        for (int i = 0; i < seconds.size(); ++i)
+            QCOMPARE(OfflineRetry::delaySeconds(i), seconds.at(i));
     }
 
     void logoutEndsInLogin_data() {

@@ -394,7 +394,6 @@ class TestFaults : public QObject {
     void everyScreenMeetsEveryFault_data();
     void everyScreenMeetsEveryFault();
 
-    void startUpWithoutNetwork();
     void startUpWithServiceDown();
 };
 
@@ -1207,28 +1206,7 @@ ScreenLoad TestFaults::settingsWrite() {
     return j;
 }
 
-// ---- no network at all ----
-
-// No route to the service at start-up: the offline screen, until the service can be reached.
-void TestFaults::startUpWithoutNetwork() {
-    m_row = QStringLiteral("start-up-offline");
-    LogCapture log;
-    QVERIFY(app.startSignedIn(QStringLiteral("student"), [] {
-        CO::setServiceUrl(QStringLiteral("http://orvel-service.invalid"));
-    }));
-    step(QStringLiteral("offline"));
-    QVERIFY(app.waitForScreen(QStringLiteral("offline")));
-    QQuickItem* text = app.waitForVisible(QStringLiteral("offlineText"));
-    QVERIFY(text);
-    QCOMPARE(text->property("text").toString(), QStringLiteral("offline"));
-    QVERIFY(log.contains(QStringLiteral("Ошибка при проверке авторизации: ")));
-    QVERIFY(log.contains(QStringLiteral("offline")));
-    snap();
-    QVERIFY(!app.storedAccess().isEmpty());
-    CO::setServiceUrl(app.server().baseUrl());
-    QVERIFY(app.relaunch());
-    QVERIFY(app.waitForScreen(QStringLiteral("home")));
-}
+// ---- no service at start-up ----
 
 // The service down at start-up (its port closed): not the sign-in form but the offline screen,
 // which says why and counts down; Enter and the button try at once, and once the service is
