@@ -87,7 +87,8 @@ Rectangle {
                 function accessiblePressAction() { clicked() }
                 objectName: "retryButton"
                 visible: root.unreachable
-                enabled: root.retry !== null && !root.retry.checking
+                // Never disabled, so it keeps the keyboard; a press while a check is out is
+                // ignored.
                 anchors.horizontalCenter: parent.horizontalCenter
                 focus: true
                 text: "Повторить"
@@ -106,7 +107,7 @@ Rectangle {
                 background: Rectangle {
                     radius: 10
                     color: retryButton.down ? Qt.darker(Theme.blue, 1.15) : Theme.blue
-                    opacity: retryButton.enabled ? 1 : 0.5
+                    opacity: root.retry !== null && root.retry.checking ? 0.5 : 1
                     border.width: retryButton.visualFocus ? 2 : 0
                     border.color: Theme.label
                 }

@@ -157,13 +157,12 @@ QCoro::Task<void> Preferences::loadTask() {
     auto fail = [&](const ApiError& error) {
         m_running = false;
         Log::line(Log::session(), error.textForm());
-        if (error.isUnreachable()) {
+        // A service that answered and refused leaves the window offline as ever, with no
+        // retry on a timer.
+        if (error.isUnreachable())
             m_co->serviceUnreachable();
-        } else {
-            // The service answered and refused: offline as ever, with no retry on a timer.
-            m_co->offlineRetry()->stop();
+        else
             m_co->setAppState(CO::appStates::offline);
-        }
         emit loaded(false);
     };
 

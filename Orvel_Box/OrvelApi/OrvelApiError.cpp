@@ -3,18 +3,15 @@
 bool ApiError::isUnreachable() const {
     if (!isTransport() || isClientGone())
         return false;
+    // No network and host not found are the offline cause, which the transport sets.
     if (isOffline())
         return true;
     switch (QNetworkReply::NetworkError(transportCode)) {
     case QNetworkReply::ConnectionRefusedError:
     case QNetworkReply::RemoteHostClosedError:
-    case QNetworkReply::HostNotFoundError:
     case QNetworkReply::TimeoutError:
     // The transport's own time-out; a cancellation for any other reason is clientGone.
     case QNetworkReply::OperationCanceledError:
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-    case QNetworkReply::UnknownNetworkError:
     case QNetworkReply::ProxyConnectionRefusedError:
     case QNetworkReply::ProxyConnectionClosedError:
     case QNetworkReply::ProxyNotFoundError:
