@@ -1,6 +1,7 @@
 #include "NowNextModel.h"
 
 #include "LessonReminder.h"
+#include "ScheduleBoxModel.h"
 #include "ScheduleScreenModel.h"
 
 #include <algorithm>
@@ -72,8 +73,9 @@ QString clock(int seconds) {
 } // namespace TodayLessons
 
 namespace {
+// Titled as the lesson's card below the banner titles it.
 QVariantMap line(const Schedule& lesson, const QString& when) {
-    return {{QStringLiteral("subject"), lesson.subject},
+    return {{QStringLiteral("subject"), lessonTitle(lesson.subject).trimmed()},
             {QStringLiteral("room"), lesson.classroom},
             {QStringLiteral("when"), when}};
 }
