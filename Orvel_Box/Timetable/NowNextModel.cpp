@@ -106,17 +106,17 @@ void NowNextModel::setReminder(LessonReminder* reminder) {
 }
 
 void NowNextModel::setShowCurrent(bool on) {
-    if (on == m_showCurrent)
-        return;
-    m_showCurrent = on;
-    tick();
-    emit changed();
+    setSwitch(m_showCurrent, on);
 }
 
 void NowNextModel::setShowNext(bool on) {
-    if (on == m_showNext)
+    setSwitch(m_showNext, on);
+}
+
+void NowNextModel::setSwitch(bool& held, bool on) {
+    if (on == held)
         return;
-    m_showNext = on;
+    held = on;
     tick();
     emit changed();
 }

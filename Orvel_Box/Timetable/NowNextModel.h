@@ -78,6 +78,7 @@ class NowNextModel : public QObject {
     void changed();
 
   private:
+    void setSwitch(bool& held, bool on);
     void takeWeek(bool shown);
     QDateTime now() const;
 

@@ -235,27 +235,24 @@ class TestHome : public QObject {
     void nowNextBanner_data() {
         QTest::addColumn<QString>("scheme");
         QTest::addColumn<QString>("idiom");
-        QTest::newRow("light") << "light"
-                               << "pad";
-        QTest::newRow("dark") << "dark"
-                              << "pad";
-        QTest::newRow("phone") << "light"
-                               << "phone";
+        QTest::newRow("light") << QStringLiteral("light") << QStringLiteral("pad");
+        QTest::newRow("dark") << QStringLiteral("dark") << QStringLiteral("pad");
+        QTest::newRow("phone") << QStringLiteral("light") << QStringLiteral("phone");
     }
     void nowNextBanner() {
         QFETCH(QString, scheme);
         QFETCH(QString, idiom);
         QJsonArray week;
-        const char* const lessons[][4] = {
-            {"08:30-09:50", "Математический анализ (Лек)", "3-214", "Орлова А. В."},
-            {"10:00-11:20", "Физика (Пр)", "1-105", "Белов С. Н."},
-            {"11:40-13:00", "Программирование (Лаб)", "2-301", "Ким Д. Р."}};
-        for (const auto& l : lessons)
+        for (const char* l : {"08:30-09:50|Математический анализ (Лек)|3-214|Орлова А. В.",
+                              "10:00-11:20|Физика (Пр)|1-105|Белов С. Н.",
+                              "11:40-13:00|Программирование (Лаб)|2-301|Ким Д. Р."}) {
+            const QStringList f = QString::fromUtf8(l).split(u'|');
             week.append(QJsonObject{{"day", "Среда"},
-                                    {"time", l[0]},
-                                    {"subject", QString::fromUtf8(l[1])},
-                                    {"classroom", l[2]},
-                                    {"teacher", QString::fromUtf8(l[3])}});
+                                    {"time", f[0]},
+                                    {"subject", f[1]},
+                                    {"classroom", f[2]},
+                                    {"teacher", f[3]}});
+        }
         app.server->setFault(
             QStringLiteral("GET"), QStringLiteral("/api/schedule/week"),
             fault::answer(200, QJsonDocument(QJsonObject{{"schedule", week}}).toJson()));

@@ -31,25 +31,23 @@ QJsonObject lesson(qint64 id, const char* day, const char* subject = "Физик
 // Out of order, with times the banner must skip and one lesson running past midnight.
 QJsonObject bannerWeek() {
     QJsonArray week;
-    const char* const rows[][4] = {
-        {"Среда", "История", "11:40 - 13:00", "2-202"}, {"Среда", "Химия", "10:00-11:20", ""},
-        {"Среда", "Физика", "08:30-09:50", "1-101"},    {"Четверг", "Ночь", "23:00-01:00", ""},
-        {"Четверг", "Нет", "ab:cd-13:00", ""},          {"Четверг", "Нет", "11:00-13:0", ""},
-        {"Четверг", "Нет", "11:00", ""},                {"Четверг", "Нет", "12:00-12:00", ""},
-        {"Четверг", "Нет", "11:00-13:60", ""},          {"Суббота", "Суббота", "09:00-12:00", ""}};
-    for (const auto& r : rows)
-        week.append(QJsonObject{{"day", QString::fromUtf8(r[0])},
-                                {"subject", QString::fromUtf8(r[1])},
-                                {"time", r[2]},
-                                {"classroom", r[3]}});
+    for (const char* l :
+         {"Среда|История|11:40 - 13:00|2-202", "Среда|Химия|10:00-11:20|",
+          "Среда|Физика|08:30-09:50|1-101", "Четверг|Ночь|23:00-01:00|", "Четверг|Нет|ab:cd-13:00|",
+          "Четверг|Нет|11:00-13:0|", "Четверг|Нет|11:00|", "Четверг|Нет|12:00-12:00|",
+          "Четверг|Нет|11:00-13:60|", "Суббота|Суббота|09:00-12:00|"}) {
+        const QStringList f = QString::fromUtf8(l).split(u'|');
+        week.append(
+            QJsonObject{{"day", f[0]}, {"subject", f[1]}, {"time", f[2]}, {"classroom", f[3]}});
+    }
     return {{"schedule", week}};
 }
 
 QString line(const QVariantMap& m) {
-    return m.isEmpty() ? QString()
-                       : QStringList{m["subject"].toString(), m["room"].toString(),
-                                     m["when"].toString()}
-                             .join(u'|');
+    return m.isEmpty()
+               ? QString()
+               : QStringList{m["subject"].toString(), m["room"].toString(), m["when"].toString()}
+                     .join(u'|');
 }
 
 QList<qint64> ids(const QList<Schedule>& lessons) {
