@@ -76,7 +76,7 @@ namespace {
 // Titled as the lesson's card below the banner titles it.
 QVariantMap line(const Schedule& lesson, const QString& when) {
     return {{QStringLiteral("subject"), lessonTitle(lesson.subject).trimmed()},
-            {QStringLiteral("room"), lesson.classroom},
+            {QStringLiteral("room"), lesson.classroom.trimmed()},
             {QStringLiteral("when"), when}};
 }
 } // namespace
