@@ -1,4 +1,5 @@
 #pragma once
+#include "OfflineRetry.h"
 #include "OrvelApi.h"
 #include "TokenStore.h"
 
@@ -15,6 +16,8 @@ class CO : public QObject {
     QML_UNCREATABLE("Created by the root view model")
     Q_PROPERTY(appStates appState READ appState WRITE setAppState NOTIFY appStateChanged)
     Q_PROPERTY(QString stateName READ stateName NOTIFY appStateChanged)
+    // The way out of `offline` when the service could not be reached.
+    Q_PROPERTY(OfflineRetry* offlineRetry READ offlineRetry CONSTANT)
   public:
     enum class appStates { loading, login, home, offline };
     Q_ENUM(appStates)
@@ -31,6 +34,11 @@ class CO : public QObject {
     QString stateName() const;
     OrvelApi* api() const { return m_api; }
     TokenStore& tokenStore() { return *m_store; }
+    OfflineRetry* offlineRetry() const { return m_retry; }
+
+    // The service could not be reached on the way in (the start-up check or the preference
+    // bootstrap): offline, with the start-up check retried until it gets through.
+    void serviceUnreachable();
 
     // The build's service address unless replaced, for a whole application pointed at another
     // service (a stand-in on a free port). Read when a coordinator is made.
@@ -50,4 +58,6 @@ class CO : public QObject {
     bool m_tokensLoaded = false;
     OrvelApi* m_api = nullptr;
     appStates m_state = appStates::loading;
+    // Reruns the start-up check exactly as at start.
+    OfflineRetry* m_retry = new OfflineRetry([this] { checkAuth(); }, this);
 };

@@ -59,6 +59,7 @@ class ScheduleScreenModel : public ScreenModel {
     int todayIndex() const { return m_today; }
 
     void setClock(WeekCalendar::Clock clock);
+    const WeekCalendar::Clock& clock() const { return m_clock; }
 
     // The date of weekday `indexText` of the shown week, or an error text.
     Q_INVOKABLE QString weekDayDate(const QString& indexText, const QString& format) const;
