@@ -216,7 +216,7 @@ FocusScope {
             Item { Layout.fillWidth: true }
             WeekTools {
                 week: weekView
-                screen: screen
+                screen: root.model
                 accentColor: root.accentColor
             }
         }
@@ -254,7 +254,7 @@ FocusScope {
             Layout.fillHeight: true
             sourceComponent: WeekColumns {
                 week: weekView
-                screen: screen
+                screen: root.model
                 co: root.co
                 accentColor: root.accentColor
                 onTeacherRequested: name => root.openTeacher(name)

@@ -21,10 +21,13 @@ Item {
     // Made when first opened, so the card alone asks for no week. Loaded by address: the
     // sheet holds a timetable, which itself opens teacher cards.
     function openTeacherWeek() {
-        if (!teacherWeek.item)
+        if (!teacherWeek.item) {
             teacherWeek.setSource(Qt.resolvedUrl("TeacherWeekSheet.qml"),
                                   { co: root.co, teacherName: root.teacherName,
                                     displayName: card.displayName, accentColor: root.accentColor })
+            // A closed popup hands the keyboard to the window; Escape must still lead back.
+            teacherWeek.item.closed.connect(() => weekButton.forceActiveFocus())
+        }
         teacherWeek.item.open()
     }
     Loader {

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 import QtQuick.Controls.Basic
 import QtQuick.Dialogs
+import QtQuick.Templates as T
 import OrvelBox.Controls
 import OrvelBox.Timetable
 
@@ -9,6 +10,7 @@ import OrvelBox.Timetable
 // the calendar export, whose outcome shows for a few seconds at the bottom of the window.
 RowLayout {
     id: root
+    objectName: "weekTools"
     property WeekViewModel week
     property ScheduleScreenModel screen
     property color accentColor: Theme.blue
@@ -142,10 +144,10 @@ RowLayout {
 
     Popup {
         id: notice
-        objectName: "exportNotice"
-        parent: Overlay.overlay
+        parent: T.Overlay.overlay
         x: parent ? (parent.width - width) / 2 : 0
-        y: parent ? parent.height - height - 24 : 0
+        // Above the section bar of the home screen.
+        y: parent ? parent.height - height - 96 : 0
         padding: 12
         closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
         onOpened: hideTimer.restart()
@@ -157,6 +159,7 @@ RowLayout {
         }
         contentItem: Text {
             id: noticeText
+            objectName: "exportNotice"
             text: exporter.message
             font.pixelSize: Theme.subheadline
             color: Theme.label
