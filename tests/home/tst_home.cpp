@@ -87,6 +87,16 @@ class TestHome : public QObject {
             QStringLiteral("GET"), QStringLiteral("/api/schedule/week"),
             fault::answer(200, QJsonDocument(QJsonObject{{"schedule", week}}).toJson()));
     }
+    // The shown timetable's week again with its clock at Wednesday 5 March 2025, 11:00.
+    static bool atWednesdayEleven(Shown& s) {
+        if (!loaded<ScheduleScreenModel>(s, QStringLiteral("timetableSection")))
+            return false;
+        auto* timetable = s.modelOf<ScheduleScreenModel>(QStringLiteral("timetableSection"));
+        timetable->setClock([] { return QDateTime(QDate(2025, 3, 5), QTime(11, 0)); });
+        QSignalSpy finished(timetable, &ScheduleScreenModel::loadFinished);
+        timetable->reloadWeek();
+        return finished.wait(10000);
+    }
     Shown showStyled(const QString& scheme, const QString& idiom, const QString& accent = "blue",
                      QSize size = {}) {
         QVariantMap settings = app.root->preferences()->settings();
@@ -271,12 +281,7 @@ class TestHome : public QObject {
         QSettings().remove(QStringLiteral("timetable/weekView"));
         Shown s = showStyled(scheme, QStringLiteral("pad"), "blue", {1280, 720});
         QVERIFY(s.scene);
-        QVERIFY(loaded<ScheduleScreenModel>(s, QStringLiteral("timetableSection")));
-        auto* timetable = s.modelOf<ScheduleScreenModel>(QStringLiteral("timetableSection"));
-        timetable->setClock([] { return QDateTime(QDate(2025, 3, 5), QTime(11, 0)); });
-        QSignalSpy finished(timetable, &ScheduleScreenModel::loadFinished);
-        timetable->reloadWeek();
-        QVERIFY(finished.wait(10000));
+        QVERIFY(atWednesdayEleven(s));
         QQuickItem* choice = s.visibleItem(QStringLiteral("weekChoice"));
         QVERIFY(choice);
         QTest::mouseClick(&s.scene->window(), Qt::LeftButton, {},
@@ -317,12 +322,7 @@ class TestHome : public QObject {
                     "Среда|11:40-13:00|Программирование (Лаб)|2-301|Ким Д. Р."});
         Shown s = showStyled(scheme, idiom);
         QVERIFY(s.scene);
-        QVERIFY(loaded<ScheduleScreenModel>(s, QStringLiteral("timetableSection")));
-        auto* timetable = s.modelOf<ScheduleScreenModel>(QStringLiteral("timetableSection"));
-        timetable->setClock([] { return QDateTime(QDate(2025, 3, 5), QTime(11, 0)); });
-        QSignalSpy finished(timetable, &ScheduleScreenModel::loadFinished);
-        timetable->reloadWeek();
-        QVERIFY(finished.wait(10000));
+        QVERIFY(atWednesdayEleven(s));
         const auto spoken = [&](const char* name) {
             QQuickItem* item = s.visibleItem(QString::fromLatin1(name));
             return item ? QQmlProperty(item, QStringLiteral("Accessible.name"), qmlContext(item))
