@@ -19,6 +19,7 @@ constexpr std::pair<const char16_t*, const char16_t*> symbolTable[] = {
     {u"basketball", u"sports_basketball"},
     {u"briefcase", u"work"},
     {u"bubble.left.and.text.bubble.right", u"forum"},
+    {u"calendar.badge.plus", u"event"},
     {u"calendar.day.timeline.right", u"calendar_view_day"},
     {u"chevron.left", u"chevron_left"},
     {u"chevron.right", u"chevron_right"},

@@ -18,6 +18,8 @@ FocusScope {
     property var preferences: null
     // A LessonReminder that is handed each current week as it loads.
     property var reminder: null
+    // Set: this teacher's week, whatever the stored work mode says.
+    property string fixedTeacher: ""
     // No work mode is stored yet: the home screen may offer the work-mode screen.
     readonly property bool modeRequired: screen.modeRequired
     readonly property alias model: screen
@@ -25,7 +27,7 @@ FocusScope {
     signal teacherCardRequested(string teacherName)
     signal workModeRequested()
 
-    function tick() { screen.tick(); nowNext.tick() }
+    function tick() { screen.tick(); nowNext.tick(); weekView.tick() }
     function reload() { screen.reloadWeek() }
     function openTeacher(name) {
         if (navigator)
@@ -41,12 +43,18 @@ FocusScope {
     }
 
     focus: true
-    Keys.onPressed: event => event.accepted = screen.handleKey(event.key)
+    Keys.onPressed: event => event.accepted = weekView.handleKey(event.key) || screen.handleKey(event.key)
 
     ScheduleScreenModel {
         id: screen
         co: root.co
         active: root.visible
+        fixedTeacher: root.fixedTeacher
+    }
+    WeekViewModel {
+        id: weekView
+        screen: root.model
+        wide: !Toolkit.isPhone && root.width >= 900
     }
     NowNextModel {
         id: nowNext
@@ -205,9 +213,16 @@ FocusScope {
                     }
                 }
             }
+            Item { Layout.fillWidth: true }
+            WeekTools {
+                week: weekView
+                screen: root.model
+                accentColor: root.accentColor
+            }
         }
 
         RowLayout {
+            visible: !weekView.showsWeek
             spacing: Toolkit.isPhone ? 6 : 8
             Repeater {
                 model: screen.dayLabels
@@ -232,7 +247,22 @@ FocusScope {
             accentColor: root.accentColor
         }
 
+        Loader {
+            active: weekView.showsWeek
+            visible: active
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            sourceComponent: WeekColumns {
+                week: weekView
+                screen: root.model
+                co: root.co
+                accentColor: root.accentColor
+                onTeacherRequested: name => root.openTeacher(name)
+            }
+        }
+
         Item {
+            visible: !weekView.showsWeek
             Layout.fillWidth: true
             Layout.fillHeight: true
 

@@ -143,9 +143,19 @@ bool ScheduleScreenModel::handleKey(int key) {
     return false;
 }
 
+void ScheduleScreenModel::setFixedTeacher(const QString& name) {
+    if (name == m_fixedTeacher)
+        return;
+    m_fixedTeacher = name;
+    emit weekChanged();
+}
+
 void ScheduleScreenModel::showWeek(Week week) {
     m_schedule = std::move(week.lessons);
     m_mode = week.mode;
+    m_subject = week.subject;
+    const QDate today = m_clock().date();
+    m_shownMonday = today.addDays(1 - today.dayOfWeek() + 7 * qint64(m_weekOffset));
     m_inDay = WeekCalendar::countByDay(m_schedule);
     m_loading = false;
     emit weekChanged();
@@ -164,7 +174,10 @@ QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(LoadTicket ticket, int offse
     if (!client)
         co_return false;
 
-    const Result<std::optional<QString>> workMode = co_await storedWorkMode(client);
+    // A fixed teacher's week reads nothing from the user's store.
+    Result<std::optional<QString>> workMode = std::optional<QString>(QStringLiteral("teacher"));
+    if (m_fixedTeacher.isEmpty())
+        workMode = co_await storedWorkMode(client);
     if (!ticket.alive()) // the screen is gone, and with it whoever would care
         co_return false;
     if (!workMode.ok()) {
@@ -179,7 +192,7 @@ QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(LoadTicket ticket, int offse
     }
     setWeekState(true, false);
 
-    Result<Week> week = co_await fetchWeek(client, *workMode.value(), offset);
+    Result<Week> week = co_await fetchWeek(client, *workMode.value(), offset, m_fixedTeacher);
     if (!ticket.alive())
         co_return false;
     if (!week.ok()) {
@@ -206,7 +219,8 @@ ScheduleScreenModel::storedWorkMode(QPointer<OrvelApi> client) {
 }
 
 QCoro::Task<Result<ScheduleScreenModel::Week>>
-ScheduleScreenModel::fetchWeek(QPointer<OrvelApi> client, QString workMode, int offset) {
+ScheduleScreenModel::fetchWeek(QPointer<OrvelApi> client, QString workMode, int offset,
+                               QString fixedTeacher) {
     ApiResult answer = ApiError();
     Week week;
     if (workMode == QLatin1String("student")) {
@@ -221,15 +235,18 @@ ScheduleScreenModel::fetchWeek(QPointer<OrvelApi> client, QString workMode, int 
             co_return ApiError::clientGone();
         answer = co_await client->getWeekSchedule(faculty.value(), group.value(), offset);
         week.mode = QStringLiteral("student");
+        week.subject = group.value();
     } else {
-        const Result<QString> teacher =
-            co_await readStoredValue(client, WorkModeStore::Key::teacher);
+        Result<QString> teacher = fixedTeacher;
+        if (fixedTeacher.isEmpty())
+            teacher = co_await readStoredValue(client, WorkModeStore::Key::teacher);
         if (!teacher.ok())
             co_return teacher.error();
         if (!client)
             co_return ApiError::clientGone();
         answer = co_await client->getTeacherSchedule(teacher.value(), offset);
         week.mode = QStringLiteral("teacher");
+        week.subject = teacher.value();
     }
     if (!answer.ok())
         co_return answer.error();

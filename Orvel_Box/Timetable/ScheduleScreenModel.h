@@ -35,6 +35,11 @@ class ScheduleScreenModel : public ScreenModel {
     Q_PROPERTY(QString weekFirstDate READ weekFirstDate NOTIFY datesChanged)
     Q_PROPERTY(QString weekLastDate READ weekLastDate NOTIFY datesChanged)
     Q_PROPERTY(int todayIndex READ todayIndex NOTIFY datesChanged)
+    // The group or teacher whose week is shown.
+    Q_PROPERTY(QString subjectName READ subjectName NOTIFY weekChanged)
+    // Set: the screen shows this teacher's week, whatever the stored work mode says, and
+    // reads nothing from the service's store.
+    Q_PROPERTY(QString fixedTeacher READ fixedTeacher WRITE setFixedTeacher NOTIFY weekChanged)
   public:
     explicit ScheduleScreenModel(QObject* parent = nullptr);
 
@@ -57,6 +62,11 @@ class ScheduleScreenModel : public ScreenModel {
     QString weekFirstDate() const { return m_weekFirst; }
     QString weekLastDate() const { return m_weekLast; }
     int todayIndex() const { return m_today; }
+    QString subjectName() const { return m_subject; }
+    // The Monday of the week whose lessons are shown.
+    QDate shownMonday() const { return m_shownMonday; }
+    QString fixedTeacher() const { return m_fixedTeacher; }
+    void setFixedTeacher(const QString& name);
 
     void setClock(WeekCalendar::Clock clock);
     const WeekCalendar::Clock& clock() const { return m_clock; }
@@ -91,12 +101,13 @@ class ScheduleScreenModel : public ScreenModel {
     struct Week {
         QString mode;
         QList<Schedule> lessons;
+        QString subject;
     };
     QCoro::Task<void> loadTimetable(LoadTicket ticket, int offset);
     QCoro::Task<bool> fetchAndShow(LoadTicket ticket, int offset);
     static QCoro::Task<Result<std::optional<QString>>> storedWorkMode(QPointer<OrvelApi> client);
     static QCoro::Task<Result<Week>> fetchWeek(QPointer<OrvelApi> client, QString workMode,
-                                               int offset);
+                                               int offset, QString fixedTeacher);
     bool page(int offset);
     void setWeekState(bool loading, bool modeRequired);
     void showWeek(Week week);
@@ -110,6 +121,9 @@ class ScheduleScreenModel : public ScreenModel {
     bool m_loading = true;
     bool m_modeRequired = false;
     QString m_mode = QStringLiteral("student");
+    QString m_subject;
+    QString m_fixedTeacher;
+    QDate m_shownMonday;
     QList<Schedule> m_schedule;
     std::array<int, WeekCalendar::dayCount> m_inDay{};
     RecordListModel<Schedule>* m_dayLessons;

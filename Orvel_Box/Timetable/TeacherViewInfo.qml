@@ -18,6 +18,22 @@ Item {
         active: root.visible
     }
 
+    // Made when first opened, so the card alone asks for no week. Loaded by address: the
+    // sheet holds a timetable, which itself opens teacher cards.
+    function openTeacherWeek() {
+        if (!teacherWeek.item) {
+            teacherWeek.setSource(Qt.resolvedUrl("TeacherWeekSheet.qml"),
+                                  { co: root.co, teacherName: root.teacherName,
+                                    displayName: card.displayName, accentColor: root.accentColor })
+            // A closed popup hands the keyboard to the window; Escape must still lead back.
+            teacherWeek.item.closed.connect(() => weekButton.forceActiveFocus())
+        }
+        teacherWeek.item.open()
+    }
+    Loader {
+        id: teacherWeek
+    }
+
     EndlessSlidingProgressStyle {
         visible: card.isLoading
         anchors.left: parent.left
@@ -73,6 +89,38 @@ Item {
                         color: Theme.label
                         opacity: 0.5
                     }
+                }
+            }
+
+            AbstractButton {
+                id: weekButton
+                // Qt Quick Controls 6.4 buttons list a press action for screen readers but ignore it.
+                function accessiblePressAction() { clicked() }
+                objectName: "teacherWeekButton"
+                text: "Расписание преподавателя"
+                Accessible.name: text
+                hoverEnabled: true
+                focusPolicy: Qt.StrongFocus
+                implicitWidth: weekText.implicitWidth + 32
+                implicitHeight: 36
+                onClicked: root.openTeacherWeek()
+                contentItem: Text {
+                    id: weekText
+                    text: weekButton.text
+                    horizontalAlignment: Text.AlignHCenter
+                    verticalAlignment: Text.AlignVCenter
+                    font.pixelSize: Theme.subheadline
+                    font.weight: Font.DemiBold
+                    color: Theme.white
+                }
+                background: GlassBackground {
+                    tint: root.accentColor
+                    interactive: true
+                    hovered: weekButton.hovered
+                    pressed: weekButton.pressed
+                    radius: height / 2
+                    focused: weekButton.visualFocus
+                    focusColor: Theme.label
                 }
             }
 

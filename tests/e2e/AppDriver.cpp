@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
@@ -124,6 +125,8 @@ bool AppDriver::serve() {
     TokenStore tokens;
     tokens.remove(QString::fromLatin1(TokenStore::accessKey));
     tokens.remove(QString::fromLatin1(TokenStore::refreshKey));
+    // Nor the timetable's day/week choice, which only this machine keeps.
+    QSettings().remove(QStringLiteral("timetable/weekView"));
     CO::setServiceUrl(m_server->baseUrl());
     NewsScreenModel::setContentHost(m_server->baseUrl());
     Toolkit::instance()->setIdiom(QStringLiteral("pad"));

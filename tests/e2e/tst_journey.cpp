@@ -207,6 +207,63 @@ class TestJourney : public Journey {
         QVERIFY(app.visibleItem(QStringLiteral("lessonList")));
     }
 
+    // W shows the week without asking the service; a compact card opens the lesson, its teacher
+    // and that teacher's own week, which pages on its own and leaves the user's mode alone.
+    void teachersWeekFromTheWeekView() {
+        app.stalls().setStep(QStringLiteral("week view"));
+        ScheduleScreenModel* mine = timetable();
+        const qsizetype before = app.server().requests().size();
+        app.press(Qt::Key_W);
+        QVERIFY(app.waitForVisible(QStringLiteral("weekColumn5")));
+        QVERIFY(!app.visibleItem(QStringLiteral("lessonList")));
+        QCOMPARE(app.server().requests().size(), before);
+        app.picture(QStringLiteral("week-view"));
+        QQuickItem* card = nullptr;
+        for (QQuickItem* c : itemsNamed(app.window()->contentItem(), QStringLiteral("compactLesson")))
+            if (!card && c->isVisible() && c->property("modelData").value<Schedule>().teacher != "")
+                card = c;
+        QVERIFY(card);
+        app.click(card);
+        QQuickItem* link = app.waitForVisible(QStringLiteral("teacherLink"));
+        QVERIFY(link);
+        app.click(link);
+        QVERIFY(app.waitForVisible(QStringLiteral("teacherPage")));
+        app.click(app.waitForVisible(QStringLiteral("teacherWeekButton")));
+        QQuickItem* sheet = app.waitForVisible(QStringLiteral("teacherWeek"));
+        QVERIFY(sheet);
+        auto* week = sheet->property("model").value<ScheduleScreenModel*>();
+        const QString teacher = card->property("modelData").value<Schedule>().teacher;
+        QCOMPARE(week->fixedTeacher(), teacher);
+        const auto asked = [&](int offset) {
+            return QTest::qWaitFor(
+                [&] {
+                    const auto last = app.server().requests().constLast();
+                    return !week->isSheduleLoading() && week->weekOffset() == offset &&
+                           last.path == QStringLiteral("/api/teachers/%1/schedule").arg(teacher) &&
+                           last.rawQuery == QStringLiteral("offset=%1").arg(offset);
+                },
+                10000);
+        };
+        QVERIFY(asked(0));
+        QCOMPARE(week->mode(), QStringLiteral("teacher"));
+        app.picture(QStringLiteral("teacher-week"));
+        app.press(Qt::Key_Left);
+        QVERIFY(asked(-1));
+        for (const standin::LoggedRequest& r : app.server().requests().mid(before))
+            QVERIFY2(!r.path.startsWith(u"/api/storage/"), qPrintable(r.path));
+        QCOMPARE(stored(QStringLiteral("student"), "work_mode"), QStringLiteral("student"));
+        QCOMPARE(mine->weekOffset(), 0);
+        QCOMPARE(mine->mode(), QStringLiteral("student"));
+        app.press(Qt::Key_Escape);
+        QTRY_VERIFY(!sheet->isVisible());
+        QVERIFY(app.visibleItem(QStringLiteral("teacherPage")));
+        app.press(Qt::Key_Escape);
+        QTRY_COMPARE(navigation()->property("depth").toInt(), 1);
+        QVERIFY(timetableSettled());
+        app.press(Qt::Key_D);
+        QVERIFY(app.waitForVisible(QStringLiteral("lessonList")));
+    }
+
     void readNewsItem() {
         app.stalls().setStep(QStringLiteral("news"));
         clickSection(1);

@@ -2,12 +2,15 @@
 // idiom gets, each section in light and dark, the news sheet, the account fetch, and the
 // once-a-second clock, which must neither rebuild anything nor ask the service for anything.
 // Pictures go to the artefact folder.
+#include "CalendarExport.h"
 #include "HomeScene.h"
 #include "NewsScreenModel.h"
 #include "ScheduleScreenModel.h"
 #include "SystemColors.h"
 
 #include <QQmlProperty>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimeZone>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -69,13 +72,41 @@ class TestHome : public QObject {
         QSignalSpy finished(m, &Model::loadFinished);
         return finished.wait(10000);
     }
-    Shown showStyled(const QString& scheme, const QString& idiom, const QString& accent = "blue") {
+    // Answers every week request with the lessons of `lines` (day|time|subject|room|teacher).
+    void scriptWeek(std::initializer_list<const char*> lines) {
+        QJsonArray week;
+        for (const char* l : lines) {
+            const QStringList f = QString::fromUtf8(l).split(u'|');
+            week.append(QJsonObject{{"day", f[0]},
+                                    {"time", f[1]},
+                                    {"subject", f[2]},
+                                    {"classroom", f[3]},
+                                    {"teacher", f[4]}});
+        }
+        app.server->setFault(
+            QStringLiteral("GET"), QStringLiteral("/api/schedule/week"),
+            fault::answer(200, QJsonDocument(QJsonObject{{"schedule", week}}).toJson()));
+    }
+    // The shown timetable's week again with its clock at Wednesday 5 March 2025, 11:00.
+    static bool atWednesdayEleven(Shown& s) {
+        if (!loaded<ScheduleScreenModel>(s, QStringLiteral("timetableSection")))
+            return false;
+        auto* timetable = s.modelOf<ScheduleScreenModel>(QStringLiteral("timetableSection"));
+        timetable->setClock([] { return QDateTime(QDate(2025, 3, 5), QTime(11, 0)); });
+        QSignalSpy finished(timetable, &ScheduleScreenModel::loadFinished);
+        timetable->reloadWeek();
+        return finished.wait(10000);
+    }
+    Shown showStyled(const QString& scheme, const QString& idiom, const QString& accent = "blue",
+                     QSize size = {}) {
         QVariantMap settings = app.root->preferences()->settings();
         settings.insert(QStringLiteral("settings__theme"), scheme);
         settings.insert(QStringLiteral("settings__accent_color"), *SystemColors::named(accent));
         settings.insert(QStringLiteral("settings__accent_color_string"), accent);
         app.root->preferences()->setSettings(settings);
-        return show(idiom, idiom == u"phone" ? QSize(390, 780) : QSize(1000, 700));
+        if (size.isEmpty())
+            size = idiom == u"phone" ? QSize(390, 780) : QSize(1000, 700);
+        return show(idiom, size);
     }
     // Shows section `index` and waits until its content is there.
     static bool open(Shown& s, int index) {
@@ -230,6 +261,50 @@ class TestHome : public QObject {
         QCOMPARE(app.server->requests().size(), shown);
     }
 
+    // The week view on a wide window in light and dark, on Wednesday 5 March 2025 at 11:00 with
+    // a lesson running; in light also the export's message over it.
+    void weekView_data() {
+        QTest::addColumn<QString>("scheme");
+        QTest::newRow("light") << QStringLiteral("light");
+        QTest::newRow("dark") << QStringLiteral("dark");
+    }
+    void weekView() {
+        QFETCH(QString, scheme);
+        scriptWeek({"Понедельник|08:30-09:50|Математический анализ (Лек)|3-214|Орлова А. В.",
+                    "Понедельник|10:00-11:20|Иностранный язык (ПЗ)|4-410|Миронова Е. С.",
+                    "Вторник|10:00-11:20|Программирование (Лаб)|2-301|Ким Д. Р.",
+                    "Среда|08:30-09:50|Математический анализ (Лек)|3-214|Орлова А. В.",
+                    "Среда|10:00-11:20|Физика (Пр)|1-105|Белов С. Н.",
+                    "Среда|11:40-13:00|Программирование (Лаб)|2-301|Ким Д. Р.",
+                    "Пятница|13:30-14:50|История (Зач)|1-201|Соколова Т. И.",
+                    "Суббота|08:30-09:50|Физика (Лек)|1-105|Белов С. Н."});
+        QSettings().remove(QStringLiteral("timetable/weekView"));
+        Shown s = showStyled(scheme, QStringLiteral("pad"), "blue", {1280, 720});
+        QVERIFY(s.scene);
+        QVERIFY(atWednesdayEleven(s));
+        QQuickItem* choice = s.visibleItem(QStringLiteral("weekChoice"));
+        QVERIFY(choice);
+        QTest::mouseClick(&s.scene->window(), Qt::LeftButton, {},
+                          choice->mapToScene(QPointF(choice->width() / 2, choice->height() / 2))
+                              .toPoint());
+        QVERIFY(QTest::qWaitFor([&] { return s.visibleItem(QStringLiteral("weekColumn5")); }));
+        QCOMPARE(itemsNamed(s.visibleItem(QStringLiteral("weekColumn2")),
+                            QStringLiteral("compactLesson"))
+                     .size(),
+                 3);
+        QVERIFY(s.visibleItem(QStringLiteral("weekColumnRest"))); // Thursday
+        picture(s, QStringLiteral("week-") + scheme);
+        if (scheme == u"light") {
+            auto* exporter = s.visibleItem(QStringLiteral("weekTools"))
+                                 ->property("exporter")
+                                 .value<CalendarExport*>();
+            QTemporaryDir dir;
+            QVERIFY(exporter->save(dir.filePath(QStringLiteral("ИВТ-21 03.03.25.ics"))));
+            QVERIFY(QTest::qWaitFor([&] { return s.visibleItem(QStringLiteral("exportNotice")); }));
+            picture(s, QStringLiteral("export-message"));
+        }
+    }
+
     // The now/next banner over the day's list with a fixed clock and week, light and dark and
     // on a phone; what it says is what a screen reader hears.
     void nowNextBanner_data() {
@@ -242,28 +317,12 @@ class TestHome : public QObject {
     void nowNextBanner() {
         QFETCH(QString, scheme);
         QFETCH(QString, idiom);
-        QJsonArray week;
-        for (const char* l : {"08:30-09:50|Математический анализ (Лек)|3-214|Орлова А. В.",
-                              "10:00-11:20|Физика (Пр)|1-105|Белов С. Н.",
-                              "11:40-13:00|Программирование (Лаб)|2-301|Ким Д. Р."}) {
-            const QStringList f = QString::fromUtf8(l).split(u'|');
-            week.append(QJsonObject{{"day", "Среда"},
-                                    {"time", f[0]},
-                                    {"subject", f[1]},
-                                    {"classroom", f[2]},
-                                    {"teacher", f[3]}});
-        }
-        app.server->setFault(
-            QStringLiteral("GET"), QStringLiteral("/api/schedule/week"),
-            fault::answer(200, QJsonDocument(QJsonObject{{"schedule", week}}).toJson()));
+        scriptWeek({"Среда|08:30-09:50|Математический анализ (Лек)|3-214|Орлова А. В.",
+                    "Среда|10:00-11:20|Физика (Пр)|1-105|Белов С. Н.",
+                    "Среда|11:40-13:00|Программирование (Лаб)|2-301|Ким Д. Р."});
         Shown s = showStyled(scheme, idiom);
         QVERIFY(s.scene);
-        QVERIFY(loaded<ScheduleScreenModel>(s, QStringLiteral("timetableSection")));
-        auto* timetable = s.modelOf<ScheduleScreenModel>(QStringLiteral("timetableSection"));
-        timetable->setClock([] { return QDateTime(QDate(2025, 3, 5), QTime(11, 0)); });
-        QSignalSpy finished(timetable, &ScheduleScreenModel::loadFinished);
-        timetable->reloadWeek();
-        QVERIFY(finished.wait(10000));
+        QVERIFY(atWednesdayEleven(s));
         const auto spoken = [&](const char* name) {
             QQuickItem* item = s.visibleItem(QString::fromLatin1(name));
             return item ? QQmlProperty(item, QStringLiteral("Accessible.name"), qmlContext(item))

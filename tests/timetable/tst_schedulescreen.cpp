@@ -1,14 +1,19 @@
 // The timetable screen's model against the stand-in: which week it asks for, paging, weekday
 // grouping, the work-mode prompt, failures and answers that arrive out of order, and the
-// now/next banner that follows the clock.
+// now/next banner that follows the clock, the week view's columns and the calendar export.
+#include "CalendarExport.h"
 #include "LessonReminder.h"
 #include "NowNextModel.h"
 #include "ScheduleScreenModel.h"
 #include "SignedIn.h"
+#include "WeekViewModel.h"
 
 #include <QAbstractItemModelTester>
+#include <QProcess>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTimeZone>
+#include <libical/ical.h>
 
 using standin::Fault;
 
@@ -41,6 +46,63 @@ QJsonObject bannerWeek() {
             QJsonObject{{"day", f[0]}, {"subject", f[1]}, {"time", f[2]}, {"classroom", f[3]}});
     }
     return {{"schedule", week}};
+}
+
+// A lesson per row: id|day|subject|time|room|teacher. Two lessons cannot be placed.
+QJsonObject exportWeek() {
+    QJsonArray week;
+    for (const char* l : {"1|Понедельник|Физика; механика, часть 1\nвведение (Лек)|08:30-09:50|"
+                          "1-101|Орлова А. В.",
+                          "2|Среда|Химия (Лаб)|23:00-01:00||", "0|Суббота|История (ПЗ)|10:00-11:20|2-202|",
+                          "3|Вторник|Нет|ab:cd-13:00||", "4|Воскресенье|Нет|10:00-11:00||"}) {
+        const QStringList f = QString::fromUtf8(l).split(u'|');
+        week.append(QJsonObject{{"id", f[0].toInt()},
+                                {"day", f[1]},
+                                {"subject", f[2]},
+                                {"time", f[3]},
+                                {"classroom", f[4]},
+                                {"teacher", f[5]}});
+    }
+    return {{"schedule", week}};
+}
+
+// start|end (UTC)|summary|location|description|uid of each event, as libical reads the file.
+QStringList readByLibical(const QByteArray& text) {
+    QStringList out;
+    icalcomponent* calendar = icalparser_parse_string(text.constData());
+    const auto utc = [](icaltimetype t) {
+        return QDateTime::fromSecsSinceEpoch(icaltime_as_timet_with_zone(t, t.zone), Qt::UTC)
+            .toString(Qt::ISODate);
+    };
+    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
+        const char* location = icalcomponent_get_location(e);
+        out.append(QStringList{utc(icalcomponent_get_dtstart(e)), utc(icalcomponent_get_dtend(e)),
+                               QString::fromUtf8(icalcomponent_get_summary(e)),
+                               QString::fromUtf8(location ? location : ""),
+                               QString::fromUtf8(icalcomponent_get_description(e)),
+                               QString::fromUtf8(icalcomponent_get_uid(e))}
+                       .join(u'|'));
+    }
+    icalcomponent_free(calendar);
+    return out;
+}
+
+// The same, as Python's icalendar package reads it.
+QStringList readByPython(const QString& path) {
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral(R"py(
+import sys, datetime, icalendar
+cal = icalendar.Calendar.from_ical(open(sys.argv[1], 'rb').read())
+utc = lambda d: d.astimezone(datetime.timezone.utc).strftime('%Y-%m-%dT%H:%M:%SZ')
+for e in cal.walk('VEVENT'):
+    f = [utc(e.decoded('DTSTART')), utc(e.decoded('DTEND'))]
+    f += [str(e.get(k, '')) for k in ('SUMMARY', 'LOCATION', 'DESCRIPTION', 'UID')]
+    sys.stdout.buffer.write(('|'.join(f) + '\x1e').encode())
+)py"), path});
+    if (!python.waitForFinished(20000) || python.exitCode() != 0)
+        qWarning() << python.readAllStandardError();
+    return QString::fromUtf8(python.readAllStandardOutput()).split(QChar(0x1e), Qt::SkipEmptyParts);
 }
 
 QString line(const QVariantMap& m) {
@@ -548,6 +610,163 @@ class TestScheduleScreen : public QObject {
         QVERIFY(settled());
         QCOMPARE(line(banner.next()), QStringLiteral("История|2-202|через 10 минут"));
         QCOMPARE(weekRequests(), weeks + 2);
+    }
+
+    // Columns hold the loaded week by weekday in answer order; switching views asks nothing,
+    // and the choice outlives the view but never shows on a narrow window.
+    void weekViewColumns() {
+        demoGroup();
+        app.script(weekPath, {{"schedule", QJsonArray{lesson(1, "Вторник"), lesson(2, "Пятница"),
+                                                      lesson(3, "Вторник"), lesson(4, "Воскресенье"),
+                                                      lesson(5, ""), lesson(6, "вторник")}}});
+        QSettings().remove(QStringLiteral("timetable/weekView"));
+        WeekViewModel week;
+        week.setScreen(model.get());
+        model->reloadWeek();
+        QVERIFY(settled());
+        QList<QList<qint64>> columns;
+        for (const QVariant& column : week.columns()) {
+            columns.append(QList<qint64>());
+            for (const QVariant& l : column.toList())
+                columns.last().append(l.value<Schedule>().id);
+        }
+        QCOMPARE(columns, (QList<QList<qint64>>{{}, {1, 3}, {}, {}, {2}, {}}));
+
+        const qsizetype requests = app.server->requests().size();
+        QVERIFY(!week.handleKey(Qt::Key_W)); // narrow
+        week.setWide(true);
+        QVERIFY(!week.showsWeek());
+        QVERIFY(week.handleKey(Qt::Key_W));
+        QVERIFY(week.showsWeek());
+        QVERIFY(!week.handleKey(Qt::Key_X));
+        week.setWide(false);
+        QVERIFY(!week.showsWeek());
+        WeekViewModel again;
+        again.setScreen(model.get());
+        again.setWide(true);
+        QVERIFY(again.showsWeek());
+        QVERIFY(again.handleKey(Qt::Key_D));
+        QVERIFY(!again.showsWeek());
+        QCOMPARE(app.server->requests().size(), requests);
+    }
+
+    void weekViewMarksTodayAndTheRunningLesson_data() {
+        QTest::addColumn<QDateTime>("at");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("today");
+        QTest::addColumn<int>("running");
+        const QDate thursday = wednesday.addDays(1);
+        QTest::newRow("during the first answered") << berlin(wednesday, {12, 0}) << 0 << 2 << 0;
+        QTest::newRow("during the second") << berlin(wednesday, {10, 30}) << 0 << 2 << 1;
+        QTest::newRow("in a break") << berlin(wednesday, {9, 55}) << 0 << 2 << -1;
+        QTest::newRow("past midnight start") << berlin(thursday, {23, 30}) << 0 << 3 << 0;
+        QTest::newRow("sunday has no column") << berlin(QDate(2025, 3, 9), {10, 0}) << 0 << -1 << -1;
+        QTest::newRow("another week") << berlin(wednesday, {12, 0}) << 1 << -1 << -1;
+    }
+    void weekViewMarksTodayAndTheRunningLesson() {
+        QFETCH(QDateTime, at);
+        QFETCH(int, offset);
+        now = at;
+        demoGroup();
+        app.script(weekPath, bannerWeek());
+        WeekViewModel week;
+        week.setScreen(model.get());
+        model->reloadWeek();
+        QVERIFY(settled());
+        if (offset) {
+            QVERIFY(model->nextWeek());
+            QVERIFY(settled());
+        }
+        QTEST(week.todayColumn(), "today");
+        QTEST(week.runningIndex(), "running");
+        QCOMPARE(week.runningDay(), week.runningIndex() < 0 ? -1 : week.todayColumn());
+    }
+
+    // The shown week and the stored weeks, one before and one after the clocks go forward,
+    // read back by libical and by Python's icalendar alike.
+    void calendarExport() {
+        now = berlin(QDate(2025, 3, 26));
+        const QString group = app.firstGroup(faculty());
+        app.studentMode(faculty(), group);
+        app.script(weekPath, exportWeek());
+        model->reloadWeek();
+        QVERIFY(settled());
+        CalendarExport exporter;
+        exporter.setScreen(model.get());
+        QCOMPARE(QFileInfo(exporter.proposedFile().toLocalFile()).fileName(),
+                 group + QStringLiteral(" 24.03.25.ics"));
+        QTemporaryDir dir;
+        const QString shown = dir.filePath(QStringLiteral("неделя.ics"));
+        QVERIFY(exporter.save(QUrl::fromLocalFile(shown)));
+        QCOMPARE(exporter.message(),
+                 QStringLiteral("Сохранено: неделя.ics (пропущено пар, у которых не распознаны "
+                                "день или время: 2)"));
+
+        CalendarExport::setStoredWeeks([&](const QString& mode, const QString& subject) {
+            const bool asked = mode == u"student" && subject == group;
+            return asked ? QList<TodayLessons::Week>{{QDate(2025, 3, 24), model->schedule()},
+                                                     {QDate(2025, 3, 31), model->schedule()}}
+                         : QList<TodayLessons::Week>{};
+        });
+        const QString stored = dir.filePath(QStringLiteral("all.ics"));
+        const bool saved = exporter.save(stored, true);
+        CalendarExport::setStoredWeeks({});
+        QVERIFY(saved);
+
+        QFile file(stored);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        const QByteArray unfolded = QByteArray(text).replace("\r\n ", "");
+        QVERIFY(unfolded.contains("SUMMARY:Физика\\; механика\\, часть 1\\nвведение"));
+        QVERIFY(text.indexOf("BEGIN:VTIMEZONE") < text.indexOf("BEGIN:VEVENT"));
+        QVERIFY(unfolded.contains("DTSTART;TZID=Europe/Berlin:20250324T083000"));
+
+        const QString physics = QStringLiteral("Физика; механика, часть 1\nвведение|1-101|"
+                                               "Лекция\nОрлова А. В.");
+        const QStringList expected{
+            "2025-03-24T07:30:00Z|2025-03-24T08:50:00Z|" + physics,
+            "2025-03-26T22:00:00Z|2025-03-27T00:00:00Z|Химия||Лабораторная работа",
+            "2025-03-29T09:00:00Z|2025-03-29T10:20:00Z|История|2-202|Практическое занятие",
+            "2025-03-31T06:30:00Z|2025-03-31T07:50:00Z|" + physics,
+            "2025-04-02T21:00:00Z|2025-04-02T23:00:00Z|Химия||Лабораторная работа",
+            "2025-04-05T08:00:00Z|2025-04-05T09:20:00Z|История|2-202|Практическое занятие"};
+        const QStringList byLibical = readByLibical(text);
+        QCOMPARE(byLibical.size(), expected.size());
+        QStringList uids;
+        for (int i = 0; i < expected.size(); ++i) {
+            QCOMPARE(byLibical[i].section(u'|', 0, -2), expected[i]);
+            uids.append(byLibical[i].section(u'|', -1));
+        }
+        QCOMPARE(readByPython(stored), byLibical);
+        // The same lesson keeps its UID in another export; every lesson has its own.
+        QFile first(shown);
+        QVERIFY(first.open(QIODevice::ReadOnly));
+        QStringList firstUids;
+        for (const QString& event : readByLibical(first.readAll()))
+            firstUids.append(event.section(u'|', -1));
+        QCOMPARE(firstUids, uids.mid(0, 3));
+        QCOMPARE(QSet<QString>(uids.cbegin(), uids.cend()).size(), uids.size());
+    }
+
+    void calendarExportFailure_data() {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("missing folder") << "нет/неделя.ics";
+        QTest::newRow("a folder") << "";
+    }
+    void calendarExportFailure() {
+        QFETCH(QString, target);
+        demoGroup();
+        model->reloadWeek();
+        QVERIFY(settled());
+        CalendarExport exporter;
+        exporter.setScreen(model.get());
+        QTemporaryDir dir;
+        LogCapture log;
+        QVERIFY(!exporter.save(dir.filePath(target)));
+        QCOMPARE(exporter.message(), QStringLiteral("Не удалось сохранить файл"));
+        QVERIFY(log.contains(QStringLiteral("Calendar export to")));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
     }
 
     void weekDayDateFollowsTheShownWeek() {

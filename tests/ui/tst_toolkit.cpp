@@ -51,7 +51,8 @@ class TestToolkit : public QObject {
         const QStringList used =
             QStringLiteral(
                 "app.background.dotted basketball briefcase bubble.left.and.text.bubble.right "
-                "calendar.day.timeline.right chevron.left chevron.right exclamationmark.bubble eye "
+                "calendar.badge.plus calendar.day.timeline.right chevron.left chevron.right "
+                "exclamationmark.bubble eye "
                 "eye.slash flask gear globe graduationcap info.circle "
                 "inset.filled.rectangle.and.person.filled iphone iphone.gen1 iphone.gen3.motion "
                 "key.fill macbook.gen1 magnifyingglass minus newspaper paintpalette person "
