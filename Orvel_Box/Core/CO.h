@@ -15,6 +15,9 @@ class CO : public QObject {
     QML_UNCREATABLE("Created by the root view model")
     Q_PROPERTY(appStates appState READ appState WRITE setAppState NOTIFY appStateChanged)
     Q_PROPERTY(QString stateName READ stateName NOTIFY appStateChanged)
+    // Who is signed in, as the service's account record names them ("id:7", else "login:name");
+    // empty until a record arrived. The timetable keeps its stored weeks under it.
+    Q_PROPERTY(QString account READ account NOTIFY accountChanged)
   public:
     enum class appStates { loading, login, home, offline };
     Q_ENUM(appStates)
@@ -30,6 +33,10 @@ class CO : public QObject {
     QString stateName() const;
     OrvelApi* api() const { return m_api; }
     TokenStore& tokenStore() { return *m_store; }
+    QString account() const { return m_account; }
+    // Takes the account from an account record (GET "/api/users/me", or the sign-in answer's
+    // "user"); a record that names nobody changes nothing.
+    void noteAccount(const QJsonObject& record);
 
     // The build's service address unless replaced, for a whole application pointed at another
     // service (a stand-in on a free port). Read when a coordinator is made.
@@ -42,10 +49,14 @@ class CO : public QObject {
 
   signals:
     void appStateChanged();
+    void accountChanged();
 
   private:
     QCoro::Task<void> checkAuth();
+    // The tokens are gone: so is everything stored for the account.
+    void forgetAccount();
     std::shared_ptr<TokenStore> m_store;
     OrvelApi* m_api = nullptr;
     appStates m_state = appStates::loading;
+    QString m_account;
 };

@@ -6,9 +6,13 @@
 #include "StallMeter.h"
 #include "TestSupport.h"
 #include "TokenStore.h"
+#include "WeekStore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -37,6 +41,82 @@ class TestPlatform : public QObject {
         QVERIFY(!store.read(QStringLiteral("access_token")));
         QCOMPARE(store.read(QStringLiteral("refresh_token")),
                  std::optional<QString>(QStringLiteral("r1")));
+    }
+
+    // Whatever file it meets, the store ends up working, owner-only, with its rows bounded and
+    // every account's weeks its own.
+    void weekStore_data() {
+        QTest::addColumn<QByteArray>("found"); // "" none, "version N", or raw bytes
+        QTest::addColumn<int>("asideFiles");
+        QTest::newRow("no file") << QByteArray() << 0;
+        QTest::newRow("not a database") << QByteArray("SQLite format 3\0garbage", 24) << 1;
+        QTest::newRow("another schema") << QByteArray("version 7") << 1;
+        QTest::newRow("own version, other tables") << QByteArray("version 1") << 1;
+    }
+    void weekStore() {
+        QFETCH(QByteArray, found);
+        QFETCH(int, asideFiles);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("data/weeks.sqlite"));
+        QDir().mkpath(dir.filePath(QStringLiteral("data")));
+        if (found.startsWith("version ")) {
+            auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery(db).exec(QStringLiteral("PRAGMA user_version = ") + found.mid(8));
+            if (found == "version 1")
+                QSqlQuery(db).exec(QStringLiteral("CREATE TABLE shown(a)"));
+            db.close();
+            db = {};
+            QSqlDatabase::removeDatabase(QStringLiteral("old"));
+        } else if (!found.isEmpty()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(found) == found.size());
+        }
+        LogCapture log;
+        WeekStore store(path);
+        const WeekStore::Subject group{QStringLiteral("student"), QStringLiteral("ФИТ\nИТ-21")};
+        const QDate monday(2025, 3, 3);
+        const QDateTime at = QDateTime::fromSecsSinceEpoch(1741000000);
+        for (int w = 0; w < WeekStore::weeksPerSubject + 5; ++w)
+            store.putWeek(QStringLiteral("id:1"), group, monday.addDays(-7 * w), {{"schedule", w}},
+                          at);
+        QCOMPARE(log.lines.size(), asideFiles);
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("data")))
+                     .entryList({QStringLiteral("weeks.sqlite.broken-*")})
+                     .size(),
+                 asideFiles);
+        for (const QString& file : {path, path + QStringLiteral("-wal")})
+            QCOMPARE(QFile::permissions(file) & 0x7077,
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        // The newest weeks stay, the oldest go.
+        const auto newest = store.week(QStringLiteral("id:1"), group, monday);
+        QVERIFY(newest);
+        QCOMPARE(newest->answer, (QJsonObject{{"schedule", 0}}));
+        QCOMPARE(newest->fetched, at);
+        QVERIFY(store.week(QStringLiteral("id:1"), group, monday.addDays(-7 * 39)));
+        QVERIFY(!store.week(QStringLiteral("id:1"), group, monday.addDays(-7 * 40)));
+        // Six subjects: the one fetched longest ago goes.
+        for (int t = 0; t < WeekStore::subjectsPerAccount; ++t)
+            store.putWeek(QStringLiteral("id:1"), {QStringLiteral("teacher"), QString::number(t)},
+                          monday, {}, at.addSecs(t + 1));
+        QVERIFY(!store.week(QStringLiteral("id:1"), group, monday));
+        QVERIFY(store.week(QStringLiteral("id:1"), {QStringLiteral("teacher"), "0"}, monday));
+
+        // Another account sees none of it, and erasing one leaves the other.
+        store.setLastShown(QStringLiteral("id:1"), group);
+        store.putWeek(QStringLiteral("id:2"), group, monday, {{"b", 1}}, at);
+        QVERIFY(!store.lastShown(QStringLiteral("id:2")));
+        QCOMPARE(store.lastShown(QStringLiteral("id:1")), group);
+        QCOMPARE(store.lastAccount(), QStringLiteral("id:1"));
+        store.eraseAccount(QStringLiteral("id:1"));
+        QVERIFY(!store.lastShown(QStringLiteral("id:1")));
+        QVERIFY(!store.week(QStringLiteral("id:1"), {QStringLiteral("teacher"), "0"}, monday));
+        QVERIFY(store.lastAccount().isEmpty());
+        QCOMPARE(store.week(QStringLiteral("id:2"), group, monday)->answer,
+                 (QJsonObject{{"b", 1}}));
+        QCOMPARE(log.lines.size(), asideFiles);
+        QVERIFY(WeekStore(path).week(QStringLiteral("id:2"), group, monday)); // kept on disk
     }
 
     void tokensSurviveAReopen() {

@@ -1,5 +1,6 @@
 // The timetable screen's model against the stand-in: which week it asks for, paging, weekday
-// grouping, the work-mode prompt, failures and answers that arrive out of order.
+// grouping, the work-mode prompt, failures, answers that arrive out of order, and the stored
+// weeks shown before (or instead of) the service's answer.
 #include "ScheduleScreenModel.h"
 #include "SignedIn.h"
 
@@ -63,6 +64,24 @@ class TestScheduleScreen : public QObject {
     }
     QString faculty() const { return standin::Server::facultyNames().first(); }
     void demoGroup() { app.studentMode(faculty(), app.firstGroup(faculty())); }
+    bool allSettled(qsizetype loads) {
+        const bool done = QTest::qWaitFor([&] { return finished->size() >= seen + loads; }, 10000);
+        seen = finished->size();
+        return done;
+    }
+    // An account of its own signed in on this machine, with its own token file.
+    std::unique_ptr<CO> signedIn(const QString& login) {
+        auto tokens =
+            std::make_shared<TokenStore>(app.dir.filePath(login + QStringLiteral(".ini")));
+        signInto(*app.server, login, *tokens);
+        auto co = std::make_unique<CO>(app.server->baseUrl(), tokens);
+        return QTest::qWaitFor([&] { return !co->account().isEmpty(); }, 10000) ? std::move(co)
+                                                                                : nullptr;
+    }
+    // The current week's first load asks for the next week too, once.
+    bool nextWeekFetched() {
+        return QTest::qWaitFor([&] { return app.gets(weekPath) == 2; });
+    }
     int weekRequests() const {
         return app.gets(weekPath) + app.gets(QStringLiteral("/api/teachers/%1/schedule")
                                                  .arg(standin::Server::demoTeacherName()));
@@ -203,10 +222,6 @@ class TestScheduleScreen : public QObject {
         QVERIFY(settled());
         QVERIFY(model->nextWeek());
         QCOMPARE(model->weekOffset(), 1);
-        // Refused while the week is loading.
-        QVERIFY(!model->nextWeek());
-        QVERIFY(!model->previousWeek());
-        QVERIFY(!model->canGoBack());
         QVERIFY(settled());
         QCOMPARE(app.server->requests().last().query.queryItemValue("offset"), QStringLiteral("1"));
         QVERIFY(!model->canGoForward());
@@ -271,42 +286,206 @@ class TestScheduleScreen : public QObject {
         model->reloadWeek();
         QVERIFY(settled());
         QVERIFY(!model->modeRequired());
-        QCOMPARE(app.gets(weekPath), 2);
+        QCOMPARE(app.gets(weekPath), 3); // with next week's, fetched early once
     }
 
-    void failureKeepsTheProgress_data() {
+    void failureKeepsTheStoredWeekOrOffersARetry_data() {
         QTest::addColumn<QString>("method");
         QTest::addColumn<QString>("path");
-        QTest::newRow("key listing") << "GET"
-                                     << "/api/storage/keys";
-        QTest::newRow("stored value") << "POST"
-                                      << "/api/storage/get";
-        QTest::newRow("week") << "GET" << weekPath;
+        QTest::addColumn<bool>("stored");
+        for (bool stored : {false, true}) {
+            const char* tag = stored ? ", week stored" : ", nothing stored";
+            QTest::addRow("key listing%s", tag) << "GET"
+                                                << "/api/storage/keys" << stored;
+            QTest::addRow("stored value%s", tag) << "POST"
+                                                 << "/api/storage/get" << stored;
+            QTest::addRow("week%s", tag) << "GET" << weekPath << stored;
+        }
     }
-    void failureKeepsTheProgress() {
+    void failureKeepsTheStoredWeekOrOffersARetry() {
         QFETCH(QString, method);
         QFETCH(QString, path);
+        QFETCH(bool, stored);
         demoGroup();
-        Fault f;
-        f.status = 500;
-        f.body = "{}";
-        app.server->setFault(method, path, f);
+        QVERIFY(app.known());
+        if (stored) {
+            model->reloadWeek();
+            QVERIFY(settled());
+        }
+        app.server->setFault(method, path, fault::answer(500, "{}"));
         {
             LogCapture log;
             model->reloadWeek();
+            QCOMPARE(model->screenState(), stored ? "lessons" : "loading");
             QVERIFY(settled());
             QCOMPARE(log.lines, QStringList{QStringLiteral("HTTP Error: 500")});
         }
-        QCOMPARE(finished->first().first().toBool(), false);
-        QVERIFY(model->isSheduleLoading());
-        QCOMPARE(model->screenState(), QStringLiteral("loading"));
-        QVERIFY(!model->nextWeek());
-        QCOMPARE(model->weekOffset(), 0);
+        QCOMPARE(finished->last().first().toBool(), false);
+        QVERIFY(!model->isSheduleLoading());
+        QCOMPARE(model->screenState(), stored ? "lessons" : "failed");
+        QCOMPARE(model->freshness(), stored ? "Нет связи с сервером · данные от 05.03 12:00" : "");
+        QVERIFY(model->previousWeek() && model->nextWeek()); // paging still answers
+        QVERIFY(allSettled(2));
 
+        // Enter or R retries only where a retry is offered; the service is back by then.
         app.server->clearFaults();
+        QCOMPARE(model->handleKey(Qt::Key_R), !stored);
+        if (stored)
+            model->reloadWeek();
+        QVERIFY(settled());
+        QCOMPARE(model->screenState(), "lessons");
+        QCOMPARE(model->freshness(), "Обновлено в 12:00");
+    }
+
+    // A week the store holds is on screen before the service answers, and the answer, when it
+    // comes, replaces it; an empty answer too.
+    void storedWeekShowsAtOnce() {
+        demoGroup();
+        QVERIFY(app.known());
+        app.script(weekPath, {{"schedule", QJsonArray{lesson(1, "Среда")}}});
         model->reloadWeek();
         QVERIFY(settled());
-        QVERIFY(!model->isSheduleLoading());
+
+        now = now.addSecs(3600);
+        app.script(weekPath, {{"schedule", QJsonArray{lesson(2, "Среда"), lesson(3, "Среда")}}},
+                   1000);
+        ScheduleScreenModel fresh; // as after a restart: nothing in memory
+        fresh.setClock([this] { return now; });
+        fresh.setCo(app.co.get());
+        QSignalSpy answered(&fresh, &ScheduleScreenModel::loadFinished);
+        fresh.reloadWeek();
+        QCOMPARE(fresh.screenState(), "lessons");
+        QCOMPARE(ids(fresh.dayLessons()), QList<qint64>{1});
+        QCOMPARE(fresh.freshness(), "Обновлено в 12:00");
+        QVERIFY(fresh.isSheduleLoading());
+        QVERIFY(answered.wait(10000));
+        QCOMPARE(ids(fresh.dayLessons()), (QList<qint64>{2, 3}));
+        QCOMPARE(fresh.freshness(), "Обновлено в 13:00");
+        now = now.addDays(1);
+        fresh.tick();
+        QCOMPARE(fresh.freshness(), "Обновлено 05.03 в 13:00");
+
+        app.script(weekPath, {});
+        fresh.reloadWeek();
+        QVERIFY(answered.wait(10000));
+        QCOMPARE(fresh.screenState(), "rest");
+    }
+
+    // Presses faster than the service answers: each shows its stored week or the progress at
+    // once, the last one's week wins, and every answer is kept.
+    void pagingWhileLoadingLosesNoPress() {
+        demoGroup();
+        QVERIFY(app.known());
+        model->reloadWeek();
+        QVERIFY(settled());
+        QVERIFY(nextWeekFetched());
+        app.server->setFault(QStringLiteral("GET"), weekPath, fault::delayed(300));
+        const int asked = app.gets(weekPath);
+        for (int offset = -1; offset >= -4; --offset) {
+            QVERIFY(model->handleKey(Qt::Key_Left));
+            QCOMPARE(model->weekOffset(), offset);
+            QCOMPARE(model->screenState(), "loading");
+            // The next press comes while this week's answer is still on its way.
+            QVERIFY(QTest::qWaitFor([&] { return app.gets(weekPath) == asked - offset; }));
+        }
+        QVERIFY(allSettled(4));
+        QCOMPARE(finished->last().first().toBool(), true);
+        QCOMPARE(finished->count(QVariantList{true}), 2); // the first load and the last
+        const std::optional<WeekStore::Subject> subject =
+            WeekStore::shared().lastShown(app.co->account());
+        QVERIFY(subject);
+        for (int offset = -4; offset <= 1; ++offset)
+            QVERIFY2(WeekStore::shared().week(app.co->account(), *subject,
+                                              WeekCalendar::mondayOf(offset, now)),
+                     qPrintable(QString::number(offset)));
+        const auto last =
+            WeekStore::shared().week(app.co->account(), *subject, WeekCalendar::mondayOf(-4, now));
+        QCOMPARE(ids(model->schedule()),
+                 ids(schedulesFromAnswer(last->answer, QStringLiteral("combined_with"))));
+        for (int offset = -3; offset <= 0; ++offset) {
+            QVERIFY(model->handleKey(Qt::Key_Right));
+            QVERIFY(model->screenState() != u"loading");
+        }
+        QVERIFY(allSettled(4));
+    }
+
+    // The service sees the same requests whether the store is empty or full, apart from the
+    // one early fetch of next week; the store never holds a token.
+    void storeChangesNothingOnTheWire() {
+        demoGroup();
+        const QString prefetch = QStringLiteral("GET /api/schedule/week 1");
+        bool ok = true;
+        auto run = [&] {
+            app.server->clearLog();
+            const std::unique_ptr<CO> co = signedIn(app.login);
+            ScheduleScreenModel m;
+            m.setClock([this] { return now; });
+            m.setCo(co.get());
+            QSignalSpy done(&m, &ScheduleScreenModel::loadFinished);
+            m.reloadWeek();
+            ok = ok && done.wait(10000);
+            for (int page = 0; page < 10; ++page) {
+                m.handleKey(page < 5 ? Qt::Key_Left : Qt::Key_Right);
+                ok = ok && done.wait(10000);
+            }
+            QStringList lines;
+            for (const standin::LoggedRequest& r : app.server->requests())
+                lines.append(r.method + u' ' + r.path + u' ' +
+                             r.query.queryItemValue(QStringLiteral("offset")) +
+                             QString::fromUtf8(r.body));
+            return lines;
+        };
+        QStringList empty = run();
+        const QStringList full = run();
+        QVERIFY(ok);
+        QCOMPARE(empty.removeAll(prefetch), 1);
+        QCOMPARE(full.count(prefetch), 0);
+        QCOMPARE(empty, full);
+        QCOMPARE(full.count(QStringLiteral("GET /api/users/me ")), 1);
+        QFile file(WeekStore::shared().filePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(!file.readAll().contains(app.access.toUtf8()));
+    }
+
+    // Both demo accounts on one machine: neither sees the other's weeks, and signing out (or a
+    // refused refresh, which drops the tokens) takes the account's weeks with it.
+    void accountsKeepTheirOwnWeeks_data() {
+        QTest::addColumn<bool>("refreshRefused");
+        QTest::newRow("sign-out") << false;
+        QTest::newRow("refused refresh") << true;
+    }
+    void accountsKeepTheirOwnWeeks() {
+        QFETCH(bool, refreshRefused);
+        const QString group = app.firstGroup(faculty());
+        const std::unique_ptr<CO> student = signedIn(QStringLiteral("student"));
+        const std::unique_ptr<CO> teacher = signedIn(QStringLiteral("teacher"));
+        QVERIFY(student && teacher);
+        app.server->setStorage(QStringLiteral("student"), QStringLiteral("work_mode"), "student");
+        app.server->setStorage(QStringLiteral("student"), QStringLiteral("faculty_name"),
+                               faculty());
+        app.server->setStorage(QStringLiteral("student"), QStringLiteral("group_name"), group);
+        for (CO* co : {student.get(), teacher.get()}) {
+            ScheduleScreenModel m;
+            m.setCo(co);
+            QSignalSpy done(&m, &ScheduleScreenModel::loadFinished);
+            m.reloadWeek();
+            QCOMPARE(m.screenState(), "loading"); // nothing of the other account's
+            QVERIFY(!m.hasStoredWeeks());
+            QVERIFY(done.wait(10000));
+            QVERIFY(m.hasStoredWeeks());
+        }
+        const QString account = teacher->account();
+        if (refreshRefused) {
+            app.server->expireAccessTokens();
+            app.server->setFault(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh"),
+                                 fault::answer(401, R"({"error": "revoked"})"));
+            QVERIFY(await(teacher->api()->getMe()));
+        } else {
+            QVERIFY(awaitVoid(teacher->logout()));
+        }
+        QVERIFY(teacher->account().isEmpty());
+        QVERIFY(!WeekStore::shared().lastShown(account));
+        QVERIFY(WeekStore::shared().lastShown(student->account()));
     }
 
     // The user picked a new work mode while the old week was still on its way: the old answer,
@@ -402,6 +581,7 @@ class TestScheduleScreen : public QObject {
         demoGroup();
         model->reloadWeek();
         QVERIFY(settled());
+        QVERIFY(nextWeekFetched());
         QCOMPARE(model->weekFirstDate(), QStringLiteral("03.03"));
         QCOMPARE(model->todayIndex(), 5);
         const int requests = int(app.server->requests().size());
