@@ -214,6 +214,7 @@ FocusScope {
             Layout.fillHeight: true
 
             EndlessSlidingProgressStyle {
+                objectName: "weekProgress"
                 visible: screen.screenState === "loading"
                 anchors.left: parent.left
                 anchors.right: parent.right

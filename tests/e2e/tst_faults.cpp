@@ -628,8 +628,8 @@ ScreenLoad TestFaults::preferences() {
 
 // ---- the timetable ----
 
-// A week that fails keeps its progress bar, and paging waits with it, until the timetable is
-// shown again.
+// A week that is not stored waits with its progress bar while paging goes on; one that fails
+// offers a retry.
 ScreenLoad TestFaults::week(bool teacher) {
     const QString login = teacher ? QStringLiteral("teacher") : QStringLiteral("student");
     ScreenLoad j;
@@ -647,18 +647,16 @@ ScreenLoad TestFaults::week(bool teacher) {
         app.press(Qt::Key_Left);
         SOON(timetableState() == QStringLiteral("loading"));
     };
-    j.waiting = [this] {
-        return timetableState() == u"loading" && !timetable()->canGoBack() &&
-               !timetable()->canGoForward();
-    };
+    j.waiting = [this] { return timetableState() == u"loading"; };
     j.keepUsing = [this](bool mayLeave) {
-        // Days can be picked while the week is out; paging waits.
+        // Days can be picked and weeks paged while the week is out.
         const int day = (timetable()->selectedDay() + 2) % 6;
         app.press(Qt::Key_1 + day);
         SOON(timetable()->selectedDay() == day);
         const int offset = timetable()->weekOffset();
         app.press(Qt::Key_Left);
-        AppDriver::pause(50);
+        QCOMPARE(timetable()->weekOffset(), offset - 1);
+        app.press(Qt::Key_Right);
         QCOMPARE(timetable()->weekOffset(), offset);
         QVERIFY2(barSlides(), "the progress bar stands still");
         if (mayLeave) {
@@ -667,7 +665,10 @@ ScreenLoad TestFaults::week(bool teacher) {
             SOON(timetableState() == QStringLiteral("loading"));
         }
     };
-    j.failed = j.waiting;
+    j.failed = [this] {
+        return timetableState() == u"failed" &&
+               shown(app.visibleItem(QStringLiteral("retryButton")));
+    };
     // A week without a lesson list is a week without lessons.
     j.wrongShape = [this] {
         return timetableState() == u"rest" &&
@@ -679,6 +680,8 @@ ScreenLoad TestFaults::week(bool teacher) {
         return (state == u"lessons" || state == u"rest") && timetable()->canGoBack();
     };
     j.recover = [this] {
+        if (timetableState() == u"failed")
+            return app.click(app.visibleItem(QStringLiteral("retryButton")));
         section(1);
         section(0);
     };
