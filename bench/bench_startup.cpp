@@ -171,20 +171,24 @@ int signedInBench(const QString& self, int runs) {
     env.insert(QStringLiteral("BENCH_REFRESH"), refresh);
     const QStringList args{QStringLiteral("--signed-in"), server.baseUrl()};
     std::vector<double> empty, warm, window;
-    int requests = 0;
+    int requests = 0, warmRequests = 0;
     for (int i = 0; i < runs; ++i) {
         window.push_back(runServed(self, {QStringLiteral("--empty")}, env, "first-frame"));
         QDir(home.filePath(QStringLiteral("data"))).removeRecursively();
         server.clearLog();
         empty.push_back(runServed(self, args, env, "first-week"));
         requests = int(server.requests().size());
+        server.clearLog();
         warm.push_back(runServed(self, args, env, "first-week"));
+        warmRequests = int(server.requests().size());
     }
     std::printf("signed-in start to the first week drawn, answers held back 50 ms (median of %d):\n"
                 "  empty Qt Quick window   %7.1f ms\n"
                 "  week store empty        %7.1f ms  (%d requests by then)\n"
-                "  week store warm         %7.1f ms\n",
-                runs, median(window), median(empty), requests, median(warm));
+                "  week store warm         %7.1f ms  (%d requests by then)\n",
+                runs, median(window), median(empty), requests, median(warm), warmRequests);
+    for (const standin::LoggedRequest& r : server.requests())
+        std::printf("    %s %s\n", qPrintable(r.method), qPrintable(r.path));
     return 0;
 }
 

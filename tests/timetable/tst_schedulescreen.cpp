@@ -369,6 +369,22 @@ class TestScheduleScreen : public QObject {
         fresh.reloadWeek();
         QVERIFY(answered.wait(10000));
         QCOMPARE(fresh.screenState(), "rest");
+
+        // The service out of reach and no account record: the store alone, asked nothing.
+        const int requests = int(app.server->requests().size());
+        CO offline(QStringLiteral("http://127.0.0.1:1"),
+                   std::make_shared<TokenStore>(app.dir.filePath(QStringLiteral("none.ini"))));
+        ScheduleScreenModel stored;
+        stored.setClock([this] { return now; });
+        stored.setStoreOnly(true);
+        stored.setCo(&offline);
+        QVERIFY(stored.hasStoredWeeks());
+        stored.reloadWeek();
+        QCOMPARE(stored.screenState(), "rest");
+        QCOMPARE(stored.freshness(), "Нет связи с сервером · данные от 06.03 13:00");
+        QVERIFY(stored.previousWeek());
+        QCOMPARE(stored.screenState(), "notStored");
+        QCOMPARE(int(app.server->requests().size()), requests);
     }
 
     // Presses faster than the service answers: each shows its stored week or the progress at
