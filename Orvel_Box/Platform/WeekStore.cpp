@@ -2,6 +2,7 @@
 
 #include "Log.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -148,8 +149,12 @@ WeekStore::~WeekStore() = default;
 WeekStore& WeekStore::shared() {
     static std::unique_ptr<WeekStore> store;
     const QString path = sharedPathSetting().isEmpty() ? defaultPath() : sharedPathSetting();
-    if (!store || store->filePath() != path)
+    if (!store || store->filePath() != path) {
+        // Closed while Qt's SQL layer still exists, not among the static destructors.
+        if (!store)
+            qAddPostRoutine([] { store.reset(); });
         store = std::make_unique<WeekStore>(path);
+    }
     return *store;
 }
 

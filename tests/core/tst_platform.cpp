@@ -46,7 +46,7 @@ class TestPlatform : public QObject {
     // Whatever file it meets, the store ends up working, owner-only, with its rows bounded and
     // every account's weeks its own.
     void weekStore_data() {
-        QTest::addColumn<QByteArray>("found"); // "" none, "version N", or raw bytes
+        QTest::addColumn<QByteArray>("found"); // "" none, "version N" (with a foreign table)
         QTest::addColumn<int>("asideFiles");
         QTest::newRow("no file") << QByteArray() << 0;
         QTest::newRow("not a database") << QByteArray("SQLite format 3\0garbage", 24) << 1;
@@ -57,15 +57,13 @@ class TestPlatform : public QObject {
         QFETCH(QByteArray, found);
         QFETCH(int, asideFiles);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("data/weeks.sqlite"));
-        QDir().mkpath(dir.filePath(QStringLiteral("data")));
+        const QString path = dir.filePath(QStringLiteral("weeks.sqlite"));
         if (found.startsWith("version ")) {
             auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
             db.setDatabaseName(path);
             QVERIFY(db.open());
             QSqlQuery(db).exec(QStringLiteral("PRAGMA user_version = ") + found.mid(8));
-            if (found == "version 1")
-                QSqlQuery(db).exec(QStringLiteral("CREATE TABLE shown(a)"));
+            QSqlQuery(db).exec(QStringLiteral("CREATE TABLE shown(a)"));
             db.close();
             db = {};
             QSqlDatabase::removeDatabase(QStringLiteral("old"));
@@ -75,48 +73,39 @@ class TestPlatform : public QObject {
         }
         LogCapture log;
         WeekStore store(path);
+        const QString a = QStringLiteral("id:1"), b = QStringLiteral("id:2");
         const WeekStore::Subject group{QStringLiteral("student"), QStringLiteral("ФИТ\nИТ-21")};
+        const WeekStore::Subject teacher{QStringLiteral("teacher"), QStringLiteral("0")};
         const QDate monday(2025, 3, 3);
         const QDateTime at = QDateTime::fromSecsSinceEpoch(1741000000);
         for (int w = 0; w < WeekStore::weeksPerSubject + 5; ++w)
-            store.putWeek(QStringLiteral("id:1"), group, monday.addDays(-7 * w), {{"schedule", w}},
-                          at);
+            store.putWeek(a, group, monday.addDays(-7 * w), {{"schedule", w}}, at);
         QCOMPARE(log.lines.size(), asideFiles);
-        QCOMPARE(QDir(dir.filePath(QStringLiteral("data")))
-                     .entryList({QStringLiteral("weeks.sqlite.broken-*")})
-                     .size(),
-                 asideFiles);
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.broken-*")}).size(), asideFiles);
         for (const QString& file : {path, path + QStringLiteral("-wal")})
             QCOMPARE(QFile::permissions(file) & 0x7077,
                      QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        // The newest weeks stay, the oldest go.
-        const auto newest = store.week(QStringLiteral("id:1"), group, monday);
-        QVERIFY(newest);
-        QCOMPARE(newest->answer, (QJsonObject{{"schedule", 0}}));
-        QCOMPARE(newest->fetched, at);
-        QVERIFY(store.week(QStringLiteral("id:1"), group, monday.addDays(-7 * 39)));
-        QVERIFY(!store.week(QStringLiteral("id:1"), group, monday.addDays(-7 * 40)));
-        // Six subjects: the one fetched longest ago goes.
+        // The newest weeks stay, the oldest go; of six subjects, the one fetched longest ago.
+        QCOMPARE(store.week(a, group, monday)->answer, (QJsonObject{{"schedule", 0}}));
+        QCOMPARE(store.week(a, group, monday)->fetched, at);
+        QVERIFY(store.week(a, group, monday.addDays(-7 * 39)));
+        QVERIFY(!store.week(a, group, monday.addDays(-7 * 40)));
         for (int t = 0; t < WeekStore::subjectsPerAccount; ++t)
-            store.putWeek(QStringLiteral("id:1"), {QStringLiteral("teacher"), QString::number(t)},
-                          monday, {}, at.addSecs(t + 1));
-        QVERIFY(!store.week(QStringLiteral("id:1"), group, monday));
-        QVERIFY(store.week(QStringLiteral("id:1"), {QStringLiteral("teacher"), "0"}, monday));
+            store.putWeek(a, {teacher.mode, QString::number(t)}, monday, {}, at.addSecs(t + 1));
+        QVERIFY(!store.week(a, group, monday));
+        QVERIFY(store.week(a, teacher, monday));
 
         // Another account sees none of it, and erasing one leaves the other.
-        store.setLastShown(QStringLiteral("id:1"), group);
-        store.putWeek(QStringLiteral("id:2"), group, monday, {{"b", 1}}, at);
-        QVERIFY(!store.lastShown(QStringLiteral("id:2")));
-        QCOMPARE(store.lastShown(QStringLiteral("id:1")), group);
-        QCOMPARE(store.lastAccount(), QStringLiteral("id:1"));
-        store.eraseAccount(QStringLiteral("id:1"));
-        QVERIFY(!store.lastShown(QStringLiteral("id:1")));
-        QVERIFY(!store.week(QStringLiteral("id:1"), {QStringLiteral("teacher"), "0"}, monday));
+        store.setLastShown(a, group);
+        store.putWeek(b, group, monday, {{"b", 1}}, at);
+        QVERIFY(!store.lastShown(b));
+        QCOMPARE(store.lastShown(a), group);
+        QCOMPARE(store.lastAccount(), a);
+        store.eraseAccount(a);
+        QVERIFY(!store.lastShown(a) && !store.week(a, teacher, monday));
         QVERIFY(store.lastAccount().isEmpty());
-        QCOMPARE(store.week(QStringLiteral("id:2"), group, monday)->answer,
-                 (QJsonObject{{"b", 1}}));
+        QVERIFY(WeekStore(path).week(b, group, monday)); // kept on disk
         QCOMPARE(log.lines.size(), asideFiles);
-        QVERIFY(WeekStore(path).week(QStringLiteral("id:2"), group, monday)); // kept on disk
     }
 
     void tokensSurviveAReopen() {

@@ -25,10 +25,7 @@ struct SignedIn : StandinSession {
         auto tokens = std::make_shared<TokenStore>(dir.filePath(QStringLiteral("tokens.ini")));
         writeTo(*tokens);
         co = std::make_unique<CO>(server->baseUrl(), tokens);
-        return true;
-    }
-    // The start-up check has named the account, under which weeks are stored.
-    bool known() {
+        // Once the start-up check has named the account, weeks are stored under it.
         return QTest::qWaitFor([&] { return !co->account().isEmpty(); }, 10000);
     }
     void stop() {
