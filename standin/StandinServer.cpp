@@ -222,8 +222,9 @@ void Server::dispatch(const std::shared_ptr<Exchange>& ex) {
             r = m_backend->handle(ex->req, origin);
         ex->send(r, faulted && fault.dropMidBody);
     };
-    if (faulted && fault.delayMs > 0)
-        QTimer::singleShot(fault.delayMs, this, answer);
+    const int delayMs = m_options.latencyMs + (faulted ? fault.delayMs : 0);
+    if (delayMs > 0)
+        QTimer::singleShot(delayMs, this, answer);
     else
         answer();
 }

@@ -67,6 +67,9 @@ struct Options {
     QHostAddress bind = QHostAddress::LocalHost;
     quint16 port = 0;         // 0 = any free port
     bool seedDemoData = true; // demo accounts, faculties, groups, teachers and news
+    // Every answer (scripted ones and drops included) leaves this much later, as over a real
+    // network; a fault's own delay comes on top.
+    int latencyMs = 0;
 };
 
 // Scripted answer for one route.

@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption db("db", "SQLite database file (\":memory:\" keeps nothing).", "PATH");
     const QCommandLineOption reset("reset", "Start with a fresh database.");
     const QCommandLineOption ttl("access-ttl", "Lifetime of access tokens.", "SECONDS", "900");
-    parser.addOptions({port, bind, allowRemote, db, reset, ttl});
+    const QCommandLineOption latency("latency", "Delay every answer by this much.", "MS", "0");
+    parser.addOptions({port, bind, allowRemote, db, reset, ttl, latency});
     parser.process(app);
 
     standin::Options o;
@@ -46,6 +47,9 @@ int main(int argc, char** argv) {
     o.accessTtlSeconds = parser.value(ttl).toInt(&ok);
     if (!ok || o.accessTtlSeconds < 0)
         return fail(QStringLiteral("--access-ttl needs a number of seconds"));
+    o.latencyMs = parser.value(latency).toInt(&ok);
+    if (!ok || o.latencyMs < 0)
+        return fail(QStringLiteral("--latency needs a number of milliseconds"));
     if (!o.bind.setAddress(parser.value(bind)))
         return fail(QStringLiteral("--bind needs an IP address"));
     // Everything here (tokens, passwords, stored settings) is demo material with no

@@ -43,14 +43,11 @@ FocusScope {
     }
     Component {
         id: offlineScreen
-        Rectangle {
-            color: Theme.systemBackground
-            Text {
-                objectName: "offlineText"
-                anchors.centerIn: parent
-                text: "offline"
-                color: Theme.label
-            }
+        Loader {
+            objectName: "offlinePage"
+            focus: true
+            Component.onCompleted: setSource(Qt.resolvedUrl("OfflinePage.qml"),
+                                             { co: root.co, focus: true })
         }
     }
     Component {

@@ -75,12 +75,23 @@ QCoro::Task<void> CO::checkAuth() {
         co_return;
     if (r.ok()) {
         noteAccount(r.value());
+        m_retry->stop();
         setAppState(appStates::home);
         co_return;
     }
     Log::line(Log::session(),
               QStringLiteral("Ошибка при проверке авторизации: %1;").arg(r.error().description()));
-    setAppState(r.error().isOffline() ? appStates::offline : appStates::login);
+    // Without an answer nothing says the session is over: the tokens stay, and so does the
+    // user, until the service is back. Any answer at all decides as it always has.
+    if (r.error().isUnreachable())
+        co_return serviceUnreachable();
+    m_retry->reset();
+    setAppState(appStates::login);
+}
+
+void CO::serviceUnreachable() {
+    setAppState(appStates::offline);
+    m_retry->scheduleNext();
 }
 
 QCoro::Task<void> CO::logout() {

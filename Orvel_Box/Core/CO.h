@@ -1,4 +1,5 @@
 #pragma once
+#include "OfflineRetry.h"
 #include "OrvelApi.h"
 #include "TokenStore.h"
 
@@ -18,6 +19,8 @@ class CO : public QObject {
     // Who is signed in, as the service's account record names them ("id:7", else "login:name");
     // empty until a record arrived. The timetable keeps its stored weeks under it.
     Q_PROPERTY(QString account READ account NOTIFY accountChanged)
+    // The way out of `offline` when the service could not be reached.
+    Q_PROPERTY(OfflineRetry* offlineRetry READ offlineRetry CONSTANT)
   public:
     enum class appStates { loading, login, home, offline };
     Q_ENUM(appStates)
@@ -37,6 +40,11 @@ class CO : public QObject {
     // Takes the account from an account record (GET "/api/users/me", or the sign-in answer's
     // "user"); a record that names nobody changes nothing.
     void noteAccount(const QJsonObject& record);
+    OfflineRetry* offlineRetry() const { return m_retry; }
+
+    // The service could not be reached on the way in (the start-up check or the preference
+    // bootstrap): offline, with the start-up check retried until it gets through.
+    void serviceUnreachable();
 
     // The build's service address unless replaced, for a whole application pointed at another
     // service (a stand-in on a free port). Read when a coordinator is made.
@@ -59,4 +67,6 @@ class CO : public QObject {
     OrvelApi* m_api = nullptr;
     appStates m_state = appStates::loading;
     QString m_account;
+    // Reruns the start-up check exactly as at start.
+    OfflineRetry* m_retry = new OfflineRetry([this] { checkAuth(); }, this);
 };

@@ -157,7 +157,12 @@ QCoro::Task<void> Preferences::loadTask() {
     auto fail = [&](const ApiError& error) {
         m_running = false;
         Log::line(Log::session(), error.textForm());
-        m_co->setAppState(CO::appStates::offline);
+        // A service that answered and refused leaves the window offline as ever, with no
+        // retry on a timer.
+        if (error.isUnreachable())
+            m_co->serviceUnreachable();
+        else
+            m_co->setAppState(CO::appStates::offline);
         emit loaded(false);
     };
 
@@ -188,6 +193,7 @@ QCoro::Task<void> Preferences::loadTask() {
     QVariantMap settings = m_settings;
     insertStored(settings, stored.value());
     m_running = false;
+    m_co->offlineRetry()->reset();
     setSettings(settings);
     setLoading(false);
     emit loaded(true);

@@ -42,6 +42,12 @@ FocusScope {
         active: frame.visible
     }
 
+    // Lives as long as the signed-in screen, so reminders come whichever section is shown.
+    LessonReminder {
+        id: lessonReminder
+        enabled: root.coordinator ? root.coordinator.preferences.nextLesson : false
+    }
+
     Binding {
         target: Theme
         property: "preferredScheme"
@@ -214,6 +220,7 @@ FocusScope {
             accentColor: home.accentColor
             navigator: nav
             preferences: root.coordinator ? root.coordinator.preferences : null
+            reminder: lessonReminder
             Connections {
                 target: home
                 function onTicked() { timetable.tick() }

@@ -1,5 +1,29 @@
 #include "OrvelApiError.h"
 
+bool ApiError::isUnreachable() const {
+    if (!isTransport() || isClientGone())
+        return false;
+    // No network and host not found are the offline cause, which the transport sets.
+    if (isOffline())
+        return true;
+    switch (QNetworkReply::NetworkError(transportCode)) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::TimeoutError:
+    // The transport's own time-out; a cancellation for any other reason is clientGone.
+    case QNetworkReply::OperationCanceledError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+    // A request that may not be sent twice, whose connection closed before any answer.
+    case QNetworkReply::ContentReSendError:
+        return true;
+    default:
+        return false;
+    }
+}
+
 QString ApiError::description() const {
     if (!kind)
         return message;
@@ -27,8 +51,9 @@ QString ApiError::textForm() const {
     case OrvelApiError::httpError:
         return QStringLiteral("httpError(%1)").arg(status);
     case OrvelApiError::apiError:
-        return status < 0 ? QStringLiteral("apiError(\"%1\", nil)").arg(message)
-                          : QStringLiteral("apiError(\"%1\", Optional(%2))").arg(message).arg(status);
+        return status < 0
+                   ? QStringLiteral("apiError(\"%1\", nil)").arg(message)
+                   : QStringLiteral("apiError(\"%1\", Optional(%2))").arg(message).arg(status);
     case OrvelApiError::invalidURL:
         return QStringLiteral("invalidURL");
     case OrvelApiError::invalidResponse:

@@ -50,6 +50,12 @@ struct ApiError {
     // The machine has no usable network, as opposed to a service that is down.
     bool isOffline() const { return cause == Cause::offline; }
     bool isClientGone() const { return cause == Cause::clientGone; }
+    // No HTTP answer came back because the service could not be reached: no network, host not
+    // found, connection refused, time-out, or the connection dropped before any answer. Wider
+    // than isOffline(), and only for the start-up decisions: every other caller keeps its own
+    // wording and failure state. TLS failures are not among them (something answered, and it
+    // was not to be trusted).
+    bool isUnreachable() const;
     // The user-facing description ("HTTP Error: 500", "Token refresh failed", …).
     QString description() const;
     // The default text form used in some log lines ("httpError(500)", …).

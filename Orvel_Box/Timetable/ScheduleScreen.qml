@@ -16,6 +16,8 @@ FocusScope {
     property var navigator: null
     // The signed-in user's preferences, handed to the work-mode screen.
     property var preferences: null
+    // A LessonReminder that is handed each current week as it loads.
+    property var reminder: null
     // No work mode is stored yet: the home screen may offer the work-mode screen.
     readonly property bool modeRequired: screen.modeRequired
     readonly property alias model: screen
@@ -25,7 +27,7 @@ FocusScope {
     signal teacherCardRequested(string teacherName)
     signal workModeRequested()
 
-    function tick() { screen.tick() }
+    function tick() { screen.tick(); nowNext.tick() }
     function reload() { screen.reloadWeek() }
     function openTeacher(name) {
         if (navigator)
@@ -47,6 +49,13 @@ FocusScope {
         id: screen
         co: root.co
         active: root.visible
+    }
+    NowNextModel {
+        id: nowNext
+        screen: root.model
+        reminder: root.reminder
+        showCurrent: root.preferences ? root.preferences.currentLesson : true
+        showNext: root.preferences ? root.preferences.nextLesson : true
     }
 
     Component {
@@ -207,6 +216,13 @@ FocusScope {
                     onClicked: screen.selectedDay = index
                 }
             }
+        }
+
+        NowNextBanner {
+            objectName: "nowNextBanner"
+            Layout.fillWidth: true
+            model: nowNext
+            accentColor: root.accentColor
         }
 
         Item {

@@ -78,6 +78,7 @@ class ScheduleScreenModel : public ScreenModel {
     bool hasStoredWeeks() const;
 
     void setClock(WeekCalendar::Clock clock);
+    const WeekCalendar::Clock& clock() const { return m_clock; }
 
     // The date of weekday `indexText` of the shown week, or an error text.
     Q_INVOKABLE QString weekDayDate(const QString& indexText, const QString& format) const;

@@ -1,13 +1,15 @@
 // Start-up decision and sign-out of the coordinator, with the token file on disk.
 #include "CO.h"
-#include "SystemColors.h"
+#include "CoordinatorModel.h"
 #include "Preferences.h"
 #include "StandinServer.h"
 #include "StandinSession.h"
+#include "SystemColors.h"
 #include "TestSupport.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 class TestCoordinator : public QObject {
@@ -79,30 +81,99 @@ class TestCoordinator : public QObject {
             log.contains(QStringLiteral("Ошибка при проверке авторизации: Token refresh failed;")));
     }
 
-    // Only a missing network is "offline", a screen with no way out; a service that merely
-    // says the word sends the user to sign in.
-    void offlineOnlyWithoutNetwork_data() {
-        QTest::addColumn<bool>("network");
-        QTest::addColumn<QString>("state");
-        QTest::newRow("no network") << false << "offline";
-        QTest::newRow("service says offline") << true << "login";
+    // Only a failure without any answer keeps a signed-in user out (offline, with a retry
+    // coming and the session kept); any answer decides as it always has, the service saying
+    // "offline" included. The preference bootstrap goes offline either way.
+    void startUpOutcome_data() {
+        QTest::addColumn<QString>("path"); // the request that fails
+        QTest::addColumn<int>("failure");  // 0 no network, 1 port closed, 2 dropped, else a status
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<bool>("retrying");
+        const QString me = QStringLiteral("/api/users/me");
+        const QString keys = QStringLiteral("/api/storage/keys");
+        QTest::newRow("no network") << me << 0 << "offline" << true;
+        QTest::newRow("refused connection") << me << 1 << "offline" << true;
+        QTest::newRow("dropped connection") << me << 2 << "offline" << true;
+        QTest::newRow("service says offline") << me << 503 << "login" << false;
+        QTest::newRow("500") << me << 500 << "login" << false;
+        QTest::newRow("bootstrap dropped") << keys << 2 << "offline" << true;
+        QTest::newRow("bootstrap 500") << keys << 500 << "offline" << false;
     }
-    void offlineOnlyWithoutNetwork() {
-        QFETCH(bool, network);
-        QFETCH(QString, state);
-        standin::Fault f;
-        f.status = 503;
-        f.body = R"({"error":"Service offline"})";
-        server->setFault(QStringLiteral("GET"), QStringLiteral("/api/users/me"), f);
+    void startUpOutcome() {
+        QFETCH(QString, path);
+        QFETCH(int, failure);
+        QFETCH(QString, screen);
+        QFETCH(bool, retrying);
+        signInto(*server, QStringLiteral("student"), *store);
+        QString base = server->baseUrl();
+        QTcpServer closed;
+        if (failure == 0)
+            base = QStringLiteral("http://orvel-box-test.invalid");
+        if (failure == 1) {
+            QVERIFY(closed.listen(QHostAddress::LocalHost));
+            base = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
+            closed.close();
+        }
+        server->setFault(QStringLiteral("GET"), path,
+                         failure == 2 ? fault::dropped()
+                                      : fault::answer(failure, R"({"error":"Service offline"})"));
+        OfflineRetry::setSecondMs(60000);
         LogCapture log;
-        CO co(network ? server->baseUrl() : QStringLiteral("http://orvel-box-test.invalid"), store);
-        QVERIFY(settles(co));
-        QCOMPARE(co.stateName(), state);
-        if (network)
-            QCOMPARE(
-                log.lines.last(),
-                QStringLiteral(
-                    "Ошибка при проверке авторизации: API Error: Service offline (Code: 503);"));
+        CoordinatorModel model(new CO(base, store));
+        QVERIFY(detail::spinUntil([&] { return model.screen() != u"loading"; }, 10000));
+        QCOMPARE(model.screen(), screen);
+        OfflineRetry* retry = model.co()->offlineRetry();
+        QCOMPARE(retry->active(), retrying);
+        QCOMPARE(retry->secondsLeft(), retrying ? 2 : 0);
+        QVERIFY(stored(TokenStore::accessKey));
+        if (failure == 503)
+            QVERIFY(log.lines.contains(QStringLiteral(
+                "Ошибка при проверке авторизации: API Error: Service offline (Code: 503);")));
+    }
+
+    // The start-up check runs again when asked and when the network comes back (the countdown
+    // ending is the window's journey), and a success goes on as a normal start; nothing goes
+    // out while the countdown runs. A retry that times out waits the next, longer delay.
+    void retryGetsIn_data() {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<QString>("path");
+        const QString me = QStringLiteral("/api/users/me");
+        QTest::newRow("network back") << "network" << me;
+        QTest::newRow("bootstrap retried") << "button"
+                                           << "/api/storage/keys";
+        QTest::newRow("retry times out") << "time-out" << me;
+    }
+    void retryGetsIn() {
+        QFETCH(QString, trigger);
+        QFETCH(QString, path);
+        signInto(*server, QStringLiteral("student"), *store);
+        server->setFault(QStringLiteral("GET"), path, fault::dropped());
+        OfflineRetry::setSecondMs(60000);
+        CoordinatorModel model(new CO(server->baseUrl(), store));
+        OfflineRetry* retry = model.co()->offlineRetry();
+        QVERIFY(detail::spinUntil([&] { return model.screen() == u"offline"; }, 10000));
+        const int checks = server->count(QStringLiteral("GET"), QStringLiteral("/api/users/me"));
+        const qsizetype sent = server->requests().size();
+        server->clearFaults();
+        model.co()->api()->setTimeoutMs(200);
+        if (trigger == u"time-out")
+            server->setFault(QStringLiteral("GET"), path, fault::delayed(5000));
+        detail::spinUntil([] { return false; }, 150);
+        QCOMPARE(server->requests().size(), sent);
+        trigger == u"network" ? retry->networkReturned() : retry->retry();
+        QVERIFY(retry->checking());
+        QVERIFY(detail::spinUntil([&] { return !retry->checking(); }, 5000));
+        QCOMPARE(server->count(QStringLiteral("GET"), QStringLiteral("/api/users/me")), checks + 1);
+        QCOMPARE(retry->secondsLeft(), trigger == u"time-out" ? 4 : 0);
+        QCOMPARE(retry->active(), trigger == u"time-out");
+        if (trigger != u"time-out")
+            QVERIFY(detail::spinUntil([&] { return model.screen() == u"home"; }, 5000));
+    }
+
+    void backoffSchedule() {
+        const QList<int> seconds{2, 4, 8, 16, 30, 60, 60, 60};
+        for (int i = 0; i < seconds.size(); ++i)
+            QCOMPARE(OfflineRetry::delaySeconds(i), seconds.at(i));
     }
 
     void logoutEndsInLogin_data() {

@@ -184,6 +184,7 @@ class TestRequestCore : public QObject {
         QVERIFY2(r.error().isTransport(), qPrintable(r.error().description()));
         QVERIFY(!r.error().description().isEmpty());
         QVERIFY(!r.error().isOffline());
+        QVERIFY(r.error().isUnreachable());
         QVERIFY(!r.error().isClientGone());
         if (kind == 0)
             QCOMPARE(r.error().description(), QStringLiteral("The request timed out."));
@@ -236,6 +237,7 @@ class TestRequestCore : public QObject {
         QCOMPARE(int(e.cause), cause);
         QCOMPARE(e.isOffline(), cause == int(ApiError::Cause::offline));
         QCOMPARE(e.isClientGone(), cause == int(ApiError::Cause::clientGone));
+        QCOMPARE(e.isUnreachable(), !e.isClientGone());
         QCOMPARE(e.description().contains(QStringLiteral("offline")), e.isOffline());
     }
 

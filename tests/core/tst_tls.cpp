@@ -1,6 +1,7 @@
 // A server whose certificate nobody vouches for: every network user of the application refuses
 // it before any request (and so any token) leaves the machine, and no token or password ever
 // reaches a log line, whether the connection is refused or a token pair is renewed.
+#include "CO.h"
 #include "NewsScreenModel.h"
 #include "OrvelApi.h"
 #include "PhotoCache.h"
@@ -105,7 +106,7 @@ class TlsServer : public QObject {
     QSslServer m_server;
 };
 
-enum class Call { bearerGet, signIn, renewal, signOut };
+enum class Call { bearerGet, signIn, renewal, signOut, startUp };
 } // namespace
 Q_DECLARE_METATYPE(Call)
 
@@ -119,6 +120,8 @@ class TestTls : public QObject {
     void expectRefused(const ApiError& e) {
         QVERIFY(e.isTransport());
         QCOMPARE(e.transportCode, int(QNetworkReply::SslHandshakeFailedError));
+        // Something answered and was not to be trusted: not a service out of reach.
+        QVERIFY(!e.isUnreachable());
     }
     // The client reached the server (so the refusal is not a closed port) and sent it nothing
     // it could read.
@@ -189,6 +192,7 @@ class TestTls : public QObject {
         QTest::newRow("sign-in with a password") << Call::signIn;
         QTest::newRow("token renewal") << Call::renewal;
         QTest::newRow("sign-out") << Call::signOut;
+        QTest::newRow("start-up check") << Call::startUp;
     }
     void serviceClientRefuses() {
         QFETCH(Call, call);
@@ -216,8 +220,20 @@ class TestTls : public QObject {
         case Call::signOut:
             QVERIFY(awaitVoid(api.logout()));
             break;
+        case Call::startUp: {
+            // The sign-in form, as for any failure that is not a service out of reach.
+            QTemporaryDir dir;
+            auto store = std::make_shared<TokenStore>(dir.filePath(QStringLiteral("t.ini")));
+            store->write(QString::fromLatin1(TokenStore::accessKey), access);
+            store->write(QString::fromLatin1(TokenStore::refreshKey), refresh);
+            CO co(tls.baseUrl(), store);
+            QTRY_VERIFY_WITH_TIMEOUT(co.appState() != CO::appStates::loading, 10000);
+            QCOMPARE(co.appState(), CO::appStates::login);
+            QVERIFY(!co.offlineRetry()->active());
+            break;
         }
-        if (call != Call::signOut) {
+        }
+        if (call != Call::signOut && call != Call::startUp) {
             QVERIFY(result);
             QVERIFY(!result->ok());
             expectRefused(result->error());

@@ -38,6 +38,9 @@ class AppDriver {
     // every request still waiting for an answer ends as a dropped connection, faults are gone,
     // and the service is back at the same address with the same accounts and sessions.
     bool restartService();
+    // Stops the stand-in, as a service going down: requests meet a closed port until
+    // restartService() brings it back.
+    void stopService() { m_server.reset(); }
     // Closes the window and ends its engine, as quitting does; the stand-in stays.
     void quit();
     // Opens the window again on the same stand-in and token file, as the next launch does.

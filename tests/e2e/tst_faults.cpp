@@ -21,6 +21,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPointer>
+#include <QQmlExpression>
 #include <QScopeGuard>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -393,7 +394,7 @@ class TestFaults : public QObject {
     void everyScreenMeetsEveryFault_data();
     void everyScreenMeetsEveryFault();
 
-    void startUpWithoutNetwork();
+    void startUpWithServiceDown();
 };
 
 // ---- one row ----
@@ -524,8 +525,9 @@ void TestFaults::everyScreenMeetsEveryFault() {
 
 // ---- start-up, sign-in and the preferences ----
 
-// The session check before the first screen. Any failure but "offline" asks to sign in; the
-// stored session is kept, so the next start goes straight home.
+// The session check before the first screen. Any answer that is not a session asks to sign
+// in; a dropped connection (no answer at all) stays offline with a retry counting down. Either
+// way the stored session is kept, so the next start goes straight home.
 ScreenLoad TestFaults::startUp() {
     ScreenLoad j;
     j.arrive = [] {};
@@ -537,7 +539,10 @@ ScreenLoad TestFaults::startUp() {
     j.waiting = [this] { return loadingScreenShown(); };
     j.keepUsing = [this](bool) { QVERIFY2(barSlides(), "the loading bar stands still"); };
     j.failed = [this] {
-        return app.screen() == u"login" && shown(app.visibleItem(QStringLiteral("loginField"))) &&
+        const bool unanswered = m_kind == Kind::drop;
+        return app.screen() == (unanswered ? u"offline" : u"login") &&
+               shown(app.visibleItem(unanswered ? QStringLiteral("retryButton")
+                                                : QStringLiteral("loginField"))) &&
                !app.storedAccess().isEmpty();
     };
     // The answer is not looked at: any object means the session is good.
@@ -1208,27 +1213,62 @@ ScreenLoad TestFaults::settingsWrite() {
     return j;
 }
 
-// ---- no network at all ----
+// ---- no service at start-up ----
 
-// No route to the service at start-up: the offline screen, for the rest of the run.
-void TestFaults::startUpWithoutNetwork() {
-    m_row = QStringLiteral("start-up-offline");
-    LogCapture log;
-    QVERIFY(app.startSignedIn(QStringLiteral("student"), [] {
-        CO::setServiceUrl(QStringLiteral("http://orvel-service.invalid"));
-    }));
+// The service down at start-up (its port closed): not the sign-in form but the offline screen,
+// which says why, counts down and shows the week stored at the last start, pageable; Enter and
+// the button try at once, and once the service is back the window gets in by itself.
+void TestFaults::startUpWithServiceDown() {
+    m_row = QStringLiteral("start-up-service-down");
+    const auto normalSeconds = qScopeGuard([] { OfflineRetry::setSecondMs(1000); });
+    OfflineRetry::setSecondMs(60000); // the countdown stands still until the window is checked
+    QVERIFY(app.startSignedIn(QStringLiteral("student"), [this] { storeGroup("student"); }));
+    QVERIFY(app.waitForScreen(QStringLiteral("home")) && timetableSettled());
+    app.stopService();
+    QVERIFY(app.relaunch());
     step(QStringLiteral("offline"));
     QVERIFY(app.waitForScreen(QStringLiteral("offline")));
-    QQuickItem* text = app.waitForVisible(QStringLiteral("offlineText"));
-    QVERIFY(text);
-    QCOMPARE(text->property("text").toString(), QStringLiteral("offline"));
-    QVERIFY(log.contains(QStringLiteral("Ошибка при проверке авторизации: ")));
-    QVERIFY(log.contains(QStringLiteral("offline")));
-    snap();
+    QVERIFY(app.waitForVisible(QStringLiteral("retryButton")));
+    QVERIFY(!app.visibleItem(QStringLiteral("loginField")));
+    const QList<std::pair<const char*, QString>> texts{
+        {"offlineText", QStringLiteral("offline")},
+        {"offlineReason", QStringLiteral("Нет связи с сервером.")},
+        {"retryCountdown", QStringLiteral("Повторная попытка через 2 с")},
+        {"retryButton", QStringLiteral("Повторить")}};
+    for (const auto& [name, text] : texts) {
+        QQuickItem* item = app.visibleItem(QString::fromLatin1(name));
+        QVERIFY2(item, name);
+        QCOMPARE(item->property("text").toString(), text);
+    }
+    auto* stored = app.waitForVisible(QStringLiteral("storedTimetable"))
+                       ->property("model")
+                       .value<ScheduleScreenModel*>();
+    QVERIFY(stored->screenState() == u"lessons" || stored->screenState() == u"rest");
+    QVERIFY(stored->freshness().startsWith(QStringLiteral("Нет связи с сервером · данные от ")));
+    app.press(Qt::Key_Left);
+    QCOMPARE(stored->weekOffset(), -1);
+    QCOMPARE(stored->screenState(), QStringLiteral("notStored"));
+    app.press(Qt::Key_Right);
+    QVERIFY(app.visibleItem(QStringLiteral("storedTimetable")));
+    QQuickItem* view = app.item(QStringLiteral("coordinator"));
+    for (const char* scheme : {"dark", "light", ""}) {
+        QQmlExpression(qmlContext(view), view,
+                       QStringLiteral("Theme.preferredScheme = \"%1\"").arg(scheme))
+            .evaluate();
+        if (*scheme)
+            app.picture(QStringLiteral("offline-") + QLatin1String(scheme));
+    }
+
+    OfflineRetry* retry = root()->co()->offlineRetry();
+    app.press(Qt::Key_Return);
+    SOON(retry->secondsLeft() == 4 && !retry->checking());
+    OfflineRetry::setSecondMs(50);
+    app.click(app.visibleItem(QStringLiteral("retryButton")));
+    SOON(retry->secondsLeft() == 8 && !retry->checking());
+    QVERIFY(app.restartService());
+    QVERIFY(app.waitForScreen(QStringLiteral("home"), 5000));
+    QVERIFY(timetableSettled());
     QVERIFY(!app.storedAccess().isEmpty());
-    CO::setServiceUrl(app.server().baseUrl());
-    QVERIFY(app.relaunch());
-    QVERIFY(app.waitForScreen(QStringLiteral("home")));
 }
 
 QTEST_MAIN(TestFaults)

@@ -7,6 +7,7 @@
 #include "ScheduleScreenModel.h"
 #include "SystemColors.h"
 
+#include <QQmlProperty>
 #include <QTimeZone>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -229,6 +230,53 @@ class TestHome : public QObject {
         QCOMPARE(s.model()->selectedUI(), 1);
         QCOMPARE(s.visibleItem(QStringLiteral("newsSection")), news);
         QCOMPARE(app.server->requests().size(), shown);
+    }
+
+    // The now/next banner over the day's list with a fixed clock and week, light and dark and
+    // on a phone; what it says is what a screen reader hears.
+    void nowNextBanner_data() {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QString>("idiom");
+        QTest::newRow("light") << QStringLiteral("light") << QStringLiteral("pad");
+        QTest::newRow("dark") << QStringLiteral("dark") << QStringLiteral("pad");
+        QTest::newRow("phone") << QStringLiteral("light") << QStringLiteral("phone");
+    }
+    void nowNextBanner() {
+        QFETCH(QString, scheme);
+        QFETCH(QString, idiom);
+        QJsonArray week;
+        for (const char* l : {"08:30-09:50|Математический анализ (Лек)|3-214|Орлова А. В.",
+                              "10:00-11:20|Физика (Пр)|1-105|Белов С. Н.",
+                              "11:40-13:00|Программирование (Лаб)|2-301|Ким Д. Р."}) {
+            const QStringList f = QString::fromUtf8(l).split(u'|');
+            week.append(QJsonObject{{"day", "Среда"},
+                                    {"time", f[0]},
+                                    {"subject", f[1]},
+                                    {"classroom", f[2]},
+                                    {"teacher", f[3]}});
+        }
+        app.server->setFault(
+            QStringLiteral("GET"), QStringLiteral("/api/schedule/week"),
+            fault::answer(200, QJsonDocument(QJsonObject{{"schedule", week}}).toJson()));
+        Shown s = showStyled(scheme, idiom);
+        QVERIFY(s.scene);
+        QVERIFY(loaded<ScheduleScreenModel>(s, QStringLiteral("timetableSection")));
+        auto* timetable = s.modelOf<ScheduleScreenModel>(QStringLiteral("timetableSection"));
+        timetable->setClock([] { return QDateTime(QDate(2025, 3, 5), QTime(11, 0)); });
+        QSignalSpy finished(timetable, &ScheduleScreenModel::loadFinished);
+        timetable->reloadWeek();
+        QVERIFY(finished.wait(10000));
+        const auto spoken = [&](const char* name) {
+            QQuickItem* item = s.visibleItem(QString::fromLatin1(name));
+            return item ? QQmlProperty(item, QStringLiteral("Accessible.name"), qmlContext(item))
+                              .read()
+                              .toString()
+                        : QString();
+        };
+        QCOMPARE(spoken("nowLesson"), QStringLiteral("Сейчас, Физика (Пр), 1-105, до 11:20"));
+        QCOMPARE(spoken("nextLesson"),
+                 QStringLiteral("Далее, Программирование, 2-301, через 40 минут"));
+        picture(s, QStringLiteral("nownext-") + QLatin1String(QTest::currentDataTag()));
     }
 
     void accountFetch_data() {

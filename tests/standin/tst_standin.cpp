@@ -839,6 +839,7 @@ class TestStandin : public QObject {
         QTest::newRow("not an address") << QStringList{"--bind", "localhost:80"};
         QTest::newRow("port out of range") << QStringList{"--port", "65536"};
         QTest::newRow("negative lifetime") << QStringList{"--port", "0", "--access-ttl", "-5"};
+        QTest::newRow("negative latency") << QStringList{"--port", "0", "--latency", "-5"};
     }
 
     void executableRefusesBadOptions() {
@@ -853,8 +854,9 @@ class TestStandin : public QObject {
     }
 
     // Runs the executable on a file database, stores a value through it and reports whether a
-    // value stored by an earlier run was still there.
-    static bool runExecutableOnce(const QString& db, const QStringList& extra, bool* hadValue) {
+    // value stored by an earlier run was still there, and how long its three answers took.
+    static bool runExecutableOnce(const QString& db, const QStringList& extra, bool* hadValue,
+                                  qint64* answersMs = nullptr) {
         QProcess p;
         p.start(STANDIN_EXECUTABLE, QStringList{"--port", "0", "--db", db} + extra);
         if (!p.waitForReadyRead(10000))
@@ -865,6 +867,8 @@ class TestStandin : public QObject {
         if (!m.hasMatch())
             return false;
         StandinClient c(m.captured(1));
+        QElapsedTimer clock;
+        clock.start();
         const QString token =
             c.post("/api/auth/login", {{"username", "student"}, {"password", "student"}})
                 .json()
@@ -874,6 +878,8 @@ class TestStandin : public QObject {
                     QJsonValue("v");
         const bool stored =
             c.post("/api/storage/set", {{"key", "k"}, {"value", "v"}}, token).status == 200;
+        if (answersMs)
+            *answersMs = clock.elapsed();
         p.terminate();
         return p.waitForFinished(10000) && stored;
     }
@@ -888,6 +894,11 @@ class TestStandin : public QObject {
         QVERIFY(had);
         QVERIFY(runExecutableOnce(db, {"--reset"}, &had));
         QVERIFY(!had);
+        // --latency holds back every answer (here three) by that much.
+        qint64 ms = 0;
+        QVERIFY(runExecutableOnce(db, {"--latency", "250"}, &had, &ms));
+        QVERIFY(had);
+        QVERIFY2(ms >= 750, qPrintable(QString::number(ms)));
     }
 
     void unusableDatabaseFailsToListen() {

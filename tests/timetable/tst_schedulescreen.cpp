@@ -1,6 +1,9 @@
 // The timetable screen's model against the stand-in: which week it asks for, paging, weekday
-// grouping, the work-mode prompt, failures, answers that arrive out of order, and the stored
-// weeks shown before (or instead of) the service's answer.
+// grouping, the work-mode prompt, failures, answers that arrive out of order, the stored weeks
+// shown before (or instead of) the service's answer, and the now/next banner that follows the
+// clock.
+#include "LessonReminder.h"
+#include "NowNextModel.h"
 #include "ScheduleScreenModel.h"
 #include "SignedIn.h"
 #include "WorkModeStore.h"
@@ -25,6 +28,28 @@ QJsonObject lesson(qint64 id, const char* day, const char* subject = "Физик
             {"day", QString::fromUtf8(day)},
             {"subject", QString::fromUtf8(subject)},
             {"time", "08:30-09:50"}};
+}
+
+// Out of order, with times the banner must skip and one lesson running past midnight.
+QJsonObject bannerWeek() {
+    QJsonArray week;
+    for (const char* l :
+         {"Среда|История|11:40 - 13:00|2-202", "Среда|Химия|10:00-11:20|",
+          "Среда|Физика|08:30-09:50|1-101", "Четверг|Ночь|23:00-01:00|", "Четверг|Нет|ab:cd-13:00|",
+          "Четверг|Нет|11:00-13:0|", "Четверг|Нет|11:00|", "Четверг|Нет|12:00-12:00|",
+          "Четверг|Нет|11:00-13:60|", "Суббота|Суббота|09:00-12:00|"}) {
+        const QStringList f = QString::fromUtf8(l).split(u'|');
+        week.append(
+            QJsonObject{{"day", f[0]}, {"subject", f[1]}, {"time", f[2]}, {"classroom", f[3]}});
+    }
+    return {{"schedule", week}};
+}
+
+QString line(const QVariantMap& m) {
+    return m.isEmpty()
+               ? QString()
+               : QStringList{m["subject"].toString(), m["room"].toString(), m["when"].toString()}
+                     .join(u'|');
 }
 
 QList<qint64> ids(const QList<Schedule>& lessons) {
@@ -92,6 +117,8 @@ class TestScheduleScreen : public QObject {
     void initTestCase() {
         qputenv("TZ", "Europe/Berlin");
         tzset();
+        // No session bus here: reminders must cope without one.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
     }
     void init() {
         QVERIFY(app.start());
@@ -617,6 +644,99 @@ class TestScheduleScreen : public QObject {
         QCOMPARE(day.size(), 0);
         QVERIFY(!model->isSheduleLoading());
         QCOMPARE(int(app.server->requests().size()), requests);
+    }
+
+    void nowNextFollowsTheClock_data() {
+        QTest::addColumn<QDateTime>("at");
+        QTest::addColumn<bool>("currentOn");
+        QTest::addColumn<bool>("nextOn");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("next");
+        const auto row = [](const char* name, QDate day, QTime time, const char* current,
+                            const char* next, bool currentOn = true, bool nextOn = true) {
+            QTest::newRow(name) << berlin(day, time) << currentOn << nextOn
+                                << QString::fromUtf8(current) << QString::fromUtf8(next);
+        };
+        const QDate thursday = wednesday.addDays(1);
+        row("before the first", wednesday, {7, 0}, "", "Физика|1-101|в 08:30");
+        row("an hour before", wednesday, {7, 30}, "", "Физика|1-101|в 08:30");
+        row("59 minutes", wednesday, {7, 31}, "", "Физика|1-101|через 59 минут");
+        row("rounded up", wednesday, {8, 9, 30}, "", "Физика|1-101|через 21 минуту");
+        row("14 minutes", wednesday, {8, 16}, "", "Физика|1-101|через 14 минут");
+        row("11 minutes", wednesday, {8, 19}, "", "Физика|1-101|через 11 минут");
+        row("2 minutes", wednesday, {8, 28}, "", "Физика|1-101|через 2 минуты");
+        row("last second", wednesday, {8, 29, 59}, "", "Физика|1-101|через 1 минуту");
+        row("at the start", wednesday, {8, 30}, "Физика|1-101|до 09:50", "Химия||в 10:00");
+        row("in a break", wednesday, {9, 50}, "", "Химия||через 10 минут");
+        row("during the last", wednesday, {12, 0}, "История|2-202|до 13:00", "");
+        row("after the last", wednesday, {13, 0}, "", "");
+        row("current off", wednesday, {8, 30}, "", "Химия||в 10:00", false);
+        row("next off", wednesday, {8, 30}, "Физика|1-101|до 09:50", "", true, false);
+        row("both off", wednesday, {8, 30}, "", "", false, false);
+        row("unparsable times skipped", thursday, {12, 0}, "", "Ночь||в 23:00");
+        row("across midnight", thursday, {23, 30}, "Ночь||до 01:00", "");
+        row("next day", thursday.addDays(1), {0, 30}, "", "");
+        row("sunday is not saturday", QDate(2025, 3, 9), {10, 0}, "", "");
+    }
+    void nowNextFollowsTheClock() {
+        QFETCH(QDateTime, at);
+        QFETCH(bool, currentOn);
+        QFETCH(bool, nextOn);
+        now = at;
+        demoGroup();
+        app.script(weekPath, bannerWeek());
+        NowNextModel banner;
+        banner.setScreen(model.get());
+        banner.setShowCurrent(currentOn);
+        banner.setShowNext(nextOn);
+        model->reloadWeek();
+        QVERIFY(settled());
+        QTEST(line(banner.current()), "current");
+        QTEST(line(banner.next()), "next");
+    }
+
+    // The banner moves on the tick alone; it leaves with the current week, while reminders
+    // keep that week and, with no session bus, report it once and disturb nothing.
+    void nowNextChangesOnTheTick() {
+        now = berlin(wednesday, QTime(8, 29, 59));
+        demoGroup();
+        app.script(weekPath, bannerWeek());
+        NowNextModel banner;
+        LessonReminder reminder;
+        reminder.setClock([this] { return now; });
+        reminder.setEnabled(true);
+        banner.setScreen(model.get());
+        banner.setReminder(&reminder);
+        model->reloadWeek();
+        QVERIFY(settled());
+        const qsizetype requests = app.server->requests().size();
+        QSignalSpy changed(&banner, &NowNextModel::changed);
+        QSignalSpy lessons(static_cast<RecordListBase*>(model->dayLessonsModel()),
+                           &RecordListBase::changed);
+
+        now = now.addSecs(1);
+        banner.tick();
+        banner.tick();
+        QCOMPARE(line(banner.current()), QStringLiteral("Физика|1-101|до 09:50"));
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(lessons.size(), 0);
+        QCOMPARE(app.server->requests().size(), requests);
+
+        const int weeks = weekRequests();
+        QVERIFY(model->nextWeek());
+        QVERIFY(banner.current().isEmpty() && banner.next().isEmpty());
+        QVERIFY(settled());
+        LogCapture log;
+        now = berlin(wednesday, QTime(9, 50));
+        reminder.check();
+        now = berlin(wednesday, QTime(11, 30));
+        reminder.check();
+        QCOMPARE(log.lines, QStringList{"Уведомления недоступны: нет сеансовой шины D-Bus"});
+        QVERIFY(banner.current().isEmpty() && banner.next().isEmpty());
+        QVERIFY(model->currentWeek());
+        QVERIFY(settled());
+        QCOMPARE(line(banner.next()), QStringLiteral("История|2-202|через 10 минут"));
+        QCOMPARE(weekRequests(), weeks + 2);
     }
 
     void weekDayDateFollowsTheShownWeek() {

@@ -1,8 +1,11 @@
-// The system theme follows the desktop's portal, on a private session bus that the test's
-// command starts (dbus-run-session), with a stand-in portal on a connection of its own.
+// The desktop services on a private session bus that the test's command starts
+// (dbus-run-session), each stand-in on a connection of its own: the system theme follows the
+// portal, and lesson reminders reach the notification service.
 #include "AppDriver.h"
 #include "ColorSchemePortal.h"
 #include "CoordinatorModel.h"
+#include "DesktopNotifications.h"
+#include "LessonReminder.h"
 #include "Preferences.h"
 #include "TestSupport.h"
 #include "Toolkit.h"
@@ -48,6 +51,25 @@ class FakeSettings : public QObject, protected QDBusContext {
     }
 };
 
+// The notification service: keeps "summary|body" of each notification and who sent it.
+class FakeNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+  public:
+    QStringList shown;
+    QString sender;
+
+  public slots:
+    uint Notify(const QString& app, uint, const QString& icon, const QString& summary,
+                const QString& body, const QStringList&, const QVariantMap& hints, int) {
+        shown.append(summary + u'|' + body);
+        sender =
+            QStringList{app, icon, hints.value(QStringLiteral("desktop-entry")).toString()}.join(
+                u'|');
+        return uint(shown.size());
+    }
+};
+
 void announce(uint scheme) {
     QDBusMessage signal =
         QDBusMessage::createSignal(portalPath, QStringLiteral("org.freedesktop.portal.Settings"),
@@ -73,6 +95,8 @@ class TestDesktopScheme : public QObject {
             fake.unregisterObject(portalPath);
         }
     }
+
+    FakeNotifications notifications;
 
   private slots:
     void initTestCase() {
@@ -118,6 +142,75 @@ class TestDesktopScheme : public QObject {
             QCOMPARE(*desktop.prefersDark(), expected == 1);
         QCOMPARE(log.lines.size(), logged ? 1 : 0);
         offer(false);
+    }
+
+    // A day of three lessons, the clock advanced in steps of 30 seconds and every step checked
+    // twice: one notification per lesson, ten minutes before it, and none for a lesson already
+    // started, with reminders off, for a held week that is not this one, or with no service.
+    void remindsOfTodaysLessons_data() {
+        QTest::addColumn<QTime>("from");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("weeksAgo"); // of the held week
+        QTest::addColumn<bool>("offered");
+        QTest::addColumn<QStringList>("expected");
+        const QString physics = "Через 10 минут: Физика|1-101 · Иванов И. И.";
+        const QString chemistry = "Через 10 минут: Химия|Петров П. П.";
+        const QString history = "Через 10 минут: История|2-202";
+        const auto row = [](const char* name, QTime from, QStringList expected, bool enabled = true,
+                            int weeksAgo = 0, bool offered = true) {
+            QTest::newRow(name) << from << enabled << weeksAgo << offered << expected;
+        };
+        row("whole day", {7, 0}, {physics, chemistry, history});
+        row("opened during the first", {8, 45}, {chemistry, history});
+        row("opened five minutes before", {8, 25},
+            {"Через 5 минут: Физика|1-101 · Иванов И. И.", chemistry, history});
+        row("switched off", {7, 0}, {}, false);
+        row("last week's lessons", {7, 0}, {}, true, 1);
+        row("no service", {7, 0}, {}, true, 0, false);
+    }
+    void remindsOfTodaysLessons() {
+        QFETCH(QTime, from);
+        QFETCH(bool, enabled);
+        QFETCH(int, weeksAgo);
+        QFETCH(bool, offered);
+        QFETCH(QStringList, expected);
+        if (offered) {
+            QVERIFY(fake.registerObject(DesktopNotifications::path, &notifications,
+                                        QDBusConnection::ExportAllSlots));
+            QVERIFY(fake.registerService(DesktopNotifications::service));
+        }
+        notifications.shown.clear();
+        const QDate wednesday(2025, 3, 5);
+        TodayLessons::Week week{wednesday.addDays(-2 - 7 * weeksAgo), {}};
+        for (const char* l : {"Среда|История|11:40-13:00|2-202|", "Четверг|Завтра|08:00-09:00||",
+                              "Среда|Физика|08:30-09:50|1-101|Иванов И. И.",
+                              "Среда|Химия|10:00-11:20| |Петров П. П."}) {
+            const QStringList f = QString::fromUtf8(l).split(u'|');
+            week.lessons.append(scheduleFromMap({{"day", f[0]},
+                                                 {"subject", f[1]},
+                                                 {"time", f[2]},
+                                                 {"classroom", f[3]},
+                                                 {"teacher", f[4]}},
+                                                {}));
+        }
+        LogCapture log;
+        QDateTime now(wednesday, from);
+        LessonReminder reminder;
+        reminder.setClock([&now] { return now; });
+        reminder.setEnabled(enabled);
+        reminder.hold(week);
+        for (; now.time() < QTime(14, 0); now = now.addSecs(30)) {
+            reminder.check();
+            reminder.check();
+        }
+        QTRY_COMPARE(log.lines.size(), offered ? 0 : 1);
+        QTRY_COMPARE(notifications.shown, expected);
+        QTest::qWait(100);
+        QCOMPARE(notifications.shown, expected);
+        if (!expected.isEmpty())
+            QCOMPARE(notifications.sender, "Orvel Box|org.orvelbox.OrvelBox|org.orvelbox.OrvelBox");
+        fake.unregisterService(DesktopNotifications::service);
+        fake.unregisterObject(DesktopNotifications::path);
     }
 
     // The signed-in window changes when the desktop does, without asking the service, unless
