@@ -709,6 +709,7 @@ class TestScheduleScreen : public QObject {
         banner.setReminder(&reminder);
         model->reloadWeek();
         QVERIFY(settled());
+        QVERIFY(nextWeekFetched());
         const qsizetype requests = app.server->requests().size();
         QSignalSpy changed(&banner, &NowNextModel::changed);
         QSignalSpy lessons(static_cast<RecordListBase*>(model->dayLessonsModel()),
