@@ -167,6 +167,7 @@ int signedInBench(const QString& self, int runs) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("ORVEL_TOKEN_STORE"), QStringLiteral("file"));
     env.insert(QStringLiteral("BENCH_ACCESS"), access);
     env.insert(QStringLiteral("BENCH_REFRESH"), refresh);
     const QStringList args{QStringLiteral("--signed-in"), server.baseUrl()};

@@ -79,8 +79,9 @@ struct Fault {
     QByteArray contentType;
     int delayMs = 0; // answer (real or scripted) only after this delay
     // Close the connection without any answer. QNetworkAccessManager resends a request once
-    // when its connection closes before the first answer byte, so a drop that should reach the
-    // caller needs times >= 2 (or -1); each resend is logged as a request of its own.
+    // when its connection closes before the first answer byte (the client lets it do so for
+    // reads only), so a drop that should reach a reader needs times >= 2 (or -1); each resend
+    // is logged as a request of its own.
     bool drop = false;
     bool dropMidBody = false; // send headers and part of the body, then close
     QString redirectTo;       // answer 302 with Location: redirectTo

@@ -23,27 +23,21 @@ CO::CO(QObject* parent) : CO(serviceUrl(), std::make_shared<TokenStore>(), paren
 
 CO::CO(const QString& baseUrl, std::shared_ptr<TokenStore> store, QObject* parent)
     : QObject(parent), m_store(std::move(store)) {
-    const auto access = m_store->read(QString::fromLatin1(TokenStore::accessKey));
-    const auto refresh = m_store->read(QString::fromLatin1(TokenStore::refreshKey));
-    // The callbacks write synchronously: we are already on the interface thread, and a write
-    // that is never deferred cannot be lost to an early exit.
+    // The callbacks hand the pair over at once: the file is written before they return, and
+    // the keyring store makes an exit wait for it.
     std::weak_ptr<TokenStore> weakStore = m_store;
     auto onTokenUpdate = [weakStore](const QString& a, const std::optional<QString>& r) {
-        if (auto s = weakStore.lock()) {
-            s->write(QString::fromLatin1(TokenStore::accessKey), a);
-            if (r)
-                s->write(QString::fromLatin1(TokenStore::refreshKey), *r);
-        }
+        if (auto s = weakStore.lock())
+            s->save(a, r);
     };
     auto onLogout = [weakStore, self = QPointer<CO>(this)] {
-        if (auto s = weakStore.lock()) {
-            s->remove(QString::fromLatin1(TokenStore::accessKey));
-            s->remove(QString::fromLatin1(TokenStore::refreshKey));
-        }
+        if (auto s = weakStore.lock())
+            s->erase();
         if (self)
             self->forgetAccount();
     };
-    m_api = new OrvelApi(baseUrl, access, refresh, onTokenUpdate, onLogout, this);
+    // The tokens arrive with the start-up check, which loads them before its first request.
+    m_api = new OrvelApi(baseUrl, std::nullopt, std::nullopt, onTokenUpdate, onLogout, this);
     checkAuth();
 }
 
@@ -70,6 +64,18 @@ QString CO::stateName() const {
 
 QCoro::Task<void> CO::checkAuth() {
     QPointer<CO> self(this);
+    // Once per coordinator: a later check goes on with the tokens the client holds by then. A
+    // file store answers at once, so the tokens are in place before the constructor returns;
+    // a keyring may take up to its bound.
+    if (!m_tokensLoaded) {
+        const std::shared_ptr<TokenStore> store = m_store;
+        const TokenPair tokens = co_await store->load();
+        if (!self)
+            co_return;
+        m_tokensLoaded = true;
+        m_api->setAccessToken(tokens.access);
+        m_api->setRefreshToken(tokens.refresh);
+    }
     const ApiResult r = co_await m_api->getMe();
     if (!self)
         co_return;

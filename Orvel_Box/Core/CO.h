@@ -25,7 +25,8 @@ class CO : public QObject {
     enum class appStates { loading, login, home, offline };
     Q_ENUM(appStates)
 
-    // Production: the service address (`serviceUrl`) and the user's token file.
+    // Production: the service address (`serviceUrl`) and the user's token store (the keyring
+    // where one answers, else the token file).
     explicit CO(QObject* parent = nullptr);
     // Tests: any service and token file.
     CO(const QString& baseUrl, std::shared_ptr<TokenStore> store, QObject* parent = nullptr);
@@ -64,6 +65,7 @@ class CO : public QObject {
     // The tokens are gone: so is everything stored for the account.
     void forgetAccount();
     std::shared_ptr<TokenStore> m_store;
+    bool m_tokensLoaded = false;
     OrvelApi* m_api = nullptr;
     appStates m_state = appStates::loading;
     QString m_account;

@@ -6,7 +6,8 @@ import OrvelBox.Core
 import OrvelBox.Home
 
 // The account's signed-in devices: this device, every session the service knows (each can be
-// ended from its menu, its button or the Delete key), and signing out of the application.
+// ended from its menu, its button or the Delete key, once confirmed), and signing out of the
+// application.
 Item {
     id: root
     property CO co
@@ -15,12 +16,18 @@ Item {
     readonly property color accentColor: preferences ? preferences.accentColor : Theme.blue
     readonly property alias model: devices
     readonly property alias confirmation: confirmation
+    readonly property alias revokeConfirmation: revokeConfirmation
 
     DevicescreenModel {
         id: devices
         co: root.co
         active: root.visible
         onSignOutRequested: confirmation.open()
+        onRevokeRequested: (id, deviceName) => {
+            revokeConfirmation.sessionId = id
+            revokeConfirmation.message = "Устройство «" + deviceName + "» будет отключено от аккаунта."
+            revokeConfirmation.open()
+        }
     }
 
     Flickable {
@@ -117,6 +124,16 @@ Item {
         onConfirmed: devices.signOut()
     }
 
+    ConfirmationDialog {
+        id: revokeConfirmation
+        property var sessionId
+        objectName: "revokeConfirmation"
+        title: "Завершить сеанс?"
+        confirmText: "Завершить"
+        cancelText: "Отмена"
+        onConfirmed: devices.revoke(sessionId)
+    }
+
     component Waiting: EndlessSlidingProgressStyle {
         barColor: root.accentColor
         trackColor: Theme.systemGray4
@@ -158,7 +175,7 @@ Item {
         focusColor: root.accentColor
         Accessible.role: Accessible.ListItem
         Accessible.name: record.device_name
-        Keys.onDeletePressed: devices.revoke(record.id)
+        Keys.onDeletePressed: devices.askRevoke(record.id)
 
         contentItem: RowLayout {
             spacing: 12
@@ -195,7 +212,7 @@ Item {
                 ToolTip.visible: hovered
                 ToolTip.text: text
                 ToolTip.delay: 600
-                onClicked: devices.revoke(card.record.id)
+                onClicked: devices.askRevoke(card.record.id)
                 contentItem: Symbol {
                     name: "rectangle.portrait.and.arrow.right"
                     color: Theme.red
@@ -213,7 +230,7 @@ Item {
                 text: "Выйти"
                 symbol: "rectangle.portrait.and.arrow.right"
                 destructive: true
-                onTriggered: devices.revoke(card.record.id)
+                onTriggered: devices.askRevoke(card.record.id)
             }
         }
     }

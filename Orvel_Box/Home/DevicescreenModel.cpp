@@ -45,6 +45,16 @@ DevicescreenModel::applyAnswerTask(QCoro::Task<ApiResult> call, LoadTicket ticke
     emit settled();
 }
 
+void DevicescreenModel::askRevoke(qint64 id) {
+    if (!m_myDeviceLoading && id == m_myDevice.id) {
+        emit signOutRequested();
+        return;
+    }
+    for (const session& s : allDevices())
+        if (s.id == id)
+            emit revokeRequested(id, s.device_name);
+}
+
 void DevicescreenModel::revoke(qint64 id) {
     // Ending our own session from the list would leave the application signed in with tokens
     // the service no longer accepts; that is a sign-out, so it goes through its confirmation.

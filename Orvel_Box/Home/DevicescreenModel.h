@@ -29,6 +29,9 @@ class DevicescreenModel : public ScreenModel {
     QAbstractListModel* allDevicesModel() const { return m_allDevices; }
     bool allDevicesLoading() const { return m_allDevicesLoading; }
 
+    // What a card's button, menu item or Delete key does: asks the view to confirm ending the
+    // session (revokeRequested), or to confirm signing out when it is this device's own.
+    Q_INVOKABLE void askRevoke(qint64 id);
     // Ends the session `id` on the service, then loads both blocks again. Ending the session
     // this application runs on asks for the sign-out confirmation instead.
     Q_INVOKABLE void revoke(qint64 id);
@@ -39,6 +42,8 @@ class DevicescreenModel : public ScreenModel {
     void changed();
     // The user asked to end this device's own session: the view confirms, then signs out.
     void signOutRequested();
+    // The user asked to end another device's session: the view confirms, then calls revoke.
+    void revokeRequested(qint64 id, const QString& deviceName);
     // A load or revoke finished, failed or was dropped; for tests and diagnostics.
     void settled();
 

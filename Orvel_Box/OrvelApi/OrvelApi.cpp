@@ -91,6 +91,7 @@ ApiResult OrvelApi::judge(int status, const QByteArray& data) {
 }
 
 void OrvelApi::dropTokens() {
+    ++m_tokenDrops;
     m_accessToken.reset();
     m_refreshToken.reset();
     if (m_onLogout)
@@ -114,15 +115,18 @@ QCoro::Task<ApiResult> OrvelApi::request(QString path, QString method,
         const VoidResult refreshed = co_await refreshTokens();
         if (!self)
             co_return ApiError::clientGone();
+        // A session begun while this was out is not this request's to end.
         if (!refreshed.ok()) {
-            dropTokens();
+            if (m_signInGeneration == generation)
+                dropTokens();
             co_return refreshed.error();
         }
         const SendResult second = co_await send(path, method, body, contentType, skipAuth);
         if (!self)
             co_return ApiError::clientGone();
         if (!second.ok()) {
-            dropTokens();
+            if (m_signInGeneration == generation)
+                dropTokens();
             co_return second.error();
         }
         co_return judge(second.value().status, second.value().data);
@@ -151,11 +155,21 @@ QCoro::Task<VoidResult> OrvelApi::refreshTokens() {
     const QByteArray body =
         QJsonDocument(QJsonObject{{QStringLiteral("refresh_token"), *m_refreshToken}})
             .toJson(QJsonDocument::Compact);
+    const quint64 generation = m_signInGeneration;
+    const quint64 drops = m_tokenDrops;
     const SendResult sent =
         co_await send(QStringLiteral("/api/auth/refresh"), QStringLiteral("POST"), body,
                       QStringLiteral("application/json"), true);
     if (!self)
         co_return ApiError::clientGone();
+    // Signed out (and perhaps in again) while the refresh was out: whatever it brought back
+    // belongs to a pair that is gone. Storing it would revive that session, or leave an empty
+    // refresh token for the next start to send.
+    if (m_tokenDrops != drops || m_signInGeneration != generation) {
+        const ApiError gone = ApiError::of(OrvelApiError::refreshFailed);
+        m_refresh.failRefresh(gone);
+        co_return gone;
+    }
     if (!sent.ok())
         co_return fail(sent.error());
 

@@ -237,4 +237,6 @@ class OrvelApi : public QObject {
     RefreshCoordinator m_refresh;
     int m_timeoutMs = 60000;
     quint64 m_signInGeneration = 0;
+    // How often the pair was dropped: a refresh that outlives a drop stores nothing.
+    quint64 m_tokenDrops = 0;
 };

@@ -41,8 +41,60 @@ bool isTransportLevel(QNetworkReply::NetworkError e) {
     return e > QNetworkReply::NoError && e < QNetworkReply::ContentAccessDenied;
 }
 
+// A body that can be read once. Qt resends a request by itself when a kept-alive connection
+// closes before any answer, POSTs included; a body it cannot rewind (and is told not to
+// buffer) makes it give up with ContentReSendError instead, so a request that changes
+// something (a refresh token that the service rotates, above all) reaches the service once.
+class OneShotBody : public QIODevice {
+  public:
+    OneShotBody(QByteArray data, QObject* parent) : QIODevice(parent), m_data(std::move(data)) {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+    bool reset() override { return false; }
+    qint64 bytesAvailable() const override {
+        return m_data.size() - m_read + QIODevice::bytesAvailable();
+    }
+
+  protected:
+    qint64 readData(char* out, qint64 max) override {
+        const qint64 n = qMin(max, qint64(m_data.size()) - m_read);
+        memcpy(out, m_data.constData() + m_read, size_t(n));
+        m_read += n;
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+  private:
+    QByteArray m_data;
+    qint64 m_read = 0;
+};
+
+bool idempotent(const QByteArray& method) {
+    return method != "POST" && method != "PUT" && method != "PATCH" && method != "DELETE";
+}
+
+QNetworkReply* start(QNetworkAccessManager* nam, QNetworkRequest request, const QByteArray& method,
+                     const std::optional<QByteArray>& body) {
+    if (!body)
+        return method == "GET" ? nam->get(request) : nam->sendCustomRequest(request, method);
+    if (idempotent(method))
+        return nam->sendCustomRequest(request, method, *body);
+    // The same length header Qt gives a buffered body, so the service sees the same request.
+    request.setHeader(QNetworkRequest::ContentLengthHeader, body->size());
+    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+    auto* device = new OneShotBody(*body, nullptr);
+    QNetworkReply* reply = nam->sendCustomRequest(request, method, device);
+    device->setParent(reply);
+    return reply;
+}
+
 ApiError transportFailure(QNetworkReply* reply) {
     const auto e = reply->error();
+    // Qt's word for "the connection closed before any answer, and I would have sent it again".
+    if (e == QNetworkReply::ContentReSendError)
+        return ApiError::transport(int(QNetworkReply::RemoteHostClosedError),
+                                   QStringLiteral("Connection closed"));
     // A transfer time-out surfaces as a cancellation; the client never cancels on its own.
     const QString description = e == QNetworkReply::OperationCanceledError
                                     ? QStringLiteral("The request timed out.")
@@ -83,9 +135,7 @@ QCoro::Task<Result<HttpAnswer>> Transport::send(QNetworkAccessManager* nam, QNet
                                                 Logging logging) {
     if (std::optional<ApiError> refused = refusal(request.url()))
         co_return *refused;
-    QNetworkReply* sent = body              ? nam->sendCustomRequest(request, method, *body)
-                          : method == "GET" ? nam->get(request)
-                                            : nam->sendCustomRequest(request, method);
+    QNetworkReply* sent = start(nam, request, method, body);
     const QPointer<QNetworkReply> reply(sent);
     co_await qCoro(sent).waitForFinished(std::chrono::milliseconds(-1));
     if (!reply)
@@ -99,7 +149,8 @@ QCoro::Task<Result<HttpAnswer>> Transport::send(QNetworkAccessManager* nam, QNet
                   QStringLiteral("%1 %2 → %3")
                       .arg(QString::fromLatin1(method), request.url().path(),
                            status.isValid() ? status.toString() : QStringLiteral("failed")));
-    if (isTransportLevel(error) || (!status.isValid() && error != QNetworkReply::NoError))
+    if (isTransportLevel(error) || error == QNetworkReply::ContentReSendError ||
+        (!status.isValid() && error != QNetworkReply::NoError))
         co_return transportFailure(reply);
     if (!status.isValid())
         co_return ApiError::of(OrvelApiError::invalidResponse);

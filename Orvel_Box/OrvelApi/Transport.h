@@ -39,6 +39,9 @@ enum class Logging { quiet, requestLine };
 // has no network, "The request timed out." for a transfer time-out) when no usable HTTP answer
 // came back, invalidResponse for an answer that is not HTTP, and clientGone when the manager
 // went away meanwhile. Every status is an answer: judging it is the caller's business.
+// A request that changes something (POST, PUT, PATCH, DELETE with a body) goes out once: when
+// its connection closes before any answer, it fails as a dropped connection instead of being
+// sent again by Qt. Other requests may be resent once, as Qt does.
 QCoro::Task<Result<HttpAnswer>> send(QNetworkAccessManager* nam, QNetworkRequest request,
                                      QByteArray method, std::optional<QByteArray> body,
                                      Logging logging = Logging::quiet);

@@ -17,8 +17,8 @@ inline standin::Fault delayed(int ms, standin::Fault f = {}) {
     f.delayMs = ms;
     return f;
 }
-// The connection closed without an answer. Qt resends once by itself, so a drop stays in force
-// until cleared unless `times` says otherwise.
+// The connection closed without an answer. Qt resends a read once by itself, so a drop stays
+// in force until cleared unless `times` says otherwise.
 inline standin::Fault dropped(int times = -1) {
     standin::Fault f;
     f.drop = true;

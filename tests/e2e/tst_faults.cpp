@@ -1070,6 +1070,10 @@ ScreenLoad TestFaults::revoke() {
         QQuickItem* button = itemNamed(card, QStringLiteral("revokeButton"));
         QVERIFY(button);
         app.click(button);
+        QQuickItem* confirm = app.waitForVisible(QStringLiteral("confirmButton"));
+        QVERIFY(confirm);
+        QTRY_COMPARE(confirm->opacity(), 1.0);
+        app.click(confirm);
     };
     const auto listed = [this] {
         for (const session& s : devices()->allDevices())

@@ -275,6 +275,11 @@ class TestJourney : public Journey {
         QQuickItem* revoke = itemNamed(card, QStringLiteral("revokeButton"));
         QVERIFY(revoke);
         app.click(revoke);
+        QQuickItem* confirm = app.waitForVisible(QStringLiteral("confirmButton"));
+        QVERIFY(confirm);
+        QTRY_COMPARE(confirm->opacity(), 1.0);
+        app.picture(QStringLiteral("devices-revoke-confirmation"));
+        app.click(confirm);
         QTRY_COMPARE(app.server().count(QStringLiteral("POST"),
                                         QStringLiteral("/api/users/sessions/revoke")),
                      1);

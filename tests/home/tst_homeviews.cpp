@@ -266,15 +266,21 @@ class TestHomeViews : public QObject {
                                   QStringLiteral("dark"), 10000);
     }
 
-    // The other device's card ends its session by its button, the Delete key or its menu.
+    // The other device's card ends its session by its button, the Delete key or its menu, each
+    // only once the user confirms; cancelling or Escape leaves it signed in.
     void revokeFromTheCard_data() {
         QTest::addColumn<QString>("way");
-        QTest::newRow("button") << "button";
-        QTest::newRow("Delete key") << "key";
-        QTest::newRow("context menu") << "menu";
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("button, confirmed") << "button"
+                                           << "confirm";
+        QTest::newRow("Delete key, Escape") << "key"
+                                            << "escape";
+        QTest::newRow("context menu, cancelled") << "menu"
+                                                 << "cancel";
     }
     void revokeFromTheCard() {
         QFETCH(QString, way);
+        QFETCH(QString, answer);
         QVERIFY(show(QString()));
         QQuickItem* page = openRow("devicesRow", QStringLiteral("Устройства"));
         DevicescreenModel* model = page ? devices(page) : nullptr;
@@ -302,9 +308,31 @@ class TestHomeViews : public QObject {
             QVERIFY(QTest::qWaitFor([&] { return item->opacity() == 1.0; }, 5000));
             click(item);
         }
+        QObject* dialog = page->property("revokeConfirmation").value<QObject*>();
+        QVERIFY(QTest::qWaitFor([&] { return dialog->property("opened").toBool(); }, 5000));
+        QCOMPARE(dialog->property("title").toString(), QStringLiteral("Завершить сеанс?"));
+        QCOMPARE(dialog->property("message").toString(),
+                 QStringLiteral("Устройство «Pixel 8» будет отключено от аккаунта."));
+        QCOMPARE(w.posts("/api/users/sessions/revoke"), 0);
+        if (answer == u"escape") {
+            QTest::keyClick(&scene->window(), Qt::Key_Escape);
+        } else {
+            if (answer == u"confirm")
+                save(QStringLiteral("devices-revoke-confirmation.png"));
+            click(nearestShownNamed(scene->window().contentItem(),
+                                    answer == u"confirm" ? QStringLiteral("confirmButton")
+                                                         : QStringLiteral("cancelButton")));
+        }
+        QVERIFY(QTest::qWaitFor([&] { return !dialog->property("visible").toBool(); }, 5000));
+        if (answer != u"confirm") {
+            QTest::qWait(200);
+            QCOMPARE(w.posts("/api/users/sessions/revoke"), 0);
+            QCOMPARE(model->allDevices().size(), 2);
+            return;
+        }
         QVERIFY(QTest::qWaitFor([&] { return w.posts("/api/users/sessions/revoke") == 1; }, 5000));
         QVERIFY(devices(page));
-        QCOMPARE(model->allDevices().size(), 1);
+        QVERIFY(QTest::qWaitFor([&] { return model->allDevices().size() == 1; }, 5000));
         QVERIFY(!nearestShownNamed(page, QStringLiteral("session-%1").arg(phoneId)));
     }
 
