@@ -1,7 +1,9 @@
 #include "CO.h"
 
 #include "BuildConfig.h"
+#include "JsonRead.h"
 #include "Log.h"
+#include "WeekStore.h"
 
 namespace {
 QString& serviceUrlSetting() {
@@ -28,9 +30,11 @@ CO::CO(const QString& baseUrl, std::shared_ptr<TokenStore> store, QObject* paren
         if (auto s = weakStore.lock())
             s->save(a, r);
     };
-    auto onLogout = [weakStore] {
+    auto onLogout = [weakStore, self = QPointer<CO>(this)] {
         if (auto s = weakStore.lock())
             s->erase();
+        if (self)
+            self->forgetAccount();
     };
     // The tokens arrive with the start-up check, which loads them before its first request.
     m_api = new OrvelApi(baseUrl, std::nullopt, std::nullopt, onTokenUpdate, onLogout, this);
@@ -76,6 +80,7 @@ QCoro::Task<void> CO::checkAuth() {
     if (!self)
         co_return;
     if (r.ok()) {
+        noteAccount(r.value());
         m_retry->stop();
         setAppState(appStates::home);
         co_return;
@@ -104,4 +109,30 @@ QCoro::Task<void> CO::logout() {
     if (!self || m_api->signInGeneration() != generation)
         co_return;
     setAppState(appStates::login);
+}
+
+void CO::noteAccount(const QJsonObject& record) {
+    const QJsonObject user =
+        record.value(u"user").isObject() ? record.value(u"user").toObject() : record;
+    QString account;
+    if (const std::optional<qint64> id = Json::integer(user.value(u"id")))
+        account = QStringLiteral("id:%1").arg(*id);
+    else if (const std::optional<QString> login = Json::text(user.value(u"username")))
+        account = QStringLiteral("login:") + *login;
+    if (account.isEmpty() || account == m_account)
+        return;
+    m_account = account;
+    emit accountChanged();
+}
+
+void CO::forgetAccount() {
+    // Without an account record yet (signed out while offline), the account whose weeks the
+    // store holds is the one whose tokens these were.
+    const QString account = m_account.isEmpty() ? WeekStore::shared().lastAccount() : m_account;
+    if (!account.isEmpty())
+        WeekStore::shared().eraseAccount(account);
+    if (m_account.isEmpty())
+        return;
+    m_account.clear();
+    emit accountChanged();
 }

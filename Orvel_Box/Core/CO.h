@@ -16,6 +16,9 @@ class CO : public QObject {
     QML_UNCREATABLE("Created by the root view model")
     Q_PROPERTY(appStates appState READ appState WRITE setAppState NOTIFY appStateChanged)
     Q_PROPERTY(QString stateName READ stateName NOTIFY appStateChanged)
+    // Who is signed in, as the service's account record names them ("id:7", else "login:name");
+    // empty until a record arrived. The timetable keeps its stored weeks under it.
+    Q_PROPERTY(QString account READ account NOTIFY accountChanged)
     // The way out of `offline` when the service could not be reached.
     Q_PROPERTY(OfflineRetry* offlineRetry READ offlineRetry CONSTANT)
   public:
@@ -34,6 +37,10 @@ class CO : public QObject {
     QString stateName() const;
     OrvelApi* api() const { return m_api; }
     TokenStore& tokenStore() { return *m_store; }
+    QString account() const { return m_account; }
+    // Takes the account from an account record (GET "/api/users/me", or the sign-in answer's
+    // "user"); a record that names nobody changes nothing.
+    void noteAccount(const QJsonObject& record);
     OfflineRetry* offlineRetry() const { return m_retry; }
 
     // The service could not be reached on the way in (the start-up check or the preference
@@ -51,13 +58,17 @@ class CO : public QObject {
 
   signals:
     void appStateChanged();
+    void accountChanged();
 
   private:
     QCoro::Task<void> checkAuth();
+    // The tokens are gone: so is everything stored for the account.
+    void forgetAccount();
     std::shared_ptr<TokenStore> m_store;
     bool m_tokensLoaded = false;
     OrvelApi* m_api = nullptr;
     appStates m_state = appStates::loading;
+    QString m_account;
     // Reruns the start-up check exactly as at start.
     OfflineRetry* m_retry = new OfflineRetry([this] { checkAuth(); }, this);
 };

@@ -114,6 +114,8 @@ QCoro::Task<void> GlobalLoginModel::signInTask() {
     const bool accepted = Json::integer(answer.value().value(QStringLiteral("success"))) == 1;
     setFlags(false, !accepted);
     // Last: entering home replaces this screen, and this model with it.
-    if (accepted && co)
+    if (accepted && co) {
+        co->noteAccount(answer.value());
         co->setAppState(CO::appStates::home);
+    }
 }

@@ -12,9 +12,15 @@ Rectangle {
     property CO co
     readonly property OfflineRetry retry: co ? co.offlineRetry : null
     readonly property bool unreachable: retry !== null && retry.active
+    // What shows the account's stored weeks below the notice (the application's timetable in
+    // its store-only mode); null: nothing below.
+    property alias storedWeek: storedTimetable.sourceComponent
 
     color: Theme.systemBackground
     focus: true
+    // The stored timetable pages with the arrows wherever the focus is; what it leaves (Enter)
+    // comes back here.
+    Keys.forwardTo: storedTimetable.item ? [storedTimetable.item] : []
     Keys.onReturnPressed: retryNow()
     Keys.onEnterPressed: retryNow()
 
@@ -115,9 +121,8 @@ Rectangle {
             }
         }
 
-        // The stored timetable of this account goes here, browsable without requests, once the
-        // local week store is wired in; empty (and taking no room) until then and whenever the
-        // store holds no week for the account.
+        // The stored timetable of this account, browsable without requests; empty (and taking
+        // no room) whenever the store holds no week for the account.
         Loader {
             id: storedTimetable
             objectName: "offlineTimetable"

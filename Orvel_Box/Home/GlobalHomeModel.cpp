@@ -88,6 +88,8 @@ QCoro::Task<void> GlobalHomeModel::fetchAccountTask() {
         emit accountFinished(false);
         co_return;
     }
+    if (co())
+        co()->noteAccount(answer.value());
     m_meInformation = answer.value().toVariantMap();
     m_meInformationLoading = false;
     emit meInformationChanged();

@@ -9,8 +9,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include <libical/ical.h>
 #include <algorithm>
+#include <libical/ical.h>
 #include <memory>
 
 namespace Ics {
@@ -38,8 +38,7 @@ icaltimetype wallTime(const QDateTime& at, const icaltimezone* zone) {
 }
 
 icaltimetype utcTime(const QDateTime& at) {
-    return icaltime_from_timet_with_zone(at.toSecsSinceEpoch(), 0,
-                                         icaltimezone_get_utc_timezone());
+    return icaltime_from_timet_with_zone(at.toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone());
 }
 
 // The zone as plain observances, one per change of its offset from a day before `from` to a
@@ -50,17 +49,16 @@ icalcomponent* vtimezone(const QTimeZone& zone, const QDateTime& from, const QDa
     icalcomponent* vtz = icalcomponent_new(ICAL_VTIMEZONE_COMPONENT);
     icalcomponent_add_property(vtz, icalproperty_new_tzid(zone.id().constData()));
     const auto observance = [vtz](const QTimeZone::OffsetData& change, int offsetBefore) {
-        icalcomponent* c = icalcomponent_new(change.daylightTimeOffset != 0
-                                                 ? ICAL_XDAYLIGHT_COMPONENT
-                                                 : ICAL_XSTANDARD_COMPONENT);
+        icalcomponent* c = icalcomponent_new(
+            change.daylightTimeOffset != 0 ? ICAL_XDAYLIGHT_COMPONENT : ICAL_XSTANDARD_COMPONENT);
         // An observance starts at a wall-clock time of the offset it replaces.
         icalcomponent_add_property(c, icalproperty_new_dtstart(wallTime(
                                           change.atUtc.toOffsetFromUtc(offsetBefore), nullptr)));
         icalcomponent_add_property(c, icalproperty_new_tzoffsetfrom(offsetBefore));
         icalcomponent_add_property(c, icalproperty_new_tzoffsetto(change.offsetFromUtc));
         if (!change.abbreviation.isEmpty())
-            icalcomponent_add_property(c,
-                                       icalproperty_new_tzname(utf8(change.abbreviation).constData()));
+            icalcomponent_add_property(
+                c, icalproperty_new_tzname(utf8(change.abbreviation).constData()));
         icalcomponent_add_component(vtz, c);
     };
     const QDateTime begin = from.addDays(-1);
@@ -91,19 +89,21 @@ QString description(const Schedule& lesson, const QString& mode) {
 QString uid(const Schedule& lesson, QDate day) {
     // The service's id names one lesson; without one, what the lesson is stands in for it
     // (the room is left out so a changed room updates the event).
-    const QString key =
-        lesson.id != 0
-            ? QStringLiteral("%1|%2").arg(lesson.id).arg(day.toString(Qt::ISODate))
-            : QStringList{day.toString(Qt::ISODate), lesson.time, lesson.subject,
-                          lesson.group_name, lesson.teacher, lesson.combined_with.join(u',')}
-                  .join(u'|');
+    const QString key = lesson.id != 0
+                            ? QStringLiteral("%1|%2").arg(lesson.id).arg(day.toString(Qt::ISODate))
+                            : QStringList{day.toString(Qt::ISODate),
+                                          lesson.time,
+                                          lesson.subject,
+                                          lesson.group_name,
+                                          lesson.teacher,
+                                          lesson.combined_with.join(u',')}
+                                  .join(u'|');
     return QString::fromLatin1(
                QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex()) +
            QStringLiteral("@orvelbox");
 }
 
-Calendar build(const QList<TodayLessons::Week>& weeks, const QString& mode,
-               const QTimeZone& zone) {
+Calendar build(const QList<TodayLessons::Week>& weeks, const QString& mode, const QTimeZone& zone) {
     struct Timed {
         Schedule lesson;
         QDate day;
@@ -121,10 +121,10 @@ Calendar build(const QList<TodayLessons::Week>& weeks, const QString& mode,
             }
             const QDate day = week.monday.addDays(*index);
             // A lesson past midnight ends on the next day, at that day's wall-clock time.
-            timed.append({lesson, day, QDateTime(day, QTime(0, 0).addSecs(minutes->first * 60), zone),
-                          QDateTime(day.addDays(minutes->second / (24 * 60)),
-                                    QTime(0, 0).addSecs((minutes->second % (24 * 60)) * 60),
-                                    zone)});
+            timed.append(
+                {lesson, day, QDateTime(day, QTime(0, 0).addSecs(minutes->first * 60), zone),
+                 QDateTime(day.addDays(minutes->second / (24 * 60)),
+                           QTime(0, 0).addSecs((minutes->second % (24 * 60)) * 60), zone)});
         }
     }
     out.events = int(timed.size());
@@ -138,8 +138,9 @@ Calendar build(const QList<TodayLessons::Week>& weeks, const QString& mode,
     // Times in UTC where the zone has no name a calendar could look up.
     icaltimezone* tz = nullptr;
     if (!timed.isEmpty() && !zone.id().isEmpty() && zone.id() != "UTC") {
-        const auto [first, last] = std::minmax_element(
-            timed.cbegin(), timed.cend(), [](const Timed& a, const Timed& b) { return a.start < b.start; });
+        const auto [first, last] =
+            std::minmax_element(timed.cbegin(), timed.cend(),
+                                [](const Timed& a, const Timed& b) { return a.start < b.start; });
         icalcomponent* definition = vtimezone(zone, first->start, last->end);
         // Before the events: readers that resolve a TZID as they read need it first.
         icalcomponent_add_component(calendar.get(), icalcomponent_new_clone(definition));
@@ -166,19 +167,8 @@ Calendar build(const QList<TodayLessons::Week>& weeks, const QString& mode,
 }
 } // namespace Ics
 
-namespace {
-CalendarExport::StoredWeeks& storedWeeksProvider() {
-    static CalendarExport::StoredWeeks provider;
-    return provider;
-}
-} // namespace
-
-void CalendarExport::setStoredWeeks(StoredWeeks provider) {
-    storedWeeksProvider() = std::move(provider);
-}
-
-bool CalendarExport::canExportStored() {
-    return bool(storedWeeksProvider());
+bool CalendarExport::canExportStored() const {
+    return m_screen && m_screen->shownSubject() && !m_screen->storeAccount().isEmpty();
 }
 
 void CalendarExport::setScreen(ScheduleScreenModel* screen) {
@@ -188,8 +178,7 @@ void CalendarExport::setScreen(ScheduleScreenModel* screen) {
         disconnect(m_screen, nullptr, this, nullptr);
     m_screen = screen;
     if (m_screen)
-        connect(m_screen, &ScheduleScreenModel::weekChanged, this,
-                &CalendarExport::screenChanged);
+        connect(m_screen, &ScheduleScreenModel::weekChanged, this, &CalendarExport::screenChanged);
     emit screenChanged();
 }
 
@@ -206,9 +195,9 @@ QUrl CalendarExport::proposedFile() const {
     name.replace(u'/', u'-');
     if (name.isEmpty())
         name = QStringLiteral("Расписание");
-    return QUrl::fromLocalFile(
-        folder + u'/' + name + u' ' +
-        m_screen->shownMonday().toString(QStringLiteral("dd.MM.yy")) + QStringLiteral(".ics"));
+    return QUrl::fromLocalFile(folder + u'/' + name + u' ' +
+                               m_screen->shownMonday().toString(QStringLiteral("dd.MM.yy")) +
+                               QStringLiteral(".ics"));
 }
 
 bool CalendarExport::save(const QVariant& target, bool storedWeeks) {
@@ -217,9 +206,12 @@ bool CalendarExport::save(const QVariant& target, bool storedWeeks) {
     const QUrl url = target.toUrl();
     const QString path = url.isLocalFile() ? url.toLocalFile() : target.toString();
     QList<TodayLessons::Week> weeks;
-    if (storedWeeks && canExportStored())
-        weeks = storedWeeksProvider()(m_screen->mode(), m_screen->subjectName());
-    else
+    if (storedWeeks && canExportStored()) {
+        const WeekStore::Subject subject = *m_screen->shownSubject();
+        for (const auto& [monday, week] :
+             WeekStore::shared().weeks(m_screen->storeAccount(), subject))
+            weeks.append({monday, ScheduleScreenModel::lessonsOf(subject.mode, week.answer)});
+    } else
         weeks = {{m_screen->shownMonday(), m_screen->schedule()}};
     const Ics::Calendar calendar = Ics::build(weeks, m_screen->mode());
 
@@ -233,7 +225,8 @@ bool CalendarExport::save(const QVariant& target, bool storedWeeks) {
     }
     QString text = QStringLiteral("Сохранено: ") + QFileInfo(path).fileName();
     if (calendar.skipped > 0)
-        text += QStringLiteral(" (пропущено пар, у которых не распознаны день или время: %1)").arg(calendar.skipped);
+        text += QStringLiteral(" (пропущено пар, у которых не распознаны день или время: %1)")
+                    .arg(calendar.skipped);
     say(text);
     return true;
 }

@@ -38,23 +38,18 @@ class CalendarExport : public QObject {
     QML_ELEMENT
     Q_PROPERTY(ScheduleScreenModel* screen READ screen WRITE setScreen NOTIFY screenChanged)
     // Whether the second choice ("all stored weeks") is offered.
-    Q_PROPERTY(bool canExportStored READ canExportStored CONSTANT)
+    Q_PROPERTY(bool canExportStored READ canExportStored NOTIFY screenChanged)
     // "<group or teacher> <dd.MM.yy>.ics" in the user's Documents folder.
     Q_PROPERTY(QUrl proposedFile READ proposedFile NOTIFY screenChanged)
     Q_PROPERTY(QUrl proposedFolder READ proposedFolder CONSTANT)
     Q_PROPERTY(QString message READ message NOTIFY messageChanged)
   public:
-    // Every stored week of one mode ("student"/"teacher") and group or teacher name.
-    using StoredWeeks =
-        std::function<QList<TodayLessons::Week>(const QString& mode, const QString& subject)>;
-    // Set once, before any timetable screen is made, by whoever owns the local week store.
-    static void setStoredWeeks(StoredWeeks provider);
-
     using QObject::QObject;
 
     ScheduleScreenModel* screen() const { return m_screen; }
     void setScreen(ScheduleScreenModel* screen);
-    static bool canExportStored();
+    // The local week store holds the shown group's or teacher's weeks for this account.
+    bool canExportStored() const;
     QUrl proposedFile() const;
     static QUrl proposedFolder();
     QString message() const { return m_message; }

@@ -23,6 +23,8 @@ FocusScope {
     // No work mode is stored yet: the home screen may offer the work-mode screen.
     readonly property bool modeRequired: screen.modeRequired
     readonly property alias model: screen
+    // Shows stored weeks only and asks the service nothing (the offline screen sets it).
+    property alias storeOnly: screen.storeOnly
 
     signal teacherCardRequested(string teacherName)
     signal workModeRequested()
@@ -102,38 +104,15 @@ FocusScope {
             Accessible.role: Accessible.StaticText
             Accessible.name: text
         }
-        AbstractButton {
+        AccentButton {
             id: modeButton
-            // Qt Quick Controls 6.4 buttons list a press action for screen readers but ignore it.
-            function accessiblePressAction() { clicked() }
             objectName: "modeButton"
             anchors.horizontalCenter: parent.horizontalCenter
             // The prompt is all the screen offers, so the keyboard starts here.
             focus: visible
-            implicitWidth: modeText.implicitWidth + 48
-            implicitHeight: 44
             text: "Выбрать"
-            Accessible.name: text
-            hoverEnabled: true
+            accentColor: root.accentColor
             onClicked: root.openWorkMode()
-            contentItem: Text {
-                id: modeText
-                text: modeButton.text
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignVCenter
-                color: Theme.white
-                font.pixelSize: Theme.body
-                font.weight: Font.DemiBold
-            }
-            background: GlassBackground {
-                tint: root.accentColor
-                interactive: true
-                hovered: modeButton.hovered
-                pressed: modeButton.pressed
-                radius: height / 2
-                focused: modeButton.visualFocus
-                focusColor: Theme.label
-            }
         }
     }
 
@@ -221,6 +200,20 @@ FocusScope {
             }
         }
 
+        Text {
+            objectName: "freshness"
+            Layout.fillWidth: true
+            Layout.topMargin: -6
+            text: screen.freshness
+            elide: Text.ElideRight
+            font.pixelSize: Theme.caption
+            color: Theme.label
+            opacity: 0.6
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+            Accessible.ignored: text === ""
+        }
+
         RowLayout {
             visible: !weekView.showsWeek
             spacing: Toolkit.isPhone ? 6 : 8
@@ -267,6 +260,7 @@ FocusScope {
             Layout.fillHeight: true
 
             EndlessSlidingProgressStyle {
+                objectName: "weekProgress"
                 visible: screen.screenState === "loading"
                 anchors.left: parent.left
                 anchors.right: parent.right
@@ -275,6 +269,35 @@ FocusScope {
                 barColor: root.accentColor
                 trackColor: Theme.systemGray4
                 barHeight: 6
+            }
+
+            Column {
+                objectName: "failedView"
+                visible: screen.screenState === "failed" || screen.screenState === "notStored"
+                anchors.centerIn: parent
+                width: Math.min(parent.width, 460)
+                spacing: 12
+                Text {
+                    width: parent.width
+                    horizontalAlignment: Text.AlignHCenter
+                    wrapMode: Text.Wrap
+                    text: screen.screenState === "failed" ? "Не удалось загрузить расписание"
+                                                          : "Эта неделя не сохранена"
+                    font.pixelSize: Theme.title2
+                    font.weight: Font.Medium
+                    color: Theme.label
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
+                }
+                // Enter and R do the same from anywhere on the screen.
+                AccentButton {
+                    objectName: "retryButton"
+                    visible: screen.screenState === "failed"
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    text: "Повторить"
+                    accentColor: root.accentColor
+                    onClicked: screen.reloadWeek()
+                }
             }
 
             Column {

@@ -14,7 +14,14 @@ QCoro::Task<Result<QString>> readStoredValue(QPointer<OrvelApi> client, WorkMode
         co_return stored.error();
     co_return stored.value().value_or(QString());
 }
+
+// A stored copy older than this is fetched again ahead of time.
+constexpr qint64 nextWeekStaleSecs = 6 * 3600;
 } // namespace
+
+WeekStore::Subject ScheduleScreenModel::Source::subject() const {
+    return {mode, mode == u"student" ? faculty + QLatin1Char('\n') + group : teacher};
+}
 
 ScheduleScreenModel::ScheduleScreenModel(QObject* parent)
     : ScreenModel(parent), m_dayLessons(new RecordListModel<Schedule>(this)) {
@@ -25,8 +32,10 @@ ScheduleScreenModel::ScheduleScreenModel(QObject* parent)
 QString ScheduleScreenModel::screenState() const {
     if (m_modeRequired)
         return QStringLiteral("modeRequired");
-    if (m_loading)
-        return QStringLiteral("loading");
+    if (!m_shown)
+        return m_storeOnly ? QStringLiteral("notStored")
+               : m_failed  ? QStringLiteral("failed")
+                           : QStringLiteral("loading");
     return m_inDay[m_selectedDay] == 0 ? QStringLiteral("rest") : QStringLiteral("lessons");
 }
 
@@ -62,6 +71,7 @@ void ScheduleScreenModel::tick() {
     const QString last = WeekCalendar::weekDayDate(QStringLiteral("6"), m_weekOffset,
                                                    QStringLiteral("dd.MM.yy"), now);
     const int today = WeekCalendar::todayIndex(now);
+    refreshFreshness(); // "today" in it may have become "yesterday"
     if (dates == m_dayDates && last == m_weekLast && today == m_today)
         return;
     m_dayDates = dates;
@@ -106,15 +116,102 @@ void ScheduleScreenModel::refreshState() {
     emit screenStateChanged();
 }
 
+void ScheduleScreenModel::setStoreOnly(bool storeOnly) {
+    if (storeOnly == m_storeOnly)
+        return;
+    m_storeOnly = storeOnly;
+    emit storeOnlyChanged();
+    refreshState();
+}
+
+bool ScheduleScreenModel::hasStoredWeeks() const {
+    const QString account = storeAccount();
+    return !account.isEmpty() && WeekStore::shared().lastShown(account).has_value();
+}
+
+QString ScheduleScreenModel::storeAccount() const {
+    if (!m_fixedTeacher.isEmpty())
+        return {};
+    const QString account = co() ? co()->account() : QString();
+    // Offline, no account record arrives: the store's own note says whose weeks it keeps.
+    return account.isEmpty() && m_storeOnly ? WeekStore::shared().lastAccount() : account;
+}
+
 void ScheduleScreenModel::reloadWeek() {
     tick();
-    setWeekState(true, m_modeRequired);
+    m_failed = false;
     setSelectedDay(m_weekOffset == 0 ? WeekCalendar::todayIndex(m_clock()) : 0);
+    showStored();
+    if (m_storeOnly) {
+        m_stale = true;
+        refreshFreshness();
+        setWeekState(false, false);
+        return;
+    }
+    setWeekState(true, m_modeRequired);
     loadTimetable(m_loads.start(this), m_weekOffset);
 }
 
+void ScheduleScreenModel::showStored(std::optional<WeekStore::Subject> subject) {
+    const QString account = storeAccount();
+    if (!subject && !account.isEmpty())
+        subject = WeekStore::shared().lastShown(account);
+    std::optional<WeekStore::Week> stored;
+    if (subject)
+        stored = WeekStore::shared().week(account, *subject,
+                                          WeekCalendar::mondayOf(m_weekOffset, m_clock()));
+    if (stored) {
+        showWeek(*subject, stored->answer, stored->fetched);
+        m_stale = true; // until the service confirms it
+        return;
+    }
+    const bool changed = m_shown || !m_schedule.isEmpty();
+    m_shown = false;
+    m_shownSubject.reset();
+    m_schedule.clear();
+    m_inDay = {};
+    if (changed)
+        emit weekChanged();
+    refreshLessons();
+    refreshFreshness();
+}
+
+void ScheduleScreenModel::showWeek(const WeekStore::Subject& subject, const QJsonObject& answer,
+                                   const QDateTime& fetched) {
+    m_schedule = lessonsOf(subject.mode, answer);
+    m_mode = subject.mode;
+    m_inDay = WeekCalendar::countByDay(m_schedule);
+    m_shown = true;
+    m_stale = false;
+    m_shownSubject = subject;
+    m_shownMonday = WeekCalendar::mondayOf(m_weekOffset, m_clock());
+    m_fetched = fetched;
+    emit weekChanged();
+    refreshLessons();
+    refreshFreshness();
+}
+
+void ScheduleScreenModel::refreshFreshness() {
+    QString text;
+    if (m_shown && m_fetched.isValid()) {
+        const QDateTime at = m_fetched.toLocalTime();
+        const QString time = at.toString(QStringLiteral("HH:mm"));
+        const QString day = at.toString(QStringLiteral("dd.MM"));
+        if (m_stale && (m_storeOnly || !m_loading))
+            text = QStringLiteral("Нет связи с сервером · данные от %1 %2").arg(day, time);
+        else if (at.date() == m_clock().toLocalTime().date())
+            text = QStringLiteral("Обновлено в ") + time;
+        else
+            text = QStringLiteral("Обновлено %1 в %2").arg(day, time);
+    }
+    if (text == m_freshness)
+        return;
+    m_freshness = text;
+    emit freshnessChanged();
+}
+
 bool ScheduleScreenModel::page(int offset) {
-    if (m_loading || offset < WeekCalendar::firstOffset || offset > WeekCalendar::lastOffset)
+    if (m_modeRequired || offset < WeekCalendar::firstOffset || offset > WeekCalendar::lastOffset)
         return false;
     m_weekOffset = offset;
     emit weekChanged();
@@ -136,11 +233,21 @@ bool ScheduleScreenModel::handleKey(int key) {
     default:
         break;
     }
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_R) &&
+        screenState() == u"failed") {
+        reloadWeek();
+        return true;
+    }
     if (key >= Qt::Key_1 && key < Qt::Key_1 + WeekCalendar::dayCount && !m_modeRequired) {
         setSelectedDay(key - Qt::Key_1);
         return true;
     }
     return false;
+}
+
+QList<Schedule> ScheduleScreenModel::lessonsOf(const QString& mode, const QJsonObject& answer) {
+    return schedulesFromAnswer(answer, mode == u"student" ? QStringLiteral("combined_with")
+                                                          : QStringLiteral("combined_groups"));
 }
 
 void ScheduleScreenModel::setFixedTeacher(const QString& name) {
@@ -150,16 +257,11 @@ void ScheduleScreenModel::setFixedTeacher(const QString& name) {
     emit weekChanged();
 }
 
-void ScheduleScreenModel::showWeek(Week week) {
-    m_schedule = std::move(week.lessons);
-    m_mode = week.mode;
-    m_subject = week.subject;
-    const QDate today = m_clock().date();
-    m_shownMonday = today.addDays(1 - today.dayOfWeek() + 7 * qint64(m_weekOffset));
-    m_inDay = WeekCalendar::countByDay(m_schedule);
-    m_loading = false;
-    emit weekChanged();
-    refreshLessons();
+QString ScheduleScreenModel::subjectName() const {
+    if (!m_shownSubject)
+        return {};
+    // A group's key is its faculty and name on two lines; a teacher's is the name.
+    return m_shownSubject->key.section(QLatin1Char('\n'), -1);
 }
 
 QCoro::Task<void> ScheduleScreenModel::loadTimetable(LoadTicket ticket, int offset) {
@@ -168,11 +270,23 @@ QCoro::Task<void> ScheduleScreenModel::loadTimetable(LoadTicket ticket, int offs
         emit loadFinished(shown);
 }
 
+void ScheduleScreenModel::loadFailed(const ApiError& error, const LoadTicket& ticket) {
+    Log::line(Log::timetable(), error.description());
+    if (!ticket.current())
+        return;
+    // A stored week stays on screen, marked as such; with none the user is offered a retry.
+    m_failed = !m_shown;
+    setWeekState(false, false);
+    refreshFreshness();
+}
+
 QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(LoadTicket ticket, int offset) {
-    // A load that a newer one has overtaken writes nothing.
+    // A load that a newer one has overtaken writes nothing on screen.
     const QPointer<OrvelApi> client = api();
     if (!client)
         co_return false;
+    const QDate monday = WeekCalendar::mondayOf(offset, m_clock());
+    const quint64 signIn = client->signInGeneration();
 
     // A fixed teacher's week reads nothing from the user's store.
     Result<std::optional<QString>> workMode = std::optional<QString>(QStringLiteral("teacher"));
@@ -181,7 +295,7 @@ QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(LoadTicket ticket, int offse
     if (!ticket.alive()) // the screen is gone, and with it whoever would care
         co_return false;
     if (!workMode.ok()) {
-        Log::line(Log::timetable(), workMode.error().description());
+        loadFailed(workMode.error(), ticket);
         co_return false;
     }
     if (!ticket.current())
@@ -192,17 +306,66 @@ QCoro::Task<bool> ScheduleScreenModel::fetchAndShow(LoadTicket ticket, int offse
     }
     setWeekState(true, false);
 
-    Result<Week> week = co_await fetchWeek(client, *workMode.value(), offset, m_fixedTeacher);
+    Result<Source> source = Source{QStringLiteral("teacher"), {}, {}, m_fixedTeacher};
+    if (m_fixedTeacher.isEmpty())
+        source = co_await readSource(client, *workMode.value());
     if (!ticket.alive())
         co_return false;
-    if (!week.ok()) {
-        Log::line(Log::timetable(), week.error().description());
+    if (!source.ok()) {
+        loadFailed(source.error(), ticket);
         co_return false;
     }
+    // The user chose another group or teacher elsewhere: the stored copy on screen is not it.
+    const WeekStore::Subject subject = source.value().subject();
+    if (ticket.current() && m_shownSubject && *m_shownSubject != subject)
+        showStored(subject);
+
+    const ApiResult answer = co_await fetchWeek(client, source.value(), offset);
+    if (!ticket.alive())
+        co_return false;
+    if (!answer.ok()) {
+        loadFailed(answer.error(), ticket);
+        co_return false;
+    }
+    remember(source.value(), monday, answer.value(), signIn);
     if (!ticket.current())
         co_return false;
-    showWeek(std::move(week.value()));
+    m_loading = false;
+    showWeek(subject, answer.value(), m_clock());
+    if (const QString account = storeAccount(); !account.isEmpty())
+        WeekStore::shared().setLastShown(account, subject);
+    if (offset == 0)
+        prefetchNextWeek(client, source.value(), signIn);
     co_return true;
+}
+
+void ScheduleScreenModel::remember(const Source& source, QDate monday, const QJsonObject& answer,
+                                   quint64 signIn) const {
+    const QPointer<OrvelApi> client = api();
+    const QString account = co() && m_fixedTeacher.isEmpty() ? co()->account() : QString();
+    if (account.isEmpty() || !client || client->signInGeneration() != signIn)
+        return;
+    WeekStore::shared().putWeek(account, source.subject(), monday, answer, m_clock());
+}
+
+// Monday morning's week is then on the machine before the train leaves: once per screen, only
+// after the current week came from the service, and only when the stored copy is old.
+QCoro::Task<void> ScheduleScreenModel::prefetchNextWeek(QPointer<OrvelApi> client, Source source,
+                                                        quint64 signIn) {
+    const QString account = storeAccount();
+    if (m_nextWeekAsked || account.isEmpty())
+        co_return;
+    const QDateTime now = m_clock();
+    const QDate monday = WeekCalendar::mondayOf(1, now);
+    const std::optional<WeekStore::Week> stored =
+        WeekStore::shared().week(account, source.subject(), monday);
+    if (stored && stored->fetched.secsTo(now) < nextWeekStaleSecs)
+        co_return;
+    m_nextWeekAsked = true;
+    const QPointer<ScheduleScreenModel> self(this);
+    const ApiResult answer = co_await fetchWeek(client, source, 1);
+    if (self && answer.ok())
+        remember(source, monday, answer.value(), signIn);
 }
 
 QCoro::Task<Result<std::optional<QString>>>
@@ -218,12 +381,11 @@ ScheduleScreenModel::storedWorkMode(QPointer<OrvelApi> client) {
     co_return std::optional<QString>(mode.value());
 }
 
-QCoro::Task<Result<ScheduleScreenModel::Week>>
-ScheduleScreenModel::fetchWeek(QPointer<OrvelApi> client, QString workMode, int offset,
-                               QString fixedTeacher) {
-    ApiResult answer = ApiError();
-    Week week;
+QCoro::Task<Result<ScheduleScreenModel::Source>>
+ScheduleScreenModel::readSource(QPointer<OrvelApi> client, QString workMode) {
+    Source source;
     if (workMode == QLatin1String("student")) {
+        source.mode = QStringLiteral("student");
         const Result<QString> faculty =
             co_await readStoredValue(client, WorkModeStore::Key::faculty);
         if (!faculty.ok())
@@ -231,27 +393,24 @@ ScheduleScreenModel::fetchWeek(QPointer<OrvelApi> client, QString workMode, int 
         const Result<QString> group = co_await readStoredValue(client, WorkModeStore::Key::group);
         if (!group.ok())
             co_return group.error();
-        if (!client)
-            co_return ApiError::clientGone();
-        answer = co_await client->getWeekSchedule(faculty.value(), group.value(), offset);
-        week.mode = QStringLiteral("student");
-        week.subject = group.value();
+        source.faculty = faculty.value();
+        source.group = group.value();
     } else {
-        Result<QString> teacher = fixedTeacher;
-        if (fixedTeacher.isEmpty())
-            teacher = co_await readStoredValue(client, WorkModeStore::Key::teacher);
+        source.mode = QStringLiteral("teacher");
+        const Result<QString> teacher =
+            co_await readStoredValue(client, WorkModeStore::Key::teacher);
         if (!teacher.ok())
             co_return teacher.error();
-        if (!client)
-            co_return ApiError::clientGone();
-        answer = co_await client->getTeacherSchedule(teacher.value(), offset);
-        week.mode = QStringLiteral("teacher");
-        week.subject = teacher.value();
+        source.teacher = teacher.value();
     }
-    if (!answer.ok())
-        co_return answer.error();
-    week.lessons = schedulesFromAnswer(answer.value(), week.mode == QLatin1String("student")
-                                                           ? QStringLiteral("combined_with")
-                                                           : QStringLiteral("combined_groups"));
-    co_return week;
+    co_return source;
+}
+
+QCoro::Task<ApiResult> ScheduleScreenModel::fetchWeek(QPointer<OrvelApi> client, Source source,
+                                                      int offset) {
+    if (!client)
+        co_return ApiError::clientGone();
+    if (source.mode == u"student")
+        co_return co_await client->getWeekSchedule(source.faculty, source.group, offset);
+    co_return co_await client->getTeacherSchedule(source.teacher, offset);
 }

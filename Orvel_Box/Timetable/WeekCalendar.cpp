@@ -49,6 +49,11 @@ int todayIndex(const QDateTime& now) {
     return std::min(now.date().dayOfWeek() - 1, dayCount - 1);
 }
 
+QDate mondayOf(int offset, const QDateTime& now) {
+    const QDate today = now.date();
+    return today.addDays(1 - today.dayOfWeek() + 7 * qint64(offset));
+}
+
 QString weekDayDate(const QString& indexText, qint64 offset, const QString& format,
                     const QDateTime& now, const QLocale& locale) {
     const std::optional<qint64> index = strictInteger(indexText);

@@ -34,6 +34,9 @@ int todayIndex(const QDateTime& now);
 inline const QString indexError = QStringLiteral("Ошибка: некорректный индекс");
 inline const QString calculationError = QStringLiteral("Ошибка расчета");
 
+// The Monday of the week `offset` weeks from the week holding `now`.
+QDate mondayOf(int offset, const QDateTime& now);
+
 // The date of day `indexText` (decimal, may lie outside 0..6) of the week `offset` weeks from
 // the week holding `now`, formatted with `format` in `locale`. The arithmetic is on calendar
 // dates in `now`'s time zone, so a daylight-saving change (even one at midnight) never shifts

@@ -1,11 +1,14 @@
-// Timetable figures: decoding a large week answer into lesson records, and paging one week on
-// the drawn screen (key press to the new week's first frame) against the in-process stand-in.
+// Timetable figures: decoding a large week answer into lesson records, the local week store's
+// reads and writes, paging one week on the drawn screen (key press to the new week's first
+// frame) against the in-process stand-in, and the same with every answer held back 200 ms and
+// the weeks already stored.
 #include "BenchSupport.h"
 #include "CO.h"
 #include "Schedule.h"
 #include "ScheduleScreenModel.h"
 #include "Toolkit.h"
 #include "WeekCalendar.h"
+#include "WeekStore.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -91,6 +94,36 @@ void decodeBench(int runs) {
         std::printf("\n");
 }
 
+// One read and one write of a 40-lesson week, on the interface thread as the screen does them.
+void storeBench(int runs) {
+    QTemporaryDir dir;
+    WeekStore store(dir.filePath(QStringLiteral("weeks.sqlite")));
+    const QJsonObject answer = QJsonDocument::fromJson(weekAnswer(40)).object();
+    const WeekStore::Subject subject{QStringLiteral("student"), QStringLiteral("ФИТ\nИТ-21")};
+    const QDate monday(2025, 3, 3);
+    std::vector<double> writes, reads;
+    qsizetype sink = 0;
+    for (int i = 0; i < runs + 20; ++i) {
+        const QDate week = monday.addDays(-7 * (i % 32));
+        QElapsedTimer t;
+        t.start();
+        store.putWeek(QStringLiteral("id:1"), subject, week, answer, QDateTime::currentDateTime());
+        const double w = t.nsecsElapsed() / 1e3;
+        t.restart();
+        const auto read = store.week(QStringLiteral("id:1"), subject, week);
+        sink += schedulesFromAnswer(read->answer, QStringLiteral("combined_with")).size();
+        if (i >= 20) {
+            writes.push_back(w);
+            reads.push_back(t.nsecsElapsed() / 1e3);
+        }
+    }
+    std::printf("week store, a 40-lesson week, %d runs (goal: well under a 16 ms frame):\n", runs);
+    print("write (with pruning)", stats(writes));
+    print("read + decode to records", stats(reads));
+    if (sink < 0)
+        std::printf("\n");
+}
+
 const QByteArray sceneQml = R"qml(
 import QtQuick
 import OrvelBox.Controls
@@ -102,10 +135,22 @@ Rectangle {
 }
 )qml";
 
-int pagingBench(int pages) {
+// `latencyMs` > 0: every answer is held back that long, and the two weeks paged between are
+// stored first, so a press is measured to the stored week's first frame.
+int pagingBench(int pages, int latencyMs) {
     bench::TeacherSession session;
     if (!session.start(QStringLiteral("bench")))
         return 1;
+    QTemporaryDir storeDir;
+    WeekStore::setSharedPath(storeDir.filePath(QStringLiteral("weeks.sqlite")));
+    standin::Fault late;
+    late.delayMs = latencyMs;
+    if (latencyMs > 0)
+        for (const char* path : {"/api/users/me", "/api/storage/keys", "/api/storage/get"})
+            session.server.setFault(QStringLiteral("*"), QString::fromLatin1(path), late);
+    session.server.setFault(
+        QStringLiteral("*"),
+        QStringLiteral("/api/teachers/%1/schedule").arg(standin::Server::demoTeacherName()), late);
     CO co(session.server.baseUrl(), session.tokens);
 
     QQmlEngine engine;
@@ -121,6 +166,14 @@ int pagingBench(int pages) {
     QSignalSpy loaded(model, &ScheduleScreenModel::loadFinished);
     if (!loaded.wait(10000))
         return 1;
+    const bool stored = latencyMs > 0;
+    if (stored) { // both weeks into the store
+        for (Qt::Key key : {Qt::Key_Left, Qt::Key_Right}) {
+            QTest::keyClick(&window, key);
+            if (!loaded.wait(10000))
+                return 1;
+        }
+    }
 
     // Alternate between this week and the previous one; each page is a full reload.
     std::vector<double> toLoaded, toFrame;
@@ -130,16 +183,25 @@ int pagingBench(int pages) {
         QElapsedTimer t;
         t.start();
         QTest::keyClick(&window, key);
-        if (!loaded.wait(10000))
+        if (stored ? model->screenState() == u"loading" : !loaded.wait(10000))
             return 1;
         const double l = t.nsecsElapsed() / 1e3;
-        frame.clear();
+        if (!stored)
+            frame.clear();
         if (!frame.wait(5000))
             return 1;
         if (i >= 5) {
             toLoaded.push_back(l);
             toFrame.push_back(t.nsecsElapsed() / 1e3);
         }
+        if (stored) // the user reads the week a moment; its answer comes meanwhile
+            QTest::qWait(latencyMs * 5);
+    }
+    if (stored) {
+        std::printf("paging to a stored week, answers held back %d ms, %d pages (goal <= 16 ms):\n",
+                    latencyMs, pages);
+        print("key press to stored week drawn", stats(toFrame));
+        return 0;
     }
     std::printf(
         "paging one week on screen (teacher mode, %d pages, 5 requests each on loopback):\n",
@@ -155,5 +217,7 @@ int main(int argc, char** argv) {
     qputenv("QSG_RENDER_LOOP", "basic");
     QGuiApplication app(argc, argv);
     decodeBench(argc > 1 ? QByteArray(argv[1]).toInt() : 300);
-    return pagingBench(argc > 2 ? QByteArray(argv[2]).toInt() : 40);
+    storeBench(argc > 1 ? QByteArray(argv[1]).toInt() : 300);
+    const int pages = argc > 2 ? QByteArray(argv[2]).toInt() : 40;
+    return pagingBench(pages, 0) || pagingBench(pages, 200);
 }

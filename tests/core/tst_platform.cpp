@@ -6,9 +6,13 @@
 #include "StallMeter.h"
 #include "TestSupport.h"
 #include "TokenStore.h"
+#include "WeekStore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -37,6 +41,71 @@ class TestPlatform : public QObject {
         QVERIFY(!store.read(QStringLiteral("access_token")));
         QCOMPARE(store.read(QStringLiteral("refresh_token")),
                  std::optional<QString>(QStringLiteral("r1")));
+    }
+
+    // Whatever file it meets, the store ends up working, owner-only, with its rows bounded and
+    // every account's weeks its own.
+    void weekStore_data() {
+        QTest::addColumn<QByteArray>("found"); // "" none, "version N" (with a foreign table)
+        QTest::addColumn<int>("asideFiles");
+        QTest::newRow("no file") << QByteArray() << 0;
+        QTest::newRow("not a database") << QByteArray("SQLite format 3\0garbage", 24) << 1;
+        QTest::newRow("another schema") << QByteArray("version 7") << 1;
+        QTest::newRow("own version, other tables") << QByteArray("version 1") << 1;
+    }
+    void weekStore() {
+        QFETCH(QByteArray, found);
+        QFETCH(int, asideFiles);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("weeks.sqlite"));
+        if (found.startsWith("version ")) {
+            auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery(db).exec(QStringLiteral("PRAGMA user_version = ") + found.mid(8));
+            QSqlQuery(db).exec(QStringLiteral("CREATE TABLE shown(a)"));
+            db.close();
+            db = {};
+            QSqlDatabase::removeDatabase(QStringLiteral("old"));
+        } else if (!found.isEmpty()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(found) == found.size());
+        }
+        LogCapture log;
+        WeekStore store(path);
+        const QString a = QStringLiteral("id:1"), b = QStringLiteral("id:2");
+        const WeekStore::Subject group{QStringLiteral("student"), QStringLiteral("ФИТ\nИТ-21")};
+        const WeekStore::Subject teacher{QStringLiteral("teacher"), QStringLiteral("0")};
+        const QDate monday(2025, 3, 3);
+        const QDateTime at = QDateTime::fromSecsSinceEpoch(1741000000);
+        for (int w = 0; w < WeekStore::weeksPerSubject + 5; ++w)
+            store.putWeek(a, group, monday.addDays(-7 * w), {{"schedule", w}}, at);
+        QCOMPARE(log.lines.size(), asideFiles);
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.broken-*")}).size(), asideFiles);
+        for (const QString& file : {path, path + QStringLiteral("-wal")})
+            QCOMPARE(QFile::permissions(file) & 0x7077,
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        // The newest weeks stay, the oldest go; of six subjects, the one fetched longest ago.
+        QCOMPARE(store.week(a, group, monday)->answer, (QJsonObject{{"schedule", 0}}));
+        QCOMPARE(store.week(a, group, monday)->fetched, at);
+        QVERIFY(store.week(a, group, monday.addDays(-7 * 39)));
+        QVERIFY(!store.week(a, group, monday.addDays(-7 * 40)));
+        for (int t = 0; t < WeekStore::subjectsPerAccount; ++t)
+            store.putWeek(a, {teacher.mode, QString::number(t)}, monday, {}, at.addSecs(t + 1));
+        QVERIFY(!store.week(a, group, monday));
+        QVERIFY(store.week(a, teacher, monday));
+
+        // Another account sees none of it, and erasing one leaves the other.
+        store.setLastShown(a, group);
+        store.putWeek(b, group, monday, {{"b", 1}}, at);
+        QVERIFY(!store.lastShown(b));
+        QCOMPARE(store.lastShown(a), group);
+        QCOMPARE(store.lastAccount(), a);
+        store.eraseAccount(a);
+        QVERIFY(!store.lastShown(a) && !store.week(a, teacher, monday));
+        QVERIFY(store.lastAccount().isEmpty());
+        QVERIFY(WeekStore(path).week(b, group, monday)); // kept on disk
+        QCOMPARE(log.lines.size(), asideFiles);
     }
 
     void tokensSurviveAReopen() {

@@ -13,6 +13,7 @@
 #include "TestSupport.h"
 #include "TokenStore.h"
 #include "Toolkit.h"
+#include "WeekStore.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -121,7 +122,8 @@ bool AppDriver::serve() {
     QDirIterator stored(PhotoCache::defaultDiskPath(), QDir::Files, QDirIterator::Subdirectories);
     while (stored.hasNext())
         QFile::remove(stored.next());
-    // A first start: no session kept from an earlier run.
+    // A first start: no session and no stored weeks kept from an earlier run.
+    WeekStore::setSharedPath(m_data.filePath(QStringLiteral("weeks-%1.sqlite").arg(m_services)));
     TokenStore tokens;
     tokens.remove(QString::fromLatin1(TokenStore::accessKey));
     tokens.remove(QString::fromLatin1(TokenStore::refreshKey));
@@ -224,7 +226,9 @@ bool AppDriver::timetableSettled() const {
     return waitFor(
         [&] {
             const QString state = timetable() ? timetable()->screenState() : QString();
-            return state == u"lessons" || state == u"rest" || state == u"modeRequired";
+            // A stored week shows while the service is still asked: wait for its answer.
+            return state == u"modeRequired" ||
+                   ((state == u"lessons" || state == u"rest") && !timetable()->isSheduleLoading());
         },
         10000);
 }

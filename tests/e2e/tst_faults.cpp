@@ -633,8 +633,8 @@ ScreenLoad TestFaults::preferences() {
 
 // ---- the timetable ----
 
-// A week that fails keeps its progress bar, and paging waits with it, until the timetable is
-// shown again.
+// A week that is not stored waits with its progress bar while paging goes on; one that fails
+// offers a retry. Coming back to the timetable shows the stored current week at once.
 ScreenLoad TestFaults::week(bool teacher) {
     const QString login = teacher ? QStringLiteral("teacher") : QStringLiteral("student");
     ScreenLoad j;
@@ -652,27 +652,32 @@ ScreenLoad TestFaults::week(bool teacher) {
         app.press(Qt::Key_Left);
         SOON(timetableState() == QStringLiteral("loading"));
     };
+    // Still asking: with the progress bar, or with the stored week on screen.
     j.waiting = [this] {
-        return timetableState() == u"loading" && !timetable()->canGoBack() &&
-               !timetable()->canGoForward();
+        return timetable() && timetable()->isSheduleLoading() && timetableState() != u"failed";
     };
     j.keepUsing = [this](bool mayLeave) {
-        // Days can be picked while the week is out; paging waits.
+        // Days can be picked and weeks paged while the week is out.
         const int day = (timetable()->selectedDay() + 2) % 6;
         app.press(Qt::Key_1 + day);
         SOON(timetable()->selectedDay() == day);
         const int offset = timetable()->weekOffset();
         app.press(Qt::Key_Left);
-        AppDriver::pause(50);
+        QCOMPARE(timetable()->weekOffset(), offset - 1);
+        app.press(Qt::Key_Right);
         QCOMPARE(timetable()->weekOffset(), offset);
         QVERIFY2(barSlides(), "the progress bar stands still");
         if (mayLeave) {
             section(1);
             section(0);
-            SOON(timetableState() == QStringLiteral("loading"));
+            // A screen made anew opens on the current week, stored by then: shown at once.
+            SOON(timetable()->isSheduleLoading() && timetableState() != u"failed");
         }
     };
-    j.failed = j.waiting;
+    j.failed = [this] {
+        return timetableState() == u"failed" &&
+               shown(app.visibleItem(QStringLiteral("retryButton")));
+    };
     // A week without a lesson list is a week without lessons.
     j.wrongShape = [this] {
         return timetableState() == u"rest" &&
@@ -684,6 +689,8 @@ ScreenLoad TestFaults::week(bool teacher) {
         return (state == u"lessons" || state == u"rest") && timetable()->canGoBack();
     };
     j.recover = [this] {
+        if (timetableState() == u"failed")
+            return app.click(app.visibleItem(QStringLiteral("retryButton")));
         section(1);
         section(0);
     };
@@ -1213,13 +1220,16 @@ ScreenLoad TestFaults::settingsWrite() {
 // ---- no service at start-up ----
 
 // The service down at start-up (its port closed): not the sign-in form but the offline screen,
-// which says why and counts down; Enter and the button try at once, and once the service is
-// back the window gets in by itself.
+// which says why, counts down and shows the week stored at the last start, pageable; Enter and
+// the button try at once, and once the service is back the window gets in by itself.
 void TestFaults::startUpWithServiceDown() {
     m_row = QStringLiteral("start-up-service-down");
     const auto normalSeconds = qScopeGuard([] { OfflineRetry::setSecondMs(1000); });
     OfflineRetry::setSecondMs(60000); // the countdown stands still until the window is checked
-    QVERIFY(app.startSignedIn(QStringLiteral("student"), [this] { app.stopService(); }));
+    QVERIFY(app.startSignedIn(QStringLiteral("student"), [this] { storeGroup("student"); }));
+    QVERIFY(app.waitForScreen(QStringLiteral("home")) && timetableSettled());
+    app.stopService();
+    QVERIFY(app.relaunch());
     step(QStringLiteral("offline"));
     QVERIFY(app.waitForScreen(QStringLiteral("offline")));
     QVERIFY(app.waitForVisible(QStringLiteral("retryButton")));
@@ -1234,6 +1244,16 @@ void TestFaults::startUpWithServiceDown() {
         QVERIFY2(item, name);
         QCOMPARE(item->property("text").toString(), text);
     }
+    auto* stored = app.waitForVisible(QStringLiteral("storedTimetable"))
+                       ->property("model")
+                       .value<ScheduleScreenModel*>();
+    QVERIFY(stored->screenState() == u"lessons" || stored->screenState() == u"rest");
+    QVERIFY(stored->freshness().startsWith(QStringLiteral("Нет связи с сервером · данные от ")));
+    app.press(Qt::Key_Left);
+    QCOMPARE(stored->weekOffset(), -1);
+    QCOMPARE(stored->screenState(), QStringLiteral("notStored"));
+    app.press(Qt::Key_Right);
+    QVERIFY(app.visibleItem(QStringLiteral("storedTimetable")));
     QQuickItem* view = app.item(QStringLiteral("coordinator"));
     for (const char* scheme : {"dark", "light", ""}) {
         QQmlExpression(qmlContext(view), view,

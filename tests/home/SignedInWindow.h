@@ -3,6 +3,7 @@
 #include "CoordinatorModel.h"
 #include "StandinSession.h"
 #include "TestSupport.h"
+#include "WeekStore.h"
 
 #include <QJsonDocument>
 #include <QStandardPaths>
@@ -13,10 +14,12 @@ struct SignedInWindow : StandinSession {
     std::shared_ptr<TokenStore> tokens;
     std::unique_ptr<CoordinatorModel> root;
     QString login;
+    int starts = 0;
 
     // Signs `account` in as this machine's session and waits until home is loaded.
     bool start(const QString& account = QStringLiteral("student")) {
         QStandardPaths::setTestModeEnabled(true);
+        WeekStore::setSharedPath(dir.filePath(QStringLiteral("weeks-%1.sqlite").arg(++starts)));
         login = account;
         if (!StandinSession::start(login))
             return false;

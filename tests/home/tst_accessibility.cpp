@@ -168,7 +168,12 @@ class TestAccessibility : public QObject {
         QObject* model = modelOf(visible(name));
         switch (index) {
         case 0:
-            return waitFor([&] { return model->property("screenState").toString() != u"loading"; });
+            // A stored week shows while the service is still asked: wait for its answer.
+            return waitFor([&] {
+                const QString state = model->property("screenState").toString();
+                return state == u"modeRequired" ||
+                       (state != u"loading" && !model->property("isSheduleLoading").toBool());
+            });
         case 1:
             return waitFor([&] { return !model->property("isLoading").toBool(); });
         default:

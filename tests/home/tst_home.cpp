@@ -120,8 +120,10 @@ class TestHome : public QObject {
                     return !s.modelOf<NewsScreenModel>(name)->isLoading();
                 if (index == 2)
                     return !s.model()->meInformationLoading();
-                const QString state = s.modelOf<QObject>(name)->property("screenState").toString();
-                return state == u"lessons" || state == u"rest";
+                const QObject* t = s.modelOf<QObject>(name);
+                const QString state = t->property("screenState").toString();
+                return (state == u"lessons" || state == u"rest") &&
+                       !t->property("isSheduleLoading").toBool();
             },
             10000);
     }

@@ -3,6 +3,7 @@
 #include "CO.h"
 #include "StandinSession.h"
 #include "TestSupport.h"
+#include "WeekStore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,16 +14,19 @@ struct SignedIn : StandinSession {
     std::unique_ptr<CO> co;
     QTemporaryDir dir;
     QString login = QStringLiteral("tester");
+    int starts = 0;
 
     bool start() {
-        // Pictures go to a throw-away cache, not the user's.
+        // Pictures go to a throw-away cache, not the user's; every start has a store of its own.
         QStandardPaths::setTestModeEnabled(true);
+        WeekStore::setSharedPath(dir.filePath(QStringLiteral("weeks-%1.sqlite").arg(++starts)));
         if (!StandinSession::start(login))
             return false;
         auto tokens = std::make_shared<TokenStore>(dir.filePath(QStringLiteral("tokens.ini")));
         writeTo(*tokens);
         co = std::make_unique<CO>(server->baseUrl(), tokens);
-        return true;
+        // Once the start-up check has named the account, weeks are stored under it.
+        return QTest::qWaitFor([&] { return !co->account().isEmpty(); }, 10000);
     }
     void stop() {
         co.reset();

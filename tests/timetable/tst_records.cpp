@@ -1,8 +1,8 @@
 // Lesson and teacher records built from loosely typed service data, and what a lesson card
 // makes of a lesson: title, kind label, teacher row, picture address.
-#include "SystemColors.h"
 #include "Schedule.h"
 #include "ScheduleBoxModel.h"
+#include "SystemColors.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,8 +1,10 @@
-// The work-mode screen and its pickers as drawn and driven by keyboard and mouse, in offscreen
-// windows against the stand-in. Pictures go to the artefact folder.
+// The work-mode screen and its pickers, and the timetable's stored and failed weeks, as drawn
+// and driven by keyboard and mouse, in offscreen windows against the stand-in. Pictures go to
+// the artefact folder.
 #include "CachedAsyncImage.h"
 #include "Preferences.h"
 #include "QmlScene.h"
+#include "ScheduleScreenModel.h"
 #include "SignedIn.h"
 #include "SystemColors.h"
 #include "WorkmodeModel.h"
@@ -29,6 +31,19 @@ Rectangle {
         anchors.fill: parent
         initialItem: Workmode { objectName: "workmode"; co: scene.co; preferences: scene.preferences }
     }
+}
+)qml";
+
+const QByteArray timetableQml = R"qml(
+import QtQuick
+import OrvelBox.Controls
+import OrvelBox.Timetable
+Rectangle {
+    property var co
+    property string scheme
+    color: Theme.systemBackground
+    Component.onCompleted: Theme.preferredScheme = scheme
+    ScheduleScreen { objectName: "timetable"; anchors.fill: parent; co: parent.co; focus: true }
 }
 )qml";
 } // namespace
@@ -84,6 +99,47 @@ class TestWorkmodeViews : public QObject {
     void cleanup() {
         scene.reset();
         app.stop();
+    }
+
+    // Nothing stored and the week failing: a retry, taken with R once the service is back. The
+    // week then stored shows at once, with its age, while the next answer is held back, and
+    // stays when that answer fails.
+    void timetableStoredAndFailed_data() {
+        QTest::addColumn<QString>("scheme");
+        QTest::newRow("light") << "light";
+        QTest::newRow("dark") << "dark";
+    }
+    void timetableStoredAndFailed() {
+        QFETCH(QString, scheme);
+        const QString week = QStringLiteral("/api/schedule/week");
+        const QString faculty = standin::Server::facultyNames().first();
+        app.studentMode(faculty, app.firstGroup(faculty));
+        app.server->setFault(QStringLiteral("GET"), week, fault::answer(500));
+        scene = std::make_unique<QmlScene>(QSize(820, 600));
+        QVERIFY(scene->load(timetableQml,
+                            {{"co", QVariant::fromValue(app.co.get())}, {"scheme", scheme}}));
+        auto* t = scene->find<QQuickItem>(QStringLiteral("timetable"));
+        auto* m = t->property("model").value<ScheduleScreenModel*>();
+        auto shows = [&](const char* name) {
+            return itemNamed(t, QString::fromLatin1(name))->isVisible();
+        };
+        QVERIFY(QTest::qWaitFor([&] { return shows("retryButton"); }, 10000));
+        save(QStringLiteral("timetable-failed-%1.png").arg(scheme));
+
+        app.server->clearFaults();
+        QTest::keyClick(&scene->window(), Qt::Key_R);
+        QVERIFY(QTest::qWaitFor([&] { return !m->isSheduleLoading(); }, 10000));
+        app.server->setFault(QStringLiteral("GET"), week, fault::delayed(1000, fault::answer(500)));
+        m->reloadWeek();
+        const auto& counts = m->counts();
+        m->setSelectedDay(int(std::find_if(counts.begin(), counts.end(), [](int n) { return n; }) -
+                              counts.begin()));
+        QVERIFY(shows("lessonList") && !shows("weekProgress") && m->isSheduleLoading());
+        QVERIFY(m->freshness().startsWith(QStringLiteral("Обновлено в ")));
+        save(QStringLiteral("timetable-stored-%1.png").arg(scheme));
+        QVERIFY(QTest::qWaitFor([&] { return !m->isSheduleLoading(); }, 10000));
+        QVERIFY(shows("lessonList") && m->freshness().startsWith(QStringLiteral("Нет связи")));
+        save(QStringLiteral("timetable-stored-offline-%1.png").arg(scheme));
     }
 
     void teacherPickerWithPhotos() {
