@@ -331,34 +331,6 @@ class TestWorkmode : public QObject {
         QVERIFY(groupsLoaded(*m, 1));
     }
 
-    void failedLoadKeepsLoading_data() {
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<QString>("path");
-        QTest::newRow("stored mode") << "POST"
-                                     << "/api/storage/get";
-        QTest::newRow("teachers") << "GET"
-                                  << "/api/teachers";
-        QTest::newRow("faculties") << "GET"
-                                   << "/api/schedule/faculties";
-    }
-    void failedLoadKeepsLoading() {
-        QFETCH(QString, method);
-        QFETCH(QString, path);
-        app.studentMode(mathFaculty, QStringLiteral("МИТ-231"));
-        app.server->setFault(method, path, fault::answer(503));
-        LogCapture log;
-        auto m = std::make_unique<WorkmodeModel>();
-        m->setCo(app.co.get());
-        m->load();
-        QVERIFY(QTest::qWaitFor([&] { return !log.lines.isEmpty(); }, 10000));
-        QCOMPARE(log.lines, QStringList{"HTTP Error: 503"});
-        QVERIFY(m->isLoading());
-        QVERIFY(!m->buttonVisible());
-        QVERIFY(!m->groupsOpened());
-        // Lists arrive together or not at all.
-        QCOMPARE(m->teachers()->count() > 1, m->faculties()->count() > 1);
-    }
-
     // The groups of the stored faculty do not come: the screen opens all the same, without the
     // group picker, so the user can choose again.
     void storedFacultysGroupsFail_data() {
