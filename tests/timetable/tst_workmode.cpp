@@ -331,6 +331,24 @@ class TestWorkmode : public QObject {
         QVERIFY(groupsLoaded(*m, 1));
     }
 
+    // The stored mode cannot be read: the screen keeps waiting and shows no list (failed lists
+    // are rows of the fault matrix).
+    void failedModeReadKeepsLoading() {
+        app.studentMode(mathFaculty, QStringLiteral("МИТ-231"));
+        app.server->setFault(QStringLiteral("POST"), QStringLiteral("/api/storage/get"),
+                             fault::answer(503));
+        LogCapture log;
+        auto m = std::make_unique<WorkmodeModel>();
+        m->setCo(app.co.get());
+        m->load();
+        QVERIFY(QTest::qWaitFor([&] { return !log.lines.isEmpty(); }, 10000));
+        QCOMPARE(log.lines, QStringList{"HTTP Error: 503"});
+        QVERIFY(m->isLoading());
+        QVERIFY(!m->buttonVisible());
+        QCOMPARE(m->teachers()->count(), 1);
+        QCOMPARE(m->faculties()->count(), 1);
+    }
+
     // The groups of the stored faculty do not come: the screen opens all the same, without the
     // group picker, so the user can choose again.
     void storedFacultysGroupsFail_data() {
