@@ -29,7 +29,12 @@ def pump_until(condition, seconds=20):
     while time.monotonic() < deadline:
         while context.iteration(False):
             pass
-        found = condition()
+        try:
+            found = condition()
+        except GLib.GError:
+            # An object went away while the tree was walked (the screen is changing, seen on a
+            # busy machine): look again on the next turn.
+            found = None
         if found:
             return found
         time.sleep(0.1)

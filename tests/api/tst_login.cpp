@@ -128,19 +128,6 @@ class TestLogin : public QObject {
         QCOMPARE(logouts, 0);
     }
 
-    void demoAccountSignsInForReal() {
-        const auto r = await(api->login(QStringLiteral("  student"), QStringLiteral("student")));
-        QVERIFY(r);
-        QVERIFY2(r->ok(), r->ok() ? "" : qPrintable(r->error().description()));
-        QVERIFY(api->accessToken() && api->accessToken() != u"old-access");
-        QVERIFY(api->refreshToken() && api->refreshToken() != u"old-refresh");
-        QCOMPARE(updates.size(), 1);
-        QCOMPARE(updates.first().first, *api->accessToken());
-        QCOMPARE(updates.first().second, api->refreshToken());
-        const auto me = await(api->getMe());
-        QVERIFY(me && me->ok());
-    }
-
     void refusedSignInChangesNothing_data() {
         QTest::addColumn<int>("status"); // 0: the stand-in judges the password itself
         QTest::addColumn<QByteArray>("answer");

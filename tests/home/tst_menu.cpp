@@ -23,22 +23,18 @@ class TestMenu : public QObject {
                    R"({"user":{"name":"Ирина","username":"irina","isAdmin":true,"avatarUrl":"/a/1.png"}})")
             << "Ирина"
             << "@irina" << true << "/a/1.png";
-        QTest::newRow("admin as text") << QByteArray(R"({"user":{"isAdmin":"true"}})") << ""
-                                       << "@" << false << "";
-        QTest::newRow("admin as a number") << QByteArray(R"({"user":{"isAdmin":1}})") << ""
-                                           << "@" << true << "";
-        QTest::newRow("no user") << QByteArray(R"({"name":"top level","username":"x"})") << ""
-                                 << "@" << false << "";
-        QTest::newRow("user not a map") << QByteArray(R"({"user":"Ирина"})") << ""
-                                        << "@" << false << "";
-        QTest::newRow("wrong kinds")
-            << QByteArray(R"({"user":{"name":5,"username":null,"avatarUrl":[1]}})") << ""
-            << "@" << false << "";
-        QTest::newRow("unusable avatar path")
-            << QByteArray(R"({"user":{"avatarUrl":"/a b/%zz"}})") << ""
-            << "@" << false << "-";
-        QTest::newRow("the home screen's first value") << QByteArray(R"({"":""})") << ""
-                                                       << "@" << false << "";
+        // Nothing usable: no name, a bare "@", no administrator badge.
+        const auto blank = [](const char* tag, const char* json, bool admin = false,
+                              const char* avatar = "") {
+            QTest::newRow(tag) << QByteArray(json) << QString() << "@" << admin << avatar;
+        };
+        blank("admin as text", R"({"user":{"isAdmin":"true"}})");
+        blank("admin as a number", R"({"user":{"isAdmin":1}})", true);
+        blank("no user", R"({"name":"top level","username":"x"})");
+        blank("user not a map", R"({"user":"Ирина"})");
+        blank("wrong kinds", R"({"user":{"name":5,"username":null,"avatarUrl":[1]}})");
+        blank("unusable avatar path", R"({"user":{"avatarUrl":"/a b/%zz"}})", false, "-");
+        blank("the home screen's first value", R"({"":""})");
     }
     void card() {
         QFETCH(QByteArray, json);

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QQmlComponent>
-#include <QSet>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 #include <algorithm>
@@ -97,14 +96,6 @@ QString screenshotDir() {
     const QString dir = QStringLiteral(ORVEL_TEST_BUILD_DIR "/artifacts");
     QDir().mkpath(dir);
     return dir;
-}
-
-int distinctColours(const QImage& image) {
-    QSet<QRgb> seen;
-    for (int y = 0; y < image.height(); y += 2)
-        for (int x = 0; x < image.width(); x += 2)
-            seen.insert(image.pixel(x, y) & 0xfff0f0f0);
-    return int(seen.size());
 }
 
 int pixelsNear(const QImage& image, QColor colour, int tolerance) {

@@ -45,7 +45,5 @@ bool anyItem(QQuickItem* item, const std::function<bool(QQuickItem*)>& matches);
 void typeText(QWindow& window, const QString& text);
 // Where screenshots go: $ORVEL_ARTIFACTS, else "artifacts" in the test build folder.
 QString screenshotDir();
-// Distinct colours in the picture, counted on a coarse grid (ignores anti-aliasing noise).
-int distinctColours(const QImage& image);
 // How many pixels are close to `colour`.
 int pixelsNear(const QImage& image, QColor colour, int tolerance = 24);

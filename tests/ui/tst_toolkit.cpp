@@ -1,6 +1,5 @@
-// Toolkit pieces the screens build on: colours from text, symbols, device idiom,
-// the labelled field, the web view wrapper and the sliding progress bar.
-#include "SystemColors.h"
+// Toolkit pieces the screens build on: colours from text, symbols, device idiom, the labelled
+// field and the sliding progress bar.
 #include "QmlScene.h"
 #include "SystemColors.h"
 #include "Toolkit.h"
@@ -174,21 +173,6 @@ class TestToolkit : public QObject {
         // Typing goes on at the end of the text.
         typeText(scene.window(), QStringLiteral("!"));
         QCOMPARE(field->property("text").toString(), QStringLiteral("s3cret!"));
-    }
-
-    void webViewLoadsEachNewAddress() {
-        Toolkit::instance()->setWebViewStandIn(true);
-        QmlScene scene;
-        QQuickItem* view = scene.load(QByteArrayLiteral(
-            "import OrvelBox.Controls\nWebView { url: \"http://127.0.0.1:1/a\" }"));
-        QVERIFY(view);
-        auto* inner = view->property("view").value<QObject*>();
-        QVERIFY(inner);
-        QCOMPARE(inner->property("loadCount").toInt(), 1);
-        QCOMPARE(inner->property("url").toUrl(), QUrl("http://127.0.0.1:1/a"));
-        view->setProperty("url", QUrl("http://127.0.0.1:1/b"));
-        QCOMPARE(inner->property("loadCount").toInt(), 2);
-        QCOMPARE(inner->property("url").toUrl(), QUrl("http://127.0.0.1:1/b"));
     }
 
     void slidingBarFollowsWidth_data() {
