@@ -29,8 +29,8 @@ void LessonReminder::setLeadMinutes(int minutes) {
 }
 
 void LessonReminder::hold(const TodayLessons::Week& week) {
+    // What was sent today stays sent: a reload hands the same lessons over again.
     m_week = week;
-    m_day = QDate(); // today's lessons are read afresh
 }
 
 void LessonReminder::check() {

@@ -90,7 +90,13 @@ void NowNextModel::setScreen(ScheduleScreenModel* screen) {
     m_week = {};
     if (m_screen) {
         connect(m_screen, &ScheduleScreenModel::loadFinished, this, &NowNextModel::takeWeek);
-        connect(m_screen, &ScheduleScreenModel::weekChanged, this, &NowNextModel::tick);
+        // A stored copy of this week counts as well: offline it is all there is.
+        connect(m_screen, &ScheduleScreenModel::weekChanged, this, [this] {
+            if (m_screen->shownSubject())
+                takeWeek(true);
+            else
+                tick();
+        });
     }
     emit screenChanged();
     tick();
