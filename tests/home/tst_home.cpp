@@ -286,9 +286,9 @@ class TestHome : public QObject {
         QVERIFY(atWednesdayEleven(s));
         QQuickItem* choice = s.visibleItem(QStringLiteral("weekChoice"));
         QVERIFY(choice);
-        QTest::mouseClick(&s.scene->window(), Qt::LeftButton, {},
-                          choice->mapToScene(QPointF(choice->width() / 2, choice->height() / 2))
-                              .toPoint());
+        QTest::mouseClick(
+            &s.scene->window(), Qt::LeftButton, {},
+            choice->mapToScene(QPointF(choice->width() / 2, choice->height() / 2)).toPoint());
         QVERIFY(QTest::qWaitFor([&] { return s.visibleItem(QStringLiteral("weekColumn5")); }));
         QCOMPARE(itemsNamed(s.visibleItem(QStringLiteral("weekColumn2")),
                             QStringLiteral("compactLesson"))

@@ -9,7 +9,6 @@
 #include "Toolkit.h"
 
 #include <QDir>
-#include <QQueue>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
@@ -47,18 +46,12 @@ Rectangle {
 }
 )qml";
 
-// The first item called `name` in the visual tree below `root`, nearest first. Pushed pages
-// and repeated delegates hang there without QObject parents.
+// The first shown item called `name` at or below `root`: pushed pages and repeated delegates
+// hang there without QObject parents.
 QQuickItem* nearestShownNamed(QQuickItem* root, const QString& name) {
-    QQueue<QQuickItem*> queue;
-    queue.enqueue(root);
-    while (!queue.isEmpty()) {
-        QQuickItem* item = queue.dequeue();
-        if (item->objectName() == name && item->isVisible())
+    for (QQuickItem* item : itemsNamed(root, name))
+        if (item->isVisible())
             return item;
-        for (QQuickItem* child : item->childItems())
-            queue.enqueue(child);
-    }
     return nullptr;
 }
 
@@ -144,10 +137,8 @@ class TestHomeViews : public QObject {
     void screens_data() {
         QTest::addColumn<QString>("scheme");
         QTest::addColumn<QString>("accent");
-        QTest::newRow("light") << "light"
-                               << "blue";
-        QTest::newRow("dark") << "dark"
-                              << "purple";
+        QTest::newRow("light") << QStringLiteral("light") << QStringLiteral("blue");
+        QTest::newRow("dark") << QStringLiteral("dark") << QStringLiteral("purple");
     }
     void screens() {
         QFETCH(QString, scheme);
@@ -271,12 +262,12 @@ class TestHomeViews : public QObject {
     void revokeFromTheCard_data() {
         QTest::addColumn<QString>("way");
         QTest::addColumn<QString>("answer");
-        QTest::newRow("button, confirmed") << "button"
-                                           << "confirm";
-        QTest::newRow("Delete key, Escape") << "key"
-                                            << "escape";
-        QTest::newRow("context menu, cancelled") << "menu"
-                                                 << "cancel";
+        const auto row = [](const char* tag, const char* way, const char* answer) {
+            QTest::newRow(tag) << QString::fromLatin1(way) << QString::fromLatin1(answer);
+        };
+        row("button, confirmed", "button", "confirm");
+        row("Delete key, Escape", "key", "escape");
+        row("context menu, cancelled", "menu", "cancel");
     }
     void revokeFromTheCard() {
         QFETCH(QString, way);

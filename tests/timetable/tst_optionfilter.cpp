@@ -37,14 +37,12 @@ class TestOptionFilter : public QObject {
             << "иванов" << QStringList{"Иванов И.И.", "иванова А.Б."};
         QTest::newRow("capitals find lower case")
             << "ИВАНОВ" << QStringList{"Иванов И.И.", "иванова А.Б."};
-        QTest::newRow("mixed case inside a name") << "ОВ и" << QStringList{"Иванов И.И."};
         QTest::newRow("ё is not е") << "семён" << QStringList{"Семёнов С.С."};
         QTest::newRow("е is not ё") << "семен" << QStringList{"Семенов Е.Е."};
         QTest::newRow("trailing blank must match a blank") << "ли " << QStringList{"Ли Ан"};
         QTest::newRow("without the blank") << "ли" << QStringList{"Ли Ан", "Лиана Ким"};
         QTest::newRow("leading blank is kept") << " ан" << QStringList{"Ли Ан"};
         QTest::newRow("no folding beyond lower case") << "strasse" << QStringList{};
-        QTest::newRow("no match") << "zzz" << QStringList{};
         QTest::newRow("the no-choice entry is searchable") << "выбр" << QStringList{"Не выбрано"};
         QTest::newRow("order of the list, not of the match")
             << "." << QStringList{"Иванов И.И.",  "Петров П.П.",  "иванова А.Б.",

@@ -75,10 +75,13 @@ class TestWorkmodeViews : public QObject {
             return false;
         return QTest::qWaitFor([&] { return !model()->isLoading(); }, 10000);
     }
+    void click(QQuickItem* item, QPointF at = {-1, -1}) {
+        if (at.x() < 0)
+            at = {item->width() / 2, item->height() / 2};
+        QTest::mouseClick(&scene->window(), Qt::LeftButton, {}, item->mapToScene(at).toPoint());
+    }
     QObject* openSheet(QQuickItem* field) {
-        QTest::mouseClick(
-            &scene->window(), Qt::LeftButton, {},
-            field->mapToScene(QPointF(field->width() / 2, field->height() / 2)).toPoint());
+        click(field);
         QObject* sheet = nullptr;
         const bool opened = QTest::qWaitFor(
             [&] { return (sheet = sheetOf(field)) && sheet->property("opened").toBool(); }, 5000);
@@ -162,8 +165,7 @@ class TestWorkmodeViews : public QObject {
     void keyboardChoosesAndEscapeCancels() {
         QVERIFY(show());
         QQuickItem* teacherTile = scene->find<QQuickItem>(QStringLiteral("teacherTile"));
-        QTest::mouseClick(&scene->window(), Qt::LeftButton, {},
-                          teacherTile->mapToScene(QPointF(teacherTile->width() / 2, 10)).toPoint());
+        click(teacherTile, {teacherTile->width() / 2, 10});
         QCOMPARE(model()->selectedMode(), 1);
         QQuickItem* field = picker("teacherPicker");
         QSignalSpy changed(field, SIGNAL(changed(int)));
@@ -201,10 +203,7 @@ class TestWorkmodeViews : public QObject {
         QCOMPARE(model()->selectedTeacher(), second);
 
         // Faculty sheets have no search field; the list itself takes the keys.
-        QTest::mouseClick(&scene->window(), Qt::LeftButton, {},
-                          scene->find<QQuickItem>(QStringLiteral("studentTile"))
-                              ->mapToScene(QPointF(20, 10))
-                              .toPoint());
+        click(scene->find<QQuickItem>(QStringLiteral("studentTile")), {20, 10});
         sheet = openSheet(picker("facultyPicker"));
         QVERIFY(sheet);
         QVERIFY(!itemsNamed(overlay(), QStringLiteral("searchField")).value(0)->isVisible());
@@ -228,10 +227,7 @@ class TestWorkmodeViews : public QObject {
             if (row->property("chosen").toBool())
                 chosenRow = row;
         QVERIFY(chosenRow);
-        QTest::mouseClick(
-            &scene->window(), Qt::LeftButton, {},
-            chosenRow->mapToScene(QPointF(chosenRow->width() / 2, chosenRow->height() / 2))
-                .toPoint());
+        click(chosenRow);
         QVERIFY(QTest::qWaitFor([&] { return !sheetOf(facultyField); }, 5000));
         QCOMPARE(facultyChanged.count(), 1);
         QCOMPARE(facultyChanged.at(0).at(0).toInt(), model()->faculties()->items()[1].id);
