@@ -149,6 +149,34 @@ class TestRecords : public QObject {
         QVERIFY(schedulesFromAnswer(QJsonObject(), QStringLiteral("combined_with")).isEmpty());
     }
 
+    // The strict decodings (records read whole, for callers that must not guess) name the
+    // first key that is missing or of the wrong kind.
+    void strictDecodingNamesTheKey_data() {
+        QTest::addColumn<QString>("key");
+        const QJsonObject full = obj(fullLesson);
+        for (auto it = full.begin(); it != full.end(); ++it)
+            QTest::newRow(qPrintable(it.key())) << it.key();
+    }
+    void strictDecodingNamesTheKey() {
+        QFETCH(QString, key);
+        QJsonObject o = obj(fullLesson);
+        QVERIFY(Schedule::decode(o).value.has_value());
+        o.remove(key);
+        QCOMPARE(Schedule::decode(o).error, key);
+        o.insert(key, QJsonObject()); // present but of the wrong kind everywhere
+        QCOMPARE(Schedule::decode(o).error, key);
+        o = obj(fullLesson);
+        o.remove(QStringLiteral("combined_with"));
+        o.insert(QStringLiteral("combined_groups"), QJsonArray{QStringLiteral("A")});
+        QCOMPARE(Schedule::decode(o).error, QStringLiteral("combined_with"));
+
+        QJsonObject t = obj(R"({"deparment":"d","description":"x","full_name":"f","name":"n",)"
+                            R"("photo_url":"p","photo_thumb_url":"t"})");
+        QCOMPARE(teacherInfo::decode(t).value->deparment, QStringLiteral("d"));
+        t.insert(QStringLiteral("department"), t.take(QStringLiteral("deparment")));
+        QCOMPARE(teacherInfo::decode(t).error, QStringLiteral("deparment"));
+    }
+
     void teacher_data() {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("department");
@@ -158,7 +186,7 @@ class TestRecords : public QObject {
             << "Петров П.П.";
         QTest::newRow("misspelt key is not read") << QByteArray(R"({"deparment":"Кафедра"})") << ""
                                                   << "";
-        QTest::newRow("mistyped") << QByteArray(R"({"department":1,"name":5})") << ""
+        QTest::newRow("mistyped") << QByteArray(R"({"department":1,"name":["x"]})") << ""
                                   << "";
     }
     void teacher() {
