@@ -418,7 +418,9 @@ class TestScheduleScreen : public QObject {
     // comes, replaces it; an empty answer too.
     void storedWeekShowsAtOnce() {
         demoGroup();
-        app.script(weekPath, {{"schedule", QJsonArray{lesson(1, "Среда")}}});
+        QJsonObject later = lesson(1, "Среда");
+        later["time"] = "14:00-15:20";
+        app.script(weekPath, {{"schedule", QJsonArray{later}}});
         model->reloadWeek();
         QVERIFY(settled());
 
@@ -429,9 +431,12 @@ class TestScheduleScreen : public QObject {
         fresh.setClock([this] { return now; });
         fresh.setCo(app.co.get());
         QSignalSpy answered(&fresh, &ScheduleScreenModel::loadFinished);
+        NowNextModel banner; // offline the stored copy is all there is: it counts
+        banner.setScreen(&fresh);
         fresh.reloadWeek();
         QCOMPARE(fresh.screenState(), "lessons");
         QCOMPARE(ids(fresh.dayLessons()), QList<qint64>{1});
+        QCOMPARE(line(banner.next()), "Физика||в 14:00");
         QCOMPARE(fresh.freshness(), "Обновлено в 12:00");
         QVERIFY(fresh.isSheduleLoading());
         QVERIFY(answered.wait(10000));
