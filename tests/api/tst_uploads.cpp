@@ -110,7 +110,6 @@ class TestUploads : public QObject {
             seen.append(b);
         }
         QVERIFY(seen.at(0) != seen.at(1));
-        QVERIFY(newMultipartBoundary() != newMultipartBoundary());
     }
 
     // A MIME type is written as a header line of its part: a line break in it is refused before
