@@ -222,6 +222,11 @@ QQuickItem* AppDriver::arrived(const QString& expectedTitle) const {
     return in ? page() : nullptr;
 }
 
+bool AppDriver::back() {
+    click(visibleItem(QStringLiteral("backButton")));
+    return waitFor([&] { return navigation() && navigation()->property("depth").toInt() == 1; });
+}
+
 bool AppDriver::timetableSettled() const {
     return waitFor(
         [&] {
@@ -313,6 +318,30 @@ void AppDriver::press(int key, Qt::KeyboardModifiers modifiers) {
 
 void AppDriver::type(const QString& text) {
     typeText(*m_window, text);
+}
+
+bool AppDriver::fillSignIn(const QString& login) {
+    QQuickItem* entry =
+        itemNamed(waitForVisible(QStringLiteral("loginField")), QStringLiteral("entry"));
+    if (!entry)
+        return false;
+    click(entry);
+    if (!entry->hasActiveFocus())
+        return false;
+    type(login);
+    press(Qt::Key_Tab);
+    type(login);
+    return true;
+}
+
+bool AppDriver::confirm(const QString& step) {
+    QQuickItem* button = waitForVisible(QStringLiteral("confirmButton"));
+    if (!button || !waitFor([&] { return button->opacity() == 1.0; }, 5000))
+        return false;
+    if (!step.isEmpty())
+        picture(step, 0);
+    click(button);
+    return true;
 }
 
 QImage AppDriver::picture(const QString& step, int settleMs) {

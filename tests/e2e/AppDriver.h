@@ -68,6 +68,8 @@ class AppDriver {
     QQuickItem* page() const;
     // The screen titled `title` has slid fully in; null when it does not within five seconds.
     QQuickItem* arrived(const QString& title) const;
+    // The back button, and the stack down to its first screen again.
+    bool back();
     // The timetable shows lessons, a day of rest or asks for a work mode.
     bool timetableSettled() const;
     // The timetable settled with lessons shown. Today, which the timetable opens on, may be a
@@ -88,6 +90,12 @@ class AppDriver {
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     // Any text, Cyrillic included, into whatever has the keyboard.
     void type(const QString& text);
+    // The sign-in form filled in by mouse and keys with `login`, whose password is the same; not
+    // sent. False when the login field does not take the keyboard.
+    bool fillSignIn(const QString& login);
+    // Presses the open confirmation's confirm button once it has faded in, after a picture
+    // named `step` when one is given. False when no confirmation shows.
+    bool confirm(const QString& step = {});
 
     // Lets transitions end (`settleMs`), then saves the window to the artefacts as
     // "journey-<journey>-<nn>-<step>.png" and returns it.

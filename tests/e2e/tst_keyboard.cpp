@@ -34,14 +34,11 @@ class TestKeyboard : public Journey {
         qWarning("Tab never reached %s (last: %s)", qPrintable(name), qPrintable(focused()));
         return false;
     }
-    ScheduleScreenModel* timetable() const { return app.timetable(); }
-    QQuickItem* navigation() const { return app.item(QStringLiteral("homeNavigation")); }
     bool atDepth(int depth) const {
-        return QTest::qWaitFor(
+        return AppDriver::waitFor(
             [&] {
-                QQuickItem* current = navigation()->property("currentItem").value<QQuickItem*>();
-                return navigation()->property("depth").toInt() == depth && current &&
-                       current->x() == 0;
+                return app.navigation()->property("depth").toInt() == depth && app.page() &&
+                       app.page()->x() == 0;
             },
             5000);
     }
@@ -72,7 +69,7 @@ class TestKeyboard : public Journey {
 
     void pageTheTimetable() {
         app.stalls().setStep(QStringLiteral("timetable"));
-        ScheduleScreenModel* t = timetable();
+        ScheduleScreenModel* t = app.timetable();
         app.press(Qt::Key_Left);
         QTRY_VERIFY(t->weekOffset() == -1 && !t->isSheduleLoading());
         app.press(Qt::Key_3);
