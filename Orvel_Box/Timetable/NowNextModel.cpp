@@ -89,11 +89,11 @@ void NowNextModel::setScreen(ScheduleScreenModel* screen) {
     m_screen = screen;
     m_week = {};
     if (m_screen) {
-        connect(m_screen, &ScheduleScreenModel::loadFinished, this, &NowNextModel::takeWeek);
-        // A stored copy of this week counts as well: offline it is all there is.
+        // Every week the screen shows, answered or a stored copy (offline it is all there
+        // is), comes with weekChanged.
         connect(m_screen, &ScheduleScreenModel::weekChanged, this, [this] {
             if (m_screen->shownSubject())
-                takeWeek(true);
+                takeWeek();
             else
                 tick();
         });
@@ -133,11 +133,12 @@ QDateTime NowNextModel::now() const {
 
 // Only the week that was current when it loaded counts: once the next Monday comes, its
 // lessons are last week's until the screen loads again.
-void NowNextModel::takeWeek(bool shown) {
-    if (!shown || !m_screen || m_screen->weekOffset() != 0)
+void NowNextModel::takeWeek() {
+    if (!m_screen || m_screen->weekOffset() != 0) {
+        tick();
         return;
-    const QDate today = now().date();
-    m_week = {today.addDays(1 - today.dayOfWeek()), m_screen->schedule()};
+    }
+    m_week = {WeekCalendar::mondayOf(0, now()), m_screen->schedule()};
     m_day = QDate();
     if (m_reminder)
         m_reminder->hold(m_week);

@@ -79,7 +79,7 @@ class NowNextModel : public QObject {
 
   private:
     void setSwitch(bool& held, bool on);
-    void takeWeek(bool shown);
+    void takeWeek();
     QDateTime now() const;
 
     QPointer<ScheduleScreenModel> m_screen;
