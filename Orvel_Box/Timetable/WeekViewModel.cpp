@@ -68,7 +68,7 @@ void WeekViewModel::regroup() {
 }
 
 void WeekViewModel::tick() {
-    int today = -1, day = -1, index = -1;
+    int today = -1, index = -1;
     if (m_screen && m_screen->weekOffset() == 0) {
         const QDateTime now = m_screen->clock()();
         // Sunday has no column of its own.
@@ -78,16 +78,13 @@ void WeekViewModel::tick() {
         const QVariantList lessons = today >= 0 ? m_columns.value(today).toList() : QVariantList();
         for (int i = 0; i < lessons.size() && index < 0; ++i) {
             const auto span = TodayLessons::span(lessons[i].value<Schedule>().time);
-            if (span && span->first * 60 <= seconds && seconds < span->second * 60) {
-                day = today;
+            if (span && span->first * 60 <= seconds && seconds < span->second * 60)
                 index = i;
-            }
         }
     }
-    if (today == m_todayColumn && day == m_runningDay && index == m_runningIndex)
+    if (today == m_todayColumn && index == m_runningIndex)
         return;
     m_todayColumn = today;
-    m_runningDay = day;
     m_runningIndex = index;
     emit runningChanged();
 }

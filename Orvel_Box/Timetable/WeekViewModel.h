@@ -36,7 +36,7 @@ class WeekViewModel : public QObject {
     void setWeekChosen(bool week);
     bool showsWeek() const { return m_wide && m_weekChosen; }
     QVariantList columns() const { return m_columns; }
-    int runningDay() const { return m_runningDay; }
+    int runningDay() const { return m_runningIndex < 0 ? -1 : m_todayColumn; }
     int runningIndex() const { return m_runningIndex; }
     int todayColumn() const { return m_todayColumn; }
 
@@ -59,7 +59,6 @@ class WeekViewModel : public QObject {
     bool m_weekChosen = false;
     bool m_choiceRead = false;
     QVariantList m_columns;
-    int m_runningDay = -1;
     int m_runningIndex = -1;
     int m_todayColumn = -1;
 };
