@@ -16,8 +16,6 @@ bool ApiError::isUnreachable() const {
     case QNetworkReply::ProxyConnectionClosedError:
     case QNetworkReply::ProxyNotFoundError:
     case QNetworkReply::ProxyTimeoutError:
-    // A request that may not be sent twice, whose connection closed before any answer.
-    case QNetworkReply::ContentReSendError:
         return true;
     default:
         return false;
