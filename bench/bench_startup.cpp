@@ -1,7 +1,8 @@
 // Cold start to the first frame: the application's loading screen against an empty Qt Quick
 // window, each started as a fresh process, measured from the parent, in the same run. Then a
 // signed-in start to the first drawn week against the in-process stand-in with every answer
-// held back 50 ms, with the local week store empty and warm.
+// held back 50 ms, with the local week store empty and warm (the kept week and colours drawn
+// while the start-up check runs).
 #include "BenchSupport.h"
 #include "CO.h"
 #include "Preferences.h"
@@ -134,7 +135,10 @@ QCoro::Task<void> fetchGroups(OrvelApi* api, QString faculty, std::optional<ApiR
 }
 
 int signedInBench(const QString& self, int runs) {
-    standin::Server server;
+    // Every answer held back as on a real network.
+    standin::Options options;
+    options.latencyMs = 50;
+    standin::Server server(options);
     if (!server.listen())
         return 1;
     const QString login = QStringLiteral("bench");
@@ -155,14 +159,6 @@ int signedInBench(const QString& self, int runs) {
     server.setStorage(
         login, QStringLiteral("group_name"),
         groups->value().value(QStringLiteral("groups")).toArray().first()[u"name"].toString());
-    // Every answer held back as on a real network.
-    standin::Fault late;
-    late.delayMs = 50;
-    for (const char* path :
-         {"/api/users/me", "/api/storage/keys", "/api/storage/get", "/api/storage/set",
-          "/api/schedule/week", "/api/collections/site_news/records"})
-        server.setFault(QStringLiteral("*"), QString::fromLatin1(path), late);
-
     QTemporaryDir home;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
@@ -186,8 +182,10 @@ int signedInBench(const QString& self, int runs) {
     std::printf("signed-in start to the first week drawn, answers held back 50 ms (median of %d):\n"
                 "  empty Qt Quick window   %7.1f ms\n"
                 "  week store empty        %7.1f ms  (%d requests by then)\n"
-                "  week store warm         %7.1f ms  (%d requests by then)\n",
-                runs, median(window), median(empty), requests, median(warm), warmRequests);
+                "  week store warm         %7.1f ms  (%d requests by then)\n"
+                "  warm / empty window     %7.2f (goal <= 1.50)\n",
+                runs, median(window), median(empty), requests, median(warm), warmRequests,
+                median(warm) / median(window));
     for (const standin::LoggedRequest& r : server.requests())
         std::printf("    %s %s\n", qPrintable(r.method), qPrintable(r.path));
     return 0;
