@@ -179,7 +179,7 @@ class TestCoordinator : public QObject {
     // start is the loading screen as ever.
     void earlyStart_data() {
         QTest::addColumn<QString>("kept");    // "this week", "last week", "nothing"
-        QTest::addColumn<QString>("service"); // "dark" (as kept), "light", "refused", "down"
+        QTest::addColumn<QString>("service"); // "dark" (as kept), "light", "refused", "500", "down"
         QTest::addColumn<bool>("tokens");
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("then");
@@ -188,6 +188,7 @@ class TestCoordinator : public QObject {
         QTest::newRow("answers as kept") << "this week" << "dark" << true << "home" << "home" << 0;
         QTest::newRow("answers otherwise") << "this week" << "light" << true << "home" << "home" << 1;
         QTest::newRow("refresh refused") << "this week" << "refused" << true << "home" << "login" << 1;
+        QTest::newRow("check answers 500") << "this week" << "500" << true << "home" << "login" << 1;
         QTest::newRow("unreachable") << "this week" << "down" << true << "home" << "offline" << 0;
         QTest::newRow("no token pair") << "this week" << "dark" << false << "loading" << "login" << 0;
         QTest::newRow("only last week kept") << "last week" << "dark" << true << "loading" << "home" << 1;
@@ -231,9 +232,9 @@ class TestCoordinator : public QObject {
             store->write(QStringLiteral("refresh_token"), QStringLiteral("revoked"));
             server->expireAccessTokens();
         }
-        if (service == u"down")
+        if (service == u"down" || service == u"500")
             server->setFault(QStringLiteral("GET"), QStringLiteral("/api/users/me"),
-                             fault::dropped());
+                             service == u"down" ? fault::dropped() : fault::answer(500));
         if (!tokens)
             QFile::remove(store->filePath());
         server->clearLog();
@@ -263,9 +264,9 @@ class TestCoordinator : public QObject {
             expected[QStringLiteral("settings__theme")] = service;
             QCOMPARE(weeks.preferences(account), expected);
         }
-        // A refused session takes the account's kept week and colours with it; no answer at
-        // all keeps them for the offline screen.
-        if (service == u"refused")
+        // A session the service refuses takes the account's kept week and colours with it; no
+        // answer at all keeps them for the offline screen.
+        if (service == u"refused" || service == u"500")
             QVERIFY(!weeks.lastShown(account) && !weeks.preferences(account));
         if (service == u"down")
             QVERIFY(weeks.lastShown(account) && weeks.preferences(account) == keptValues);
