@@ -210,6 +210,13 @@ class TestJourney : public Journey {
         QVERIFY(!app.visibleItem(QStringLiteral("lessonList")));
         QCOMPARE(app.server().requests().size(), before);
         app.picture(QStringLiteral("week-view"));
+        // The export's save dialog, loaded on first use, proposes the week's file.
+        QQuickItem* tools = app.visibleItem(QStringLiteral("weekTools"));
+        QVERIFY(QMetaObject::invokeMethod(tools, "exportWeeks", Q_ARG(QVariant, false)));
+        QObject* dialog = tools->property("saveDialog").value<QObject*>();
+        QVERIFY(dialog && dialog->property("visible").toBool());
+        QVERIFY(dialog->property("selectedFile").toUrl().fileName().endsWith(u".ics"));
+        QVERIFY(QMetaObject::invokeMethod(dialog, "reject"));
         QQuickItem* card = nullptr;
         for (QQuickItem* c :
              itemsNamed(app.window()->contentItem(), QStringLiteral("compactLesson")))
