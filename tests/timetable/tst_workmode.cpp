@@ -1,6 +1,9 @@
-// The work-mode screen's model against the stand-in: restoring the stored choice, the lists,
-// choices and saves on the wire, and what failures leave behind.
+// The work-mode screen's and the teacher card's models against the stand-in: restoring the
+// stored choice, the lists, choices and saves on the wire, what failures leave behind, and one
+// teacher look-up per showing. Failed lists and cards are rows of the fault matrix; the escaped
+// teacher name on the wire is a row of the endpoint catalogue.
 #include "SignedIn.h"
+#include "TeacherViewInfoModel.h"
 #include "WorkmodeModel.h"
 
 #include <QSignalSpy>
@@ -50,6 +53,13 @@ class TestWorkmode : public QObject {
     QString stored(const char* key) const {
         return app.server->storage(app.login, QString::fromLatin1(key)).toString();
     }
+    static QString teacherPath(const QString& name) {
+        return QStringLiteral("/api/teachers/") + name;
+    }
+    static void show(TeacherViewInfoModel& card, const QString& name) {
+        card.setTeacherName(name);
+        card.setActive(true);
+    }
 
   private slots:
     void init() {
@@ -79,14 +89,13 @@ class TestWorkmode : public QObject {
                                     R"(POST /api/storage/get {"key":"faculty_name"})",
                                     R"(POST /api/storage/get {"key":"group_name"})"}));
 
-        // Every list starts with the no-choice entry; the site's cookie entry is no faculty.
+        // Every list starts with the no-choice entry; every demo faculty has its badge.
         for (const OptionList* list : {m->faculties(), m->groups(), m->teachers()})
             QCOMPARE(list->items().first(), option::none());
         QCOMPARE(m->groups()->count(), 1);
         QStringList faculties;
         for (const option& o : m->faculties()->items().mid(1)) {
             faculties.append(o.name);
-            QCOMPARE(o.icon, WorkmodeModel::facultyBadges().value(o.name));
             QVERIFY2(!o.icon.isEmpty(), qPrintable(o.name));
         }
         QCOMPARE(faculties, standin::Server::facultyNames());
@@ -129,8 +138,7 @@ class TestWorkmode : public QObject {
         QCOMPARE(m->groups()->items(), QList<option>{option::none()});
     }
 
-    // A choice, saved, is written key by key and comes back on the next showing; the other
-    // mode's keys stay as they were.
+    // A saved choice is written key by key and restored; the other mode's keys stay.
     void choiceIsSavedAndRestored_data() {
         QTest::addColumn<bool>("teacher");
         QTest::newRow("student") << false;
@@ -153,6 +161,10 @@ class TestWorkmode : public QObject {
             QVERIFY(!m->buttonVisible());
             chosenTeacher = 7;
             m->chooseTeacher(chosenTeacher);
+            QVERIFY(m->buttonVisible());
+            m->chooseTeacher(-1); // "Не выбрано" is no choice
+            QVERIFY(!m->buttonVisible());
+            m->chooseTeacher(chosenTeacher);
             expected = {write("work_mode", "teacher"),
                         write("teacher", m->teachers()->nameOfId(chosenTeacher))};
         } else {
@@ -162,6 +174,10 @@ class TestWorkmode : public QObject {
             QVERIFY(groupsLoaded(*m, faculty));
             QVERIFY(!m->buttonVisible());
             QCOMPARE(m->selectedGroup(), -1);
+            m->chooseGroup(m->groups()->items()[1].id);
+            QVERIFY(m->buttonVisible());
+            m->chooseGroup(-1);
+            QVERIFY(!m->buttonVisible());
             group = m->groups()->items()[2].id;
             m->chooseGroup(group);
             expected = {write("work_mode", "student"), write("faculty_name", mathFaculty),
@@ -228,30 +244,6 @@ class TestWorkmode : public QObject {
         QCOMPARE(app.gets(groupsPath), 1);
     }
 
-    // The save button appears for a complete choice and hides when it becomes incomplete.
-    void buttonFollowsTheChoice() {
-        app.studentMode(mathFaculty, QStringLiteral("МИТ-231"));
-        const auto m = open();
-        QVERIFY(m->selectedGroup() != -1);
-        QVERIFY(m->buttonVisible());
-        m->chooseFaculty(-1);
-        QVERIFY(!m->groupsOpened());
-        QVERIFY(m->buttonVisible());
-        m->chooseMode(1);
-        QVERIFY(!m->buttonVisible());
-        m->chooseTeacher(0);
-        QVERIFY(m->buttonVisible());
-        m->chooseTeacher(-1);
-        QVERIFY(!m->buttonVisible());
-        m->chooseMode(0);
-        QVERIFY(!m->buttonVisible()); // the faculty is "Не выбрано" now
-        QVERIFY(groupsLoaded(*m, 1));
-        m->chooseGroup(m->groups()->items()[1].id);
-        QVERIFY(m->buttonVisible());
-        m->chooseGroup(-1);
-        QVERIFY(!m->buttonVisible());
-    }
-
     // Groups always belong to the faculty chosen last, whichever answer comes in last.
     void lastFacultyChosenSetsTheGroups_data() {
         QTest::addColumn<bool>("clearedAfter");
@@ -302,8 +294,7 @@ class TestWorkmode : public QObject {
         QCOMPARE(app.server->count(QStringLiteral("POST"), setPath), 4);
     }
 
-    // A failed write stops the save there and keeps the button busy; the rest of the screen
-    // goes on working.
+    // A failed write stops the save there and keeps the button busy; the lists still answer.
     void failedWriteKeepsTheButtonBusy() {
         const auto m = open();
         QVERIFY(groupsLoaded(*m, m->faculties()->idOfName(mathFaculty)));
@@ -318,21 +309,14 @@ class TestWorkmode : public QObject {
         QCOMPARE(log.lines, QStringList{"API Error: store down (Code: 500)"});
         QCOMPARE(writes(*app.server).size(), 1);
         QVERIFY(m->buttonSaving());
-        QVERIFY(m->buttonVisible());
         m->save();
         QVERIFY(await(app.co->api()->getFaculties()));
         QCOMPARE(writes(*app.server).size(), 1);
         QCOMPARE(saved.count(), 0);
-
-        m->chooseMode(1);
-        m->chooseTeacher(2);
-        QCOMPARE(m->selectedTeacher(), 2);
-        QVERIFY(m->buttonVisible());
         QVERIFY(groupsLoaded(*m, 1));
     }
 
-    // The stored mode cannot be read: the screen keeps waiting and shows no list (failed lists
-    // are rows of the fault matrix).
+    // The stored mode cannot be read: the screen keeps waiting and shows no list.
     void failedModeReadKeepsLoading() {
         app.studentMode(mathFaculty, QStringLiteral("МИТ-231"));
         app.server->setFault(QStringLiteral("POST"), QStringLiteral("/api/storage/get"),
@@ -349,8 +333,7 @@ class TestWorkmode : public QObject {
         QCOMPARE(m->faculties()->count(), 1);
     }
 
-    // The groups of the stored faculty do not come: the screen opens all the same, without the
-    // group picker, so the user can choose again.
+    // The stored faculty's groups fail: the screen opens without the group picker.
     void storedFacultysGroupsFail_data() {
         QTest::addColumn<QString>("faculty");
         QTest::addColumn<int>("status");
@@ -390,6 +373,78 @@ class TestWorkmode : public QObject {
                              fault::delayed(500));
         QVERIFY(await(app.co->api()->getFaculties()));
         QCOMPARE(app.gets(QStringLiteral("/api/schedule/faculties")), 1);
+    }
+
+    void teacherCardLooksUpEachTimeShown() {
+        TeacherViewInfoModel card;
+        card.setCo(app.co.get());
+        const QString name = standin::Server::demoTeacherName();
+        show(card, name);
+        // Hidden and shown again before the view settles: one showing, one look-up.
+        card.setActive(false);
+        card.setActive(true);
+        QVERIFY(QTest::qWaitFor([&] { return !card.isLoading(); }, 10000));
+        QVERIFY(!card.tech().full_name.isEmpty());
+        QVERIFY(!card.tech().deparment.isEmpty());
+        QCOMPARE(card.displayName(), card.tech().full_name);
+        QVERIFY(card.photoUrl().toString().startsWith(app.server->baseUrl() +
+                                                      QStringLiteral("/media/teachers/")));
+        QCOMPARE(app.gets(teacherPath(name)), 1);
+        card.setActive(false);
+        card.setActive(true);
+        QVERIFY(QTest::qWaitFor([&] { return app.gets(teacherPath(name)) == 2; }, 10000));
+
+        // A slow look-up that the next showing overtakes writes nothing.
+        const QString slow = QStringLiteral("Медленный М.М.");
+        app.script(teacherPath(slow), {{"teacher", QJsonObject{{"name", slow}}}}, 400);
+        card.setActive(false);
+        show(card, slow);
+        QVERIFY(QTest::qWaitFor([&] { return app.gets(teacherPath(slow)) == 1; }, 10000));
+        card.setActive(false);
+        show(card, name);
+        QVERIFY(QTest::qWaitFor([&] { return app.gets(teacherPath(name)) == 3; }, 10000));
+        QTest::qWait(600);
+        QCOMPARE(card.displayName(), card.tech().full_name);
+        QVERIFY(card.displayName() != slow);
+    }
+
+    void teacherCardReadsTheAnswerLeniently_data() {
+        QTest::addColumn<QJsonObject>("teacher");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("department");
+        QTest::addColumn<QUrl>("photo");
+        const QUrl photo("https://media.example/p.png");
+        QJsonObject full{{"name", "Петров П.П."},
+                         {"full_name", "Петров Пётр Петрович"},
+                         {"department", "Кафедра физики"},
+                         {"photo_url", photo.toString()}};
+        QTest::newRow("full record") << full << "Петров Пётр Петрович"
+                                     << "Кафедра физики" << photo;
+        for (const QJsonValue& fullName : {QJsonValue(""), QJsonValue(7)}) {
+            full["full_name"] = fullName;
+            QTest::addRow("full name %s", fullName.isString() ? "empty" : "not text")
+                << full << "Петров П.П."
+                << "Кафедра физики" << photo;
+        }
+        QTest::newRow("service's misspelt key is not read")
+            << QJsonObject{{"name", "Петров П.П."}, {"deparment", "Кафедра"}} << "Петров П.П."
+            << "" << QUrl();
+        QTest::newRow("photo not an address")
+            << QJsonObject{{"name", "Петров П.П."}, {"photo_url", "фото"}} << "Петров П.П."
+            << "" << QUrl();
+        QTest::newRow("name not text") << QJsonObject{{"name", 5}} << ""
+                                       << "" << QUrl();
+    }
+    void teacherCardReadsTheAnswerLeniently() {
+        QFETCH(QJsonObject, teacher);
+        TeacherViewInfoModel card;
+        card.setCo(app.co.get());
+        app.script(teacherPath(QStringLiteral("Петров П.П.")), {{"teacher", teacher}});
+        show(card, QStringLiteral("Петров П.П."));
+        QVERIFY(QTest::qWaitFor([&] { return !card.isLoading(); }, 10000));
+        QTEST(card.displayName(), "title");
+        QTEST(card.tech().deparment, "department");
+        QTEST(card.photoUrl(), "photo");
     }
 };
 

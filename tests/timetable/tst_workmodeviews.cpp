@@ -1,12 +1,8 @@
-// The work-mode screen and its pickers, and the timetable's stored and failed weeks, as drawn
-// and driven by keyboard and mouse, in offscreen windows against the stand-in. Pictures go to
-// the artefact folder.
-#include "CachedAsyncImage.h"
+// The work-mode screen's pickers as drawn and driven by keyboard and mouse, in an offscreen
+// window against the stand-in. Pictures go to the artefact folder.
 #include "Preferences.h"
 #include "QmlScene.h"
-#include "ScheduleScreenModel.h"
 #include "SignedIn.h"
-#include "SystemColors.h"
 #include "WorkmodeModel.h"
 
 #include <QDir>
@@ -24,26 +20,11 @@ Rectangle {
     id: scene
     property var co
     property var preferences
-    property string scheme
     color: Theme.systemBackground
-    Component.onCompleted: Theme.preferredScheme = scheme
     NavigationStack {
         anchors.fill: parent
         initialItem: Workmode { objectName: "workmode"; co: scene.co; preferences: scene.preferences }
     }
-}
-)qml";
-
-const QByteArray timetableQml = R"qml(
-import QtQuick
-import OrvelBox.Controls
-import OrvelBox.Timetable
-Rectangle {
-    property var co
-    property string scheme
-    color: Theme.systemBackground
-    Component.onCompleted: Theme.preferredScheme = scheme
-    ScheduleScreen { objectName: "timetable"; anchors.fill: parent; co: parent.co; focus: true }
 }
 )qml";
 } // namespace
@@ -70,8 +51,7 @@ class TestWorkmodeViews : public QObject {
         preferences = std::make_unique<Preferences>(app.co.get());
         scene = std::make_unique<QmlScene>(QSize(820, 700));
         if (!scene->load(sceneQml, {{"co", QVariant::fromValue(app.co.get())},
-                                    {"preferences", QVariant::fromValue(preferences.get())},
-                                    {"scheme", QString()}}))
+                                    {"preferences", QVariant::fromValue(preferences.get())}}))
             return false;
         return QTest::qWaitFor([&] { return !model()->isLoading(); }, 10000);
     }
@@ -104,63 +84,6 @@ class TestWorkmodeViews : public QObject {
         app.stop();
     }
 
-    // Nothing stored and the week failing: a retry, taken with R once the service is back. The
-    // week then stored shows at once, with its age, while the next answer is held back, and
-    // stays when that answer fails.
-    void timetableStoredAndFailed_data() {
-        QTest::addColumn<QString>("scheme");
-        QTest::newRow("light") << "light";
-        QTest::newRow("dark") << "dark";
-    }
-    void timetableStoredAndFailed() {
-        QFETCH(QString, scheme);
-        const QString week = QStringLiteral("/api/schedule/week");
-        const QString faculty = standin::Server::facultyNames().first();
-        app.studentMode(faculty, app.firstGroup(faculty));
-        app.server->setFault(QStringLiteral("GET"), week, fault::answer(500));
-        scene = std::make_unique<QmlScene>(QSize(820, 600));
-        QVERIFY(scene->load(timetableQml,
-                            {{"co", QVariant::fromValue(app.co.get())}, {"scheme", scheme}}));
-        auto* t = scene->find<QQuickItem>(QStringLiteral("timetable"));
-        auto* m = t->property("model").value<ScheduleScreenModel*>();
-        auto shows = [&](const char* name) {
-            return itemNamed(t, QString::fromLatin1(name))->isVisible();
-        };
-        QVERIFY(QTest::qWaitFor([&] { return shows("retryButton"); }, 10000));
-        save(QStringLiteral("timetable-failed-%1.png").arg(scheme));
-
-        app.server->clearFaults();
-        QTest::keyClick(&scene->window(), Qt::Key_R);
-        QVERIFY(QTest::qWaitFor([&] { return !m->isSheduleLoading(); }, 10000));
-        app.server->setFault(QStringLiteral("GET"), week, fault::delayed(1000, fault::answer(500)));
-        m->reloadWeek();
-        const auto& counts = m->counts();
-        m->setSelectedDay(int(std::find_if(counts.begin(), counts.end(), [](int n) { return n; }) -
-                              counts.begin()));
-        QVERIFY(shows("lessonList") && !shows("weekProgress") && m->isSheduleLoading());
-        QVERIFY(m->freshness().startsWith(QStringLiteral("Обновлено в ")));
-        save(QStringLiteral("timetable-stored-%1.png").arg(scheme));
-        QVERIFY(QTest::qWaitFor([&] { return !m->isSheduleLoading(); }, 10000));
-        QVERIFY(shows("lessonList") && m->freshness().startsWith(QStringLiteral("Нет связи")));
-        save(QStringLiteral("timetable-stored-offline-%1.png").arg(scheme));
-    }
-
-    void teacherPickerWithPhotos() {
-        app.teacherMode(standin::Server::demoTeacherName());
-        QVERIFY(show());
-        QQuickItem* field = picker("teacherPicker");
-        QVERIFY(field->isVisible());
-        QVERIFY(!picker("facultyPicker")->isVisible());
-        QObject* sheet = openSheet(field);
-        QVERIFY(sheet);
-        // The search field has the focus at once: typing filters without a click.
-        QQuickItem* entry = itemsNamed(overlay(), QStringLiteral("entry")).value(0);
-        QVERIFY(entry);
-        QVERIFY(entry->hasActiveFocus());
-        QVERIFY(QTest::qWaitFor([&] { return picturesShown(); }, 10000));
-        save(QStringLiteral("workmode-teacher-picker.png"));
-    }
-
     // Arrows move, Enter chooses the current row; Escape leaves everything as it was.
     void keyboardChoosesAndEscapeCancels() {
         QVERIFY(show());
@@ -168,10 +91,16 @@ class TestWorkmodeViews : public QObject {
         click(teacherTile, {teacherTile->width() / 2, 10});
         QCOMPARE(model()->selectedMode(), 1);
         QQuickItem* field = picker("teacherPicker");
+        QVERIFY(field->isVisible() && !picker("facultyPicker")->isVisible());
         QSignalSpy changed(field, SIGNAL(changed(int)));
 
         QObject* sheet = openSheet(field);
         QVERIFY(sheet);
+        // The search field has the focus at once: typing filters without a click.
+        QQuickItem* entry = itemsNamed(overlay(), QStringLiteral("entry")).value(0);
+        QVERIFY(entry && entry->hasActiveFocus());
+        QVERIFY(QTest::qWaitFor([&] { return picturesShown(); }, 10000));
+        save(QStringLiteral("workmode-teacher-picker.png"));
         typeText(scene->window(), QStringLiteral("ИВАНОВ"));
         OptionFilterModel* rows = listed(sheet);
         QVERIFY(rows->count() >= 2);
@@ -234,43 +163,6 @@ class TestWorkmodeViews : public QObject {
         QVERIFY(QTest::qWaitFor(
             [&] { return app.gets(QStringLiteral("/api/schedule/groups")) == groupLoads + 1; },
             5000));
-    }
-
-    void fieldShowsTheChoiceOrNothing() {
-        app.script(QStringLiteral("/api/teachers"),
-                   {{"teachers", QJsonArray{QJsonObject{{"name", "Битый Адрес"},
-                                                        {"photo_thumb_url", "https://"}},
-                                            QJsonObject{{"name", "Без Фото"}}}}});
-        app.teacherMode(QStringLiteral("Битый Адрес"));
-        LogCapture log;
-        QVERIFY(show());
-        // The picture address does not load: the grey placeholder stays.
-        QVERIFY(QTest::qWaitFor(
-            [&] { return log.contains(QStringLiteral("Ошибка загрузки изображения: ")); }, 10000));
-        QQuickItem* placeholder =
-            itemsNamed(picker("teacherPicker"), QStringLiteral("optionPicture")).value(0);
-        QVERIFY(placeholder);
-        QVERIFY(!placeholder->property("ready").toBool());
-        QCOMPARE(itemsNamed(picker("teacherPicker"), QStringLiteral("optionName"))
-                     .value(0)
-                     ->property("text"),
-                 QVariant(QStringLiteral("Битый Адрес")));
-
-        // Nothing chosen: the no-choice entry with its minus symbol.
-        model()->chooseMode(0);
-        QQuickItem* faculty = picker("facultyPicker");
-        QCOMPARE(itemsNamed(faculty, QStringLiteral("optionName")).value(0)->property("text"),
-                 QVariant(QStringLiteral("Не выбрано")));
-        QCOMPARE(itemsNamed(faculty, QStringLiteral("optionSymbol")).value(0)->property("name"),
-                 QVariant(QStringLiteral("minus")));
-        save(QStringLiteral("workmode-student-empty.png"));
-
-        // A list without the chosen id: the field shows nothing until a new choice.
-        model()->chooseMode(1);
-        QQuickItem* teacher = picker("teacherPicker");
-        QVERIFY(itemsNamed(teacher, QStringLiteral("optionName")).value(0)->isVisible());
-        model()->teachers()->setItems({option::none(), {5, QStringLiteral("Другой Д.Д."), {}}});
-        QVERIFY(!itemsNamed(teacher, QStringLiteral("optionName")).value(0)->isVisible());
     }
 };
 
