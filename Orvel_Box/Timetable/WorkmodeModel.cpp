@@ -189,6 +189,9 @@ void WorkmodeModel::chooseFaculty(int id) {
         // A group load still out belongs to a faculty no longer chosen.
         m_groupLoads.invalidate();
         set(m_groupsOpened, false);
+        // The group picked before belongs to no faculty now: saving would store it with an
+        // empty faculty.
+        set(m_buttonVisible, false);
         return;
     }
     set(m_buttonVisible, false);

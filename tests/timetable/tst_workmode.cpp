@@ -178,6 +178,12 @@ class TestWorkmode : public QObject {
             QVERIFY(m->buttonVisible());
             m->chooseGroup(-1);
             QVERIFY(!m->buttonVisible());
+            // No faculty is no choice either, whatever group was picked before.
+            m->chooseGroup(m->groups()->items()[1].id);
+            m->chooseFaculty(-1);
+            QVERIFY(!m->buttonVisible());
+            m->chooseFaculty(faculty);
+            QTRY_VERIFY(m->groupsOpened());
             group = m->groups()->items()[2].id;
             m->chooseGroup(group);
             expected = {write("work_mode", "student"), write("faculty_name", mathFaculty),
