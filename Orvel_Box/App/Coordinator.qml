@@ -57,8 +57,13 @@ FocusScope {
         Loader {
             objectName: "homePage"
             focus: true
-            Component.onCompleted: setSource(Qt.resolvedUrl("HomePage.qml"),
-                                             { co: root.co, coordinator: model, focus: true })
+            Component.onCompleted: {
+                // The user's scheme before anything of home is made: each item is then made in
+                // its final colours, rather than made in the system's and animated over.
+                Theme.preferredScheme = model.preferences.scheme
+                setSource(Qt.resolvedUrl("HomePage.qml"),
+                          { co: root.co, coordinator: model, focus: true })
+            }
         }
     }
 }

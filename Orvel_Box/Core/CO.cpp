@@ -3,6 +3,7 @@
 #include "BuildConfig.h"
 #include "JsonRead.h"
 #include "Log.h"
+#include "RequestGate.h"
 #include "WeekStore.h"
 
 namespace {
@@ -41,11 +42,43 @@ CO::CO(const QString& baseUrl, std::shared_ptr<TokenStore> store, QObject* paren
     checkAuth();
 }
 
+CO::~CO() {
+    setEarly(false);
+}
+
 void CO::setAppState(appStates s) {
     if (m_state == s)
         return;
     m_state = s;
     emit appStateChanged();
+    // Signed out or offline: the screen that follows is not the early one.
+    if (s == appStates::login || s == appStates::offline)
+        setEarly(false);
+}
+
+void CO::setEarly(bool early) {
+    if (early == m_early)
+        return;
+    m_early = early;
+    emit earlyChanged();
+    RequestGate::instance().setHeld(early);
+}
+
+void CO::settle() {
+    setEarly(false);
+}
+
+void CO::startEarly() {
+    WeekStore& store = WeekStore::shared();
+    const QString account = store.lastAccount();
+    if (account.isEmpty())
+        return;
+    const std::optional<WeekStore::Subject> subject = store.lastShown(account);
+    const QDate today = QDate::currentDate();
+    if (!subject || !store.week(account, *subject, today.addDays(1 - today.dayOfWeek())))
+        return;
+    m_keptAccount = account;
+    setEarly(true);
 }
 
 QString CO::stateName() const {
@@ -75,6 +108,8 @@ QCoro::Task<void> CO::checkAuth() {
         m_tokensLoaded = true;
         m_api->setAccessToken(tokens.access);
         m_api->setRefreshToken(tokens.refresh);
+        if (tokens.access && !tokens.access->isEmpty())
+            startEarly();
     }
     const ApiResult r = co_await m_api->getMe();
     if (!self)
@@ -92,6 +127,10 @@ QCoro::Task<void> CO::checkAuth() {
     if (r.error().isUnreachable())
         co_return serviceUnreachable();
     m_retry->reset();
+    // The kept week was shown to someone the service no longer lets in: it goes, as it does
+    // when a refresh is refused.
+    if (m_early)
+        forgetAccount();
     setAppState(appStates::login);
 }
 
@@ -102,6 +141,13 @@ void CO::serviceUnreachable() {
 
 QCoro::Task<void> CO::logout() {
     QPointer<CO> self(this);
+    // Asked for on the early screen: it goes once the start-up check let the user in, and not
+    // at all when the check sent them to the sign-in form.
+    if (RequestGate::instance().held()) {
+        co_await RequestGate::instance().passage();
+        if (!self || m_state == appStates::login)
+            co_return;
+    }
     const quint64 generation = m_api->signInGeneration();
     // The client's logout swallows every failure, so there is nothing to log here.
     co_await m_api->logout();

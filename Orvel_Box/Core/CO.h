@@ -19,6 +19,10 @@ class CO : public QObject {
     // Who is signed in, as the service's account record names them ("id:7", else "login:name");
     // empty until a record arrived. The timetable keeps its stored weeks under it.
     Q_PROPERTY(QString account READ account NOTIFY accountChanged)
+    // Set while the home screen shows what this machine keeps for the account whose token pair
+    // it holds (its stored week, its colours) and the start-up check and preference load still
+    // run: nothing else is asked of the service until they succeed.
+    Q_PROPERTY(bool early READ early NOTIFY earlyChanged)
     // The way out of `offline` when the service could not be reached.
     Q_PROPERTY(OfflineRetry* offlineRetry READ offlineRetry CONSTANT)
   public:
@@ -30,6 +34,7 @@ class CO : public QObject {
     explicit CO(QObject* parent = nullptr);
     // Tests: any service and token file.
     CO(const QString& baseUrl, std::shared_ptr<TokenStore> store, QObject* parent = nullptr);
+    ~CO() override;
 
     appStates appState() const { return m_state; }
     void setAppState(appStates s);
@@ -42,6 +47,11 @@ class CO : public QObject {
     // "user"); a record that names nobody changes nothing.
     void noteAccount(const QJsonObject& record);
     OfflineRetry* offlineRetry() const { return m_retry; }
+    bool early() const { return m_early; }
+    // Whose kept week and preferences the early home screen shows.
+    QString keptAccount() const { return m_keptAccount; }
+    // The preferences arrived: the early home screen goes on as a normal one.
+    void settle();
 
     // The service could not be reached on the way in (the start-up check or the preference
     // bootstrap): offline, with the start-up check retried until it gets through.
@@ -59,11 +69,18 @@ class CO : public QObject {
   signals:
     void appStateChanged();
     void accountChanged();
+    void earlyChanged();
 
   private:
     QCoro::Task<void> checkAuth();
     // The tokens are gone: so is everything stored for the account.
     void forgetAccount();
+    // With the current week of the account's last shown timetable kept, the home screen needs
+    // no answer to be drawn.
+    void startEarly();
+    void setEarly(bool early);
+    bool m_early = false;
+    QString m_keptAccount;
     std::shared_ptr<TokenStore> m_store;
     bool m_tokensLoaded = false;
     OrvelApi* m_api = nullptr;

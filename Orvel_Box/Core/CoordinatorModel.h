@@ -8,7 +8,8 @@
 // State of the root view: the one coordinator for the life of the window, which screen its
 // state calls for, and the signed-in user's preferences.
 //
-// Every entry into home loads the preferences; leaving home forgets them.
+// Every entry into home loads the preferences; leaving home forgets them. While the coordinator
+// starts early, home shows at once in the preferences kept from the last load.
 class CoordinatorModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -33,6 +34,7 @@ class CoordinatorModel : public QObject {
 
   private:
     void onAppStateChanged();
+    void onEarlyChanged();
     void updateScreen();
 
     CO* m_co;

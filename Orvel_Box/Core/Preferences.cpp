@@ -5,6 +5,7 @@
 #include "PreferenceWriter.h"
 #include "StoredKeys.h"
 #include "SystemColors.h"
+#include "WeekStore.h"
 
 namespace {
 const QString themeKey = QStringLiteral("settings__theme");
@@ -80,6 +81,11 @@ QString Preferences::theme() const {
     return held<QString>(m_settings, themeKey).value_or(QString());
 }
 
+QString Preferences::scheme() const {
+    const QString t = theme();
+    return t == u"dark" || t == u"light" ? t : QString();
+}
+
 QColor Preferences::accentColorOr(const QColor& fallback) const {
     return held<QColor>(m_settings, accentKey).value_or(fallback);
 }
@@ -106,7 +112,27 @@ void Preferences::chooseNextLesson(bool on) {
 
 void Preferences::chooseFlag(const QString& key, bool on) {
     setSetting(key, on);
+    keep();
     writer()->write(key, on);
+}
+
+void Preferences::showKept(const QString& account) {
+    const std::optional<QJsonObject> kept = WeekStore::shared().preferences(account);
+    if (!kept || !m_loading)
+        return;
+    QVariantMap settings = m_settings;
+    insertStored(settings, *kept);
+    setSettings(settings);
+}
+
+void Preferences::keep() const {
+    const QString account = m_co->account();
+    if (account.isEmpty() || m_loading)
+        return;
+    WeekStore::shared().setPreferences(account, {{themeKey, theme()},
+                                                 {accentKey, accentName()},
+                                                 {currentLessonKey, currentLesson()},
+                                                 {nextLessonKey, nextLesson()}});
 }
 
 PreferenceWriter* Preferences::writer() const {
@@ -115,6 +141,7 @@ PreferenceWriter* Preferences::writer() const {
 
 void Preferences::chooseTheme(const QString& theme) {
     setSetting(themeKey, theme);
+    keep();
     writer()->write(themeKey, theme);
 }
 
@@ -125,6 +152,7 @@ void Preferences::chooseAccent(const QString& name) {
     next.insert(accentKey, accentColorOf(name));
     next.insert(accentNameKey, name);
     setSettings(next);
+    keep();
     writer()->write(accentKey, name);
 }
 
@@ -196,5 +224,6 @@ QCoro::Task<void> Preferences::loadTask() {
     m_co->offlineRetry()->reset();
     setSettings(settings);
     setLoading(false);
+    keep();
     emit loaded(true);
 }

@@ -24,6 +24,8 @@ class Preferences : public QObject {
     Q_PROPERTY(QVariantMap settings READ settings WRITE setSettings NOTIFY changed)
     // The stored theme text ("system", "light", "dark"); "" when none is held as text.
     Q_PROPERTY(QString theme READ theme NOTIFY changed)
+    // The colour scheme the theme asks for: "light", "dark", or "" for the system's.
+    Q_PROPERTY(QString scheme READ scheme NOTIFY changed)
     // The decoded accent colour; blue when none is held as a colour.
     Q_PROPERTY(QColor accentColor READ accentColor NOTIFY changed)
     // The stored accent name, unchanged (it may be none of the twelve); "blue" when none.
@@ -40,6 +42,7 @@ class Preferences : public QObject {
     Q_INVOKABLE void setSetting(const QString& key, const QVariant& value);
 
     QString theme() const;
+    QString scheme() const;
     QColor accentColor() const { return accentColorOr(accentColorOf(QString())); }
     QColor accentColorOr(const QColor& fallback) const;
     QString accentName() const;
@@ -58,6 +61,9 @@ class Preferences : public QObject {
 
     // Starts a load unless one is running.
     void load();
+    // The values kept on this machine from the account's last load, shown until a load
+    // answers (which always wins).
+    void showKept(const QString& account);
     void forget();
 
     // The twelve accent names, in the order the settings screen shows its swatches.
@@ -80,6 +86,8 @@ class Preferences : public QObject {
     void setLoading(bool on);
     PreferenceWriter* writer() const;
     void chooseFlag(const QString& key, bool on);
+    // What the next start draws in: the values now held, as the store names them.
+    void keep() const;
 
     CO* m_co;
     QVariantMap m_settings;

@@ -17,8 +17,7 @@ GlobalHomeModel::GlobalHomeModel(QObject* parent) : ScreenModel(parent) {
 
 // Only a theme the picker offers changes the scheme; anything else follows the system.
 QString GlobalHomeModel::preferredScheme() const {
-    const QString theme = m_preferences ? m_preferences->theme() : QString();
-    return theme == u"dark" || theme == u"light" ? theme : QString();
+    return m_preferences ? m_preferences->scheme() : QString();
 }
 
 QColor GlobalHomeModel::accentColor() const {

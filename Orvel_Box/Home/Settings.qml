@@ -39,6 +39,9 @@ Item {
 
         ColumnLayout {
             id: page
+            // Opened while the window starts early: a choice would race the preferences the
+            // start-up check is reading, so the controls wait for it.
+            enabled: !(root.co && root.co.early)
             x: 20
             y: 20
             width: parent.width - 40

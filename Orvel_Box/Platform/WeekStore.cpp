@@ -51,6 +51,9 @@ const char* const schema[] = {
     "CREATE TABLE shown(account TEXT PRIMARY KEY, mode TEXT NOT NULL, subject TEXT NOT NULL)",
     "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL)",
 };
+// Added after the first files were written; a file without it gains it, keeping its weeks.
+const char* const preferencesTable =
+    "CREATE TABLE IF NOT EXISTS preferences(account TEXT PRIMARY KEY, value TEXT NOT NULL)";
 } // namespace
 
 // One open database with its statements prepared once.
@@ -129,7 +132,8 @@ class WeekStore::Connection {
         }
         // Deleted weeks are overwritten, not merely unlinked: a signed-out account's timetable
         // should not be recoverable from the free pages.
-        return plain(db, QStringLiteral("PRAGMA journal_mode = WAL")) &&
+        return plain(db, QString::fromLatin1(preferencesTable)) &&
+               plain(db, QStringLiteral("PRAGMA journal_mode = WAL")) &&
                plain(db, QStringLiteral("PRAGMA synchronous = NORMAL")) &&
                plain(db, QStringLiteral("PRAGMA secure_delete = ON")) &&
                plain(db, QStringLiteral("PRAGMA busy_timeout = 200")) &&
@@ -302,6 +306,31 @@ QString WeekStore::lastAccount() {
     return out;
 }
 
+std::optional<QJsonObject> WeekStore::preferences(const QString& account) {
+    std::optional<QJsonObject> out;
+    run([&](Connection& c) {
+        QSqlQuery* q = c.exec("SELECT value FROM preferences WHERE account = ?", {account});
+        if (!q)
+            return false;
+        if (q->next()) {
+            const QJsonDocument doc = QJsonDocument::fromJson(q->value(0).toByteArray());
+            if (doc.isObject())
+                out = doc.object();
+        }
+        q->finish();
+        return true;
+    });
+    return out;
+}
+
+void WeekStore::setPreferences(const QString& account, const QJsonObject& values) {
+    const QByteArray json = QJsonDocument(values).toJson(QJsonDocument::Compact);
+    run([&](Connection& c) {
+        return c.exec("INSERT OR REPLACE INTO preferences(account, value) VALUES(?, ?)",
+                      {account, QString::fromUtf8(json)}) != nullptr;
+    });
+}
+
 namespace {
 template <typename C> bool checkpoint(C& c) {
     QSqlQuery* q = c.exec("PRAGMA wal_checkpoint(TRUNCATE)", {});
@@ -316,6 +345,7 @@ void WeekStore::eraseAccount(const QString& account) {
         return c.transaction([&] {
             return c.exec("DELETE FROM weeks WHERE account = ?", {account}) &&
                    c.exec("DELETE FROM shown WHERE account = ?", {account}) &&
+                   c.exec("DELETE FROM preferences WHERE account = ?", {account}) &&
                    c.exec("DELETE FROM meta WHERE key = 'account' AND value = ?", {account});
         }) &&
                // Old pages of the erased rows also leave the write-ahead log.

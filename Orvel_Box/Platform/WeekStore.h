@@ -9,7 +9,7 @@
 // The timetable weeks this machine has seen, so a week can be shown before (or without) the
 // service's answer. One small SQLite file in the application's data folder, owner-only from
 // its creation; it holds week answers and the subject each account last looked at, never a
-// token. Every account's rows are its own: nothing is read across accounts.
+// token. It also keeps each account's last known preferences. Every account's rows are its own: nothing is read across accounts.
 //
 // Reads and writes run on the calling thread: each is one indexed statement on a local file in
 // WAL mode (well under a frame, see bench_timetable). A file that cannot be opened or read
@@ -52,7 +52,12 @@ class WeekStore {
     void setLastShown(const QString& account, const Subject& subject);
     // The account whose weeks were stored last: the one whose token pair this machine keeps.
     QString lastAccount();
-    // Every row of `account`, and the last-account mark when it is that account's.
+    // The account's preferences as last read from the service (its store's keys and values),
+    // so the next start can draw in the user's colours before the service answers.
+    std::optional<QJsonObject> preferences(const QString& account);
+    void setPreferences(const QString& account, const QJsonObject& values);
+    // Every row of `account`, its kept preferences, and the last-account mark when it is that
+    // account's.
     void eraseAccount(const QString& account);
 
     QString filePath() const { return m_path; }

@@ -1,6 +1,7 @@
 #include "PhotoCache.h"
 
 #include "Log.h"
+#include "RequestGate.h"
 #include "Transport.h"
 
 #include <QCoreApplication>
@@ -116,8 +117,12 @@ QCoro::Task<std::optional<QImage>> PhotoCache::fetch(QUrl url) {
     req.setTransferTimeout(10000);
     req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     req.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    ++m_fetches;
     QPointer<PhotoCache> self(this);
+    // Kept pictures show at once; new ones wait for the start-up check.
+    co_await RequestGate::instance().passage();
+    if (!self)
+        co_return std::nullopt;
+    ++m_fetches;
     const Result<HttpAnswer> answer = co_await Transport::send(m_nam, req, "GET", std::nullopt);
     if (!self)
         co_return std::nullopt;

@@ -222,6 +222,7 @@ FocusScope {
                 ScheduleButtonBox {
                     required property int index
                     required property string modelData
+                    objectName: "day" + index
                     Layout.fillWidth: Toolkit.isPhone
                     dayIndex: index
                     selectedId: screen.selectedDay

@@ -2,6 +2,7 @@
 
 #include "JsonRead.h"
 #include "Log.h"
+#include "RequestGate.h"
 #include "WorkModeStore.h"
 
 namespace {
@@ -133,6 +134,8 @@ QString ScheduleScreenModel::storeAccount() const {
     if (!m_fixedTeacher.isEmpty())
         return {};
     const QString account = co() ? co()->account() : QString();
+    if (account.isEmpty() && co() && co()->early())
+        return co()->keptAccount();
     // Offline, no account record arrives: the store's own note says whose weeks it keeps.
     return account.isEmpty() && m_storeOnly ? WeekStore::shared().lastAccount() : account;
 }
@@ -149,6 +152,10 @@ void ScheduleScreenModel::reloadWeek() {
         return;
     }
     setWeekState(true, m_modeRequired);
+    // The window starts early: the kept week shows, and the load goes once the start-up check
+    // let the user in (the screen appears again then).
+    if (RequestGate::instance().held())
+        return refreshFreshness();
     loadTimetable(m_loads.start(this), m_weekOffset);
 }
 
@@ -197,7 +204,9 @@ void ScheduleScreenModel::refreshFreshness() {
         const QDateTime at = m_fetched.toLocalTime();
         const QString time = at.toString(QStringLiteral("HH:mm"));
         const QString day = at.toString(QStringLiteral("dd.MM"));
-        if (m_stale && (m_storeOnly || !m_loading))
+        if (!m_storeOnly && RequestGate::instance().held())
+            text = QStringLiteral("Обновление…");
+        else if (m_stale && (m_storeOnly || !m_loading))
             text = QStringLiteral("Нет связи с сервером · данные от %1 %2").arg(day, time);
         else if (at.date() == m_clock().toLocalTime().date())
             text = QStringLiteral("Обновлено в ") + time;

@@ -43,8 +43,9 @@ class ScheduleScreenModel : public ScreenModel {
     Q_PROPERTY(QString weekFirstDate READ weekFirstDate NOTIFY datesChanged)
     Q_PROPERTY(QString weekLastDate READ weekLastDate NOTIFY datesChanged)
     Q_PROPERTY(int todayIndex READ todayIndex NOTIFY datesChanged)
-    // How old the shown week is ("Обновлено в 10:42"), or that the service could not be
-    // reached and from when the shown copy is; empty while nothing is shown.
+    // How old the shown week is ("Обновлено в 10:42"), that it is being checked while the
+    // window starts early ("Обновление…"), or that the service could not be reached and from
+    // when the shown copy is; empty while nothing is shown.
     Q_PROPERTY(QString freshness READ freshness NOTIFY freshnessChanged)
     // Reads weeks from the store only and never asks the service (the offline screen).
     Q_PROPERTY(bool storeOnly READ storeOnly WRITE setStoreOnly NOTIFY storeOnlyChanged)
@@ -126,6 +127,7 @@ class ScheduleScreenModel : public ScreenModel {
 
   protected:
     void appeared() override { reloadWeek(); }
+    void appearedEarly() override { reloadWeek(); }
 
   private:
     // Whose week a load asks for, as the per-user store on the service names it.

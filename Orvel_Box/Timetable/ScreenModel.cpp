@@ -1,5 +1,7 @@
 #include "ScreenModel.h"
 
+#include "RequestGate.h"
+
 void ScreenModel::setCo(CO* co) {
     if (co == m_co)
         return;
@@ -33,8 +35,27 @@ void ScreenModel::appearSoon() {
         this,
         [this] {
             m_appearing = false;
-            if (m_active)
-                appeared();
+            if (!m_active)
+                return;
+            if (!RequestGate::instance().held())
+                return appeared();
+            appearedEarly();
+            appearWhenLetIn();
         },
         Qt::QueuedConnection);
+}
+
+void ScreenModel::appearWhenLetIn() {
+    if (m_waitingForGate)
+        return;
+    m_waitingForGate = true;
+    connect(
+        &RequestGate::instance(), &RequestGate::opened, this,
+        [this] {
+            m_waitingForGate = false;
+            // Sent to the sign-in form or offline instead: this screen is on its way out.
+            if (m_active && m_co && m_co->appState() == CO::appStates::home)
+                appeared();
+        },
+        Qt::SingleShotConnection);
 }

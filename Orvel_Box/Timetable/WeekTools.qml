@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
 import QtQuick.Controls.Basic
-import QtQuick.Dialogs
 import QtQuick.Templates as T
 import OrvelBox.Controls
 import OrvelBox.Timetable
@@ -15,12 +14,14 @@ RowLayout {
     property ScheduleScreenModel screen
     property color accentColor: Theme.blue
     readonly property alias exporter: exporter
+    readonly property alias saveDialog: dialog.item
     property bool exportStored: false
 
     function exportWeeks(stored) {
         exportStored = stored
-        dialog.selectedFile = exporter.proposedFile
-        dialog.open()
+        dialog.active = true
+        dialog.item.selectedFile = exporter.proposedFile
+        dialog.item.open()
     }
 
     spacing: 8
@@ -132,14 +133,16 @@ RowLayout {
         }
     }
 
-    FileDialog {
+    Loader {
         id: dialog
-        title: "Экспорт в календарь"
-        fileMode: FileDialog.SaveFile
-        defaultSuffix: "ics"
-        nameFilters: ["Календарь iCalendar (*.ics)"]
-        currentFolder: exporter.proposedFolder
-        onAccepted: exporter.save(selectedFile, root.exportStored)
+        visible: false // not laid out in the row
+        active: false
+        source: Qt.resolvedUrl("ExportFileDialog.qml")
+        onLoaded: item.currentFolder = Qt.binding(() => exporter.proposedFolder)
+        Connections {
+            target: dialog.item
+            function onAccepted() { exporter.save(dialog.item.selectedFile, root.exportStored) }
+        }
     }
 
     Popup {

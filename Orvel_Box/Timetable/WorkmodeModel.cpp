@@ -2,6 +2,7 @@
 
 #include "JsonRead.h"
 #include "Log.h"
+#include "RequestGate.h"
 #include "WorkModeStore.h"
 
 #include <QJsonArray>
@@ -113,6 +114,8 @@ void WorkmodeModel::load() {
 
 QCoro::Task<void> WorkmodeModel::loadTask() {
     const LoadTicket ticket = m_loads.start(this);
+    // Opened on the early screen: the lists wait, loading, for the start-up check.
+    co_await RequestGate::instance().passage();
     // Each step needs this load still the newest and the coordinator still there.
     const auto api = [&]() -> OrvelApi* {
         return ticket.current() && m_co ? m_co->api() : nullptr;

@@ -1,7 +1,7 @@
-// Sign-in: what the login body carries, which tokens the client keeps from the answer, and
-// that a refused sign-in changes nothing. Also the push calls that need a refresh token.
-#include "ApiTestSupport.h"
-#include "DeviceInfo.h"
+// Sign-in: the user name as sent, which tokens the client keeps from the answer, and that a
+// refused sign-in changes nothing.
+#include "Faults.h"
+#include "OrvelApi.h"
 #include "TestSupport.h"
 
 #include <QJsonDocument>
@@ -71,31 +71,6 @@ class TestLogin : public QObject {
         QCOMPARE(body.size(), 4);
     }
 
-    void deviceNameAndType_data() {
-        QTest::addColumn<OptText>("name");
-        QTest::addColumn<OptText>("type");
-        QTest::addColumn<QString>("sentName");
-        QTest::addColumn<QString>("sentType");
-        const QString machine =
-            DeviceInfo::deviceMarketingName(DeviceInfo::deviceModelIdentifier());
-        QTest::newRow("defaults: this machine, desktop") << none << none << machine << "desktop";
-        QTest::newRow("given name is not looked up") << OptText("Mac16,8") << none << "Mac16,8"
-                                                     << "desktop";
-        QTest::newRow("given type") << none << OptText("tablet") << machine << "tablet";
-        QTest::newRow("empty texts are given values") << OptText("") << OptText("") << ""
-                                                      << "";
-    }
-    void deviceNameAndType() {
-        QFETCH(OptText, name);
-        QFETCH(OptText, type);
-        QFETCH(QString, sentName);
-        QFETCH(QString, sentType);
-        QVERIFY(!sentName.isNull());
-        await(api->login(QStringLiteral("student"), QStringLiteral("student"), name, type));
-        QCOMPARE(sentBody().value(u"device_name").toString(), sentName);
-        QCOMPARE(sentBody().value(u"device_type").toString(), sentType);
-    }
-
     // Each token is taken only when the answer carries it as text; a missing one clears the old.
     void tokensFromTheAnswer_data() {
         QTest::addColumn<QByteArray>("answer");
@@ -151,34 +126,6 @@ class TestLogin : public QObject {
         QCOMPARE(logouts, 0);
         // A refused sign-in is never taken for an expired token.
         QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh")), 0);
-    }
-
-    void pushNeedsARefreshToken_data() {
-        QTest::addColumn<Call>("call");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("viaLogout");
-        const Call reg([](OrvelApi& a) {
-            return a.registerPush({{"endpoint", "https://push.example/x"}});
-        });
-        const Call unreg([](OrvelApi& a) { return a.unregisterPush(); });
-        QTest::newRow("register, never had one") << reg << "/api/push/register" << false;
-        QTest::newRow("register right after logout") << reg << "/api/push/register" << true;
-        QTest::newRow("unregister, never had one") << unreg << "/api/push/unregister" << false;
-        QTest::newRow("unregister right after logout") << unreg << "/api/push/unregister" << true;
-    }
-    void pushNeedsARefreshToken() {
-        QFETCH(Call, call);
-        QFETCH(QString, path);
-        QFETCH(bool, viaLogout);
-        if (viaLogout)
-            QVERIFY(awaitVoid(api->logout()));
-        else
-            api->setRefreshToken(std::nullopt);
-        const auto r = await(call(*api));
-        QVERIFY(r);
-        QVERIFY(!r->ok());
-        QVERIFY(r->error().is(OrvelApiError::refreshFailed));
-        QCOMPARE(server->count(QStringLiteral("*"), path), 0);
     }
 };
 

@@ -2,10 +2,12 @@
 #include "CO.h"
 #include "CoordinatorModel.h"
 #include "Preferences.h"
+#include "RequestGate.h"
 #include "StandinServer.h"
 #include "StandinSession.h"
 #include "SystemColors.h"
 #include "TestSupport.h"
+#include "WeekStore.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -169,6 +171,107 @@ class TestCoordinator : public QObject {
         QCOMPARE(retry->active(), trigger == u"time-out");
         if (trigger != u"time-out")
             QVERIFY(detail::spinUntil([&] { return model.screen() == u"home"; }, 5000));
+    }
+
+    // With this week of the account's last shown timetable kept, home shows before any answer,
+    // in the kept colours, and asks nothing beyond the check and the preference load until they
+    // succeed; the check's outcome decides what follows. Without a pair or this week kept, the
+    // start is the loading screen as ever.
+    void earlyStart_data() {
+        QTest::addColumn<QString>("kept");    // "this week", "last week", "nothing"
+        QTest::addColumn<QString>("service"); // "dark" (as kept), "light", "refused", "500", "down"
+        QTest::addColumn<bool>("tokens");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<int>("colourChanges");
+        // clang-format off
+        QTest::newRow("answers as kept") << "this week" << "dark" << true << "home" << "home" << 0;
+        QTest::newRow("answers otherwise") << "this week" << "light" << true << "home" << "home" << 1;
+        QTest::newRow("refresh refused") << "this week" << "refused" << true << "home" << "login" << 1;
+        QTest::newRow("check answers 500") << "this week" << "500" << true << "home" << "login" << 1;
+        QTest::newRow("unreachable") << "this week" << "down" << true << "home" << "offline" << 0;
+        QTest::newRow("no token pair") << "this week" << "dark" << false << "loading" << "login" << 0;
+        QTest::newRow("only last week kept") << "last week" << "dark" << true << "loading" << "home" << 1;
+        QTest::newRow("nothing kept") << "nothing" << "dark" << true << "loading" << "home" << 1;
+        // clang-format on
+    }
+    void earlyStart() {
+        QFETCH(QString, kept);
+        QFETCH(QString, service);
+        QFETCH(bool, tokens);
+        QFETCH(QString, first);
+        QFETCH(QString, then);
+        QFETCH(int, colourChanges);
+        QTemporaryDir dir;
+        WeekStore::setSharedPath(dir.filePath(QStringLiteral("weeks.sqlite")));
+        WeekStore& weeks = WeekStore::shared();
+        const QString login = QStringLiteral("student");
+        const QString access = signInto(*server, login, *store);
+        const auto me = await(OrvelApi(server->baseUrl(), access, std::nullopt).getMe());
+        QJsonObject user = me->value();
+        if (user.value(u"user").isObject())
+            user = user.value(u"user").toObject();
+        const QString account = QStringLiteral("id:%1").arg(user.value(u"id").toInteger());
+        const WeekStore::Subject subject{QStringLiteral("teacher"), QStringLiteral("Иванов")};
+        const QDate today = QDate::currentDate();
+        const QDate monday = today.addDays(1 - today.dayOfWeek() - (kept == u"last week" ? 7 : 0));
+        const QJsonObject keptValues{{"settings__theme", "dark"},
+                                     {"settings__accent_color", "green"},
+                                     {"settings__current_lesson", false},
+                                     {"settings__next_lesson", true}};
+        if (kept != u"nothing") {
+            weeks.putWeek(account, subject, monday, {}, QDateTime::currentDateTime());
+            weeks.setLastShown(account, subject);
+            weeks.setPreferences(account, keptValues);
+        }
+        for (auto it = keptValues.begin(); it != keptValues.end(); ++it)
+            server->setStorage(login, it.key(), it.value());
+        if (service == u"light")
+            server->setStorage(login, QStringLiteral("settings__theme"), QStringLiteral("light"));
+        if (service == u"refused") {
+            store->write(QStringLiteral("refresh_token"), QStringLiteral("revoked"));
+            server->expireAccessTokens();
+        }
+        if (service == u"down" || service == u"500")
+            server->setFault(QStringLiteral("GET"), QStringLiteral("/api/users/me"),
+                             service == u"down" ? fault::dropped() : fault::answer(500));
+        if (!tokens)
+            QFile::remove(store->filePath());
+        server->clearLog();
+        OfflineRetry::setSecondMs(60000);
+
+        CoordinatorModel model(new CO(server->baseUrl(), store));
+        QSignalSpy colours(model.preferences(), &Preferences::changed);
+        QCOMPARE(model.screen(), first);
+        QCOMPARE(model.co()->early(), first == u"home");
+        if (first == u"home")
+            QCOMPARE(model.preferences()->theme(), QStringLiteral("dark"));
+        QVERIFY(detail::spinUntil(
+            [&] {
+                return model.screen() == then && !model.co()->early() &&
+                       (then != u"home" || !model.preferences()->loading());
+            },
+            10000));
+        QCOMPARE(colours.count(), colourChanges);
+        if (then == u"home") {
+            // The same requests, in the same order, as a start with nothing kept.
+            QStringList sent;
+            for (const standin::LoggedRequest& r : server->requests())
+                sent << r.method + u' ' + r.path;
+            QCOMPARE(sent, QStringList({"GET /api/users/me", "GET /api/storage/keys",
+                                        "POST /api/storage/get"}));
+            QJsonObject expected = keptValues;
+            expected[QStringLiteral("settings__theme")] = service;
+            QCOMPARE(weeks.preferences(account), expected);
+        }
+        // A session the service refuses takes the account's kept week and colours with it; no
+        // answer at all keeps them for the offline screen.
+        if (service == u"refused" || service == u"500")
+            QVERIFY(!weeks.lastShown(account) && !weeks.preferences(account));
+        if (service == u"down")
+            QVERIFY(weeks.lastShown(account) && weeks.preferences(account) == keptValues);
+        QVERIFY(!RequestGate::instance().held());
+        WeekStore::setSharedPath({});
     }
 
     void backoffSchedule() {

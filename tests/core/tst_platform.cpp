@@ -99,11 +99,15 @@ class TestPlatform : public QObject {
         // Another account sees none of it, and erasing one leaves the other.
         store.setLastShown(a, group);
         store.putWeek(b, group, monday, {{"b", 1}}, at);
+        store.setPreferences(a, {{"settings__theme", "dark"}});
+        store.setPreferences(b, {{"settings__theme", "light"}});
         QVERIFY(!store.lastShown(b));
+        QCOMPARE(store.preferences(a), (QJsonObject{{"settings__theme", "dark"}}));
         QCOMPARE(store.lastShown(a), group);
         QCOMPARE(store.lastAccount(), a);
         store.eraseAccount(a);
-        QVERIFY(!store.lastShown(a) && !store.week(a, teacher, monday));
+        QVERIFY(!store.lastShown(a) && !store.week(a, teacher, monday) && !store.preferences(a));
+        QVERIFY(store.preferences(b));
         QVERIFY(store.lastAccount().isEmpty());
         QVERIFY(WeekStore(path).week(b, group, monday)); // kept on disk
         QCOMPARE(log.lines.size(), asideFiles);

@@ -4,13 +4,16 @@
 // the artefacts; the event loop's longest stall is measured over the whole journey.
 #include "CoordinatorModel.h"
 #include "DevicescreenModel.h"
+#include "Faults.h"
 #include "GlobalHomeModel.h"
 #include "Journey.h"
 #include "NewsScreenModel.h"
+#include "Preferences.h"
 #include "QmlScene.h"
 #include "ScheduleScreenModel.h"
 #include "SystemColors.h"
 #include "TestSupport.h"
+#include "WeekStore.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -46,6 +49,33 @@ class TestJourney : public Journey {
     }
     void back() { QVERIFY(app.back()); }
     QString stored(const QString& login, const char* key) { return app.stored(login, key); }
+    QTemporaryDir keptWeeks; // this machine's week store from the relaunch on
+    // What reached the service since the log was cleared, as "METHOD path?query"; the first
+    // `ordered` in order, the rest sorted (parallel loads may arrive either way round). Photos
+    // only with `photos`: whether one is fetched again depends on what the cache kept.
+    QStringList sent(bool photos = true, int ordered = 3) {
+        QStringList out;
+        for (const standin::LoggedRequest& r : app.server().requests())
+            if (photos || r.path.startsWith(u"/api/"))
+                out << r.method + u' ' + r.path + u'?' + r.rawQuery;
+        std::sort(out.begin() + std::min<qsizetype>(ordered, out.size()), out.end());
+        return out;
+    }
+    QStringList coldStart;
+    // The window's first picture of the kept week: the background and a day's button (whose
+    // colour changes animate) already in the scheme's colours.
+    void firstFrameIn(bool dark, const QString& step) {
+        QTRY_VERIFY(timetable() && timetable()->screenState() != u"loading");
+        QCOMPARE(timetable()->freshness(), QStringLiteral("Обновление…"));
+        const QImage first = app.picture(step, 0);
+        QCOMPARE(first.pixelColor(first.width() - 3, first.height() / 2).rgb(),
+                 SystemColors::named(u"systemBackground", dark)->rgb());
+        QQuickItem* day =
+            app.visibleItem(QStringLiteral("day%1").arg((timetable()->selectedDay() + 1) % 6));
+        QVERIFY(day);
+        const QPoint at = day->mapToScene({day->width() / 2, 2}).toPoint();
+        QCOMPARE(first.pixelColor(at).rgb(), SystemColors::named(u"systemGray5", dark)->rgb());
+    }
 
   public:
     TestJourney() : Journey(QStringLiteral("student")) {}
@@ -180,6 +210,13 @@ class TestJourney : public Journey {
         QVERIFY(!app.visibleItem(QStringLiteral("lessonList")));
         QCOMPARE(app.server().requests().size(), before);
         app.picture(QStringLiteral("week-view"));
+        // The export's save dialog, loaded on first use, proposes the week's file.
+        QQuickItem* tools = app.visibleItem(QStringLiteral("weekTools"));
+        QVERIFY(QMetaObject::invokeMethod(tools, "exportWeeks", Q_ARG(QVariant, false)));
+        QObject* dialog = tools->property("saveDialog").value<QObject*>();
+        QVERIFY(dialog && dialog->property("visible").toBool());
+        QVERIFY(dialog->property("selectedFile").toUrl().fileName().endsWith(u".ics"));
+        QVERIFY(QMetaObject::invokeMethod(dialog, "reject"));
         QQuickItem* card = nullptr;
         for (QQuickItem* c :
              itemsNamed(app.window()->contentItem(), QStringLiteral("compactLesson")))
@@ -332,13 +369,74 @@ class TestJourney : public Journey {
         app.picture(QStringLiteral("teacher-timetable"));
     }
 
-    // The next launch finds the session and opens home without asking.
+
+    // The next launch finds the session and opens home without asking. With nothing kept on
+    // this machine (a new week store), it waits for the service as a first start would.
     void relaunchKeepsTheSession() {
         app.stalls().setStep(QStringLiteral("relaunch"));
+        WeekStore::setSharedPath(keptWeeks.filePath(QStringLiteral("weeks.sqlite")));
+        app.server().clearLog();
         QVERIFY(app.relaunch());
+        QCOMPARE(app.screen(), QStringLiteral("loading"));
         QVERIFY(app.waitForScreen(QStringLiteral("home")));
         QVERIFY(app.showsLessons());
+        AppDriver::pause(500); // the next week, fetched ahead once
+        coldStart = sent(false);
         app.picture(QStringLiteral("relaunched"));
+    }
+
+    // With this week kept, the next launch draws it at once in the kept colours, while the
+    // service holds every answer back; what the user opens meanwhile waits and sends nothing.
+    // The service's other theme then changes the colours once, and the requests are a cold
+    // start's but for the week fetched ahead, now kept.
+    void warmStartShowsTheKeptWeekAtOnce() {
+        app.stalls().setStep(QStringLiteral("warm start"));
+        app.quit();
+        app.server().setStorage(QStringLiteral("teacher"), QStringLiteral("settings__theme"),
+                                QStringLiteral("dark"));
+        app.server().setFault(QStringLiteral("GET"), QStringLiteral("/api/users/me"),
+                              fault::times(1, fault::delayed(2500)));
+        app.server().clearLog();
+        QVERIFY(app.relaunch());
+        QCOMPARE(app.screen(), QStringLiteral("home"));
+        QVERIFY(app.root()->co()->early());
+        QSignalSpy colours(app.root()->preferences(), &Preferences::changed);
+        firstFrameIn(false, QStringLiteral("warm-start-light"));
+
+        // The menu (and through it the work mode and the devices) and the news wait.
+        clickSection(2);
+        QVERIFY(app.waitForVisible(QStringLiteral("menuLoading")));
+        QVERIFY(!app.visibleItem(QStringLiteral("workModeRow")));
+        clickSection(1);
+        QVERIFY(app.waitForVisible(QStringLiteral("newsLoading")));
+        clickSection(0);
+        QCOMPARE(sent(), QStringList{QStringLiteral("GET /api/users/me?")});
+        QVERIFY(app.root()->co()->early());
+
+        QVERIFY(app.waitFor([&] { return !app.root()->co()->early(); }));
+        QCOMPARE(app.screen(), QStringLiteral("home"));
+        QVERIFY(app.showsLessons());
+        AppDriver::pause(500);
+        QCOMPARE(colours.count(), 1);
+        QStringList cold = coldStart;
+        QStringList warm = sent(false);
+        for (const QString& r : std::as_const(warm))
+            QVERIFY2(cold.removeOne(r), qPrintable(r));
+        QCOMPARE(cold.size(), 1); // the next week, fetched ahead on the cold start only
+        QVERIFY(cold.first().contains(u"/schedule"));
+    }
+
+    // The colours kept from the last start are the first frame's: no light frame before dark.
+    void warmStartInTheKeptDarkTheme() {
+        app.stalls().setStep(QStringLiteral("warm start dark"));
+        QVERIFY(app.relaunch());
+        QCOMPARE(app.screen(), QStringLiteral("home"));
+        QSignalSpy colours(app.root()->preferences(), &Preferences::changed);
+        firstFrameIn(true, QStringLiteral("warm-start-dark"));
+        QVERIFY(app.waitFor([&] { return !app.root()->co()->early(); }));
+        QVERIFY(app.showsLessons());
+        QCOMPARE(colours.count(), 0);
+        WeekStore::setSharedPath({});
     }
 };
 

@@ -60,6 +60,8 @@ inline bool anyLoading(QQuickItem* root) {
     });
 }
 
+inline const char* const sectionNames[] = {"timetableSection", "newsSection", "menuSection"};
+
 struct Shown {
     std::unique_ptr<QmlScene> scene;
 
@@ -88,6 +90,54 @@ struct Shown {
     }
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(&scene->window(), Qt::Key(key), modifiers);
+    }
+    // Clicks the middle of `item` once it and the layouts around it (outermost first) are placed.
+    bool click(QQuickItem* item, Qt::MouseButton button = Qt::LeftButton) {
+        if (!item)
+            return false;
+        QList<QQuickItem*> chain;
+        for (QQuickItem* up = item; up; up = up->parentItem())
+            chain.prepend(up);
+        for (QQuickItem* i : chain)
+            i->ensurePolished();
+        QTest::mouseClick(
+            &scene->window(), button, {},
+            item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+        return true;
+    }
+    QObject* navigation() const { return home()->property("navigator").value<QObject*>(); }
+    QQuickItem* current() const {
+        return navigation()->property("currentItem").value<QQuickItem*>();
+    }
+    // The screen titled `title` once it has slid in on the home screen's stack, or null.
+    QQuickItem* arrived(const QString& title) const {
+        const bool in = QTest::qWaitFor(
+            [&] {
+                return navigation()->property("currentTitle").toString() == title &&
+                       current()->x() == 0;
+            },
+            10000);
+        return in ? current() : nullptr;
+    }
+    // Shows section `index` (timetable, news, menu) and waits until its content has arrived.
+    bool openSection(int index) {
+        press(Qt::Key_1 + index, Qt::ControlModifier);
+        const QString name = QString::fromLatin1(sectionNames[index]);
+        if (!QTest::qWaitFor([&] { return visibleItem(name) != nullptr; }, 5000))
+            return false;
+        QObject* m = modelOf<QObject>(name);
+        return QTest::qWaitFor(
+            [&] {
+                if (index == 1)
+                    return !m->property("isLoading").toBool();
+                if (index == 2)
+                    return !model()->meInformationLoading();
+                // A stored week shows while the service is still asked: wait for its answer.
+                const QString state = m->property("screenState").toString();
+                return state == u"modeRequired" ||
+                       (state != u"loading" && !m->property("isSheduleLoading").toBool());
+            },
+            10000);
     }
 };
 

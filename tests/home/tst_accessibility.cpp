@@ -25,14 +25,6 @@ QString describe(const QQuickItem* item) {
                                         : typeOf(item) + QLatin1Char('#') + item->objectName();
 }
 
-// Enough of the ancestry to find the control in the QML.
-QString ancestry(const QQuickItem* item) {
-    QStringList chain;
-    for (const QQuickItem* up = item->parentItem(); up && chain.size() < 8; up = up->parentItem())
-        chain.append(describe(up));
-    return chain.join(QLatin1String(" < "));
-}
-
 QList<QObject*> pointerHandlers(const QQuickItem* item) {
     QList<QObject*> out;
     for (QObject* c : item->children())
@@ -55,20 +47,16 @@ bool pressedByPointer(const QQuickItem* item) {
     });
 }
 
-bool takesFocus(const QQuickItem* item) {
-    const QVariant policy = item->property("focusPolicy");
-    return policy.isValid() && policy.toInt() != Qt::NoFocus;
-}
-
 bool interactive(const QQuickItem* item) {
+    const QVariant policy = item->property("focusPolicy");
+    const bool takesFocus = policy.isValid() && policy.toInt() != Qt::NoFocus;
     return item->inherits("QQuickMouseArea") || item->inherits("QQuickTextInput") ||
            item->inherits("QQuickTextEdit") || item->inherits("QQuickAbstractButton") ||
-           (item->inherits("QQuickControl") && takesFocus(item)) || item->activeFocusOnTab() ||
+           (item->inherits("QQuickControl") && takesFocus) || item->activeFocusOnTab() ||
            !pointerHandlers(item).isEmpty();
 }
 
-// Shown and enabled controls at or below `item`, popups included (they hang off the window's
-// content item).
+// Shown and enabled controls at or below `item`, popups (hung off the content item) included.
 void collectControls(QQuickItem* item, QList<QQuickItem*>& out) {
     if (!item->isVisible() || !item->isEnabled())
         return;
@@ -89,14 +77,8 @@ QAccessibleInterface* speakerFor(QQuickItem* control) {
     return nullptr;
 }
 
-QString spokenLabel(QAccessibleInterface* iface) {
-    return iface->text(QAccessible::Name).trimmed();
-}
-
-// What a screen reader connecting does: every control made so far takes its accessible role,
-// state and actions. The offscreen platform never reports accessibility as active, so controls
-// made later wait for the next call, and none takes a name from its text by itself: names here
-// are all given explicitly.
+// What a screen reader connecting does: controls made so far take their roles and actions
+// (offscreen never reports it active, and no control takes a name from its text by itself).
 void screenReaderConnects() {
     QAccessible::setActive(true);
 }
@@ -111,8 +93,6 @@ bool pressAccessibly(QQuickItem* item) {
     actions->doAction(QAccessibleActionInterface::pressAction());
     return true;
 }
-
-const char* const sectionNames[] = {"timetableSection", "newsSection", "menuSection"};
 } // namespace
 
 class TestAccessibility : public QObject {
@@ -125,30 +105,12 @@ class TestAccessibility : public QObject {
 
     QQuickWindow& window() { return shown.scene->window(); }
     QQuickItem* visible(const QString& name) const { return shown.visibleItem(name); }
-    QObject* navigation() const { return shown.home()->property("navigator").value<QObject*>(); }
-    QQuickItem* current() const {
-        return navigation()->property("currentItem").value<QQuickItem*>();
-    }
-    template <class Condition> static bool waitFor(Condition c, int ms = 10000) {
-        return QTest::qWaitFor(c, ms);
-    }
     bool click(QQuickItem* item, Qt::MouseButton button = Qt::LeftButton) {
-        if (!item)
-            return false;
-        // A control that has just appeared may not have been laid out yet: place it (and the
-        // layouts around it, outermost first) before aiming at it.
-        QList<QQuickItem*> chain;
-        for (QQuickItem* up = item; up; up = up->parentItem())
-            chain.prepend(up);
-        for (QQuickItem* i : chain)
-            i->ensurePolished();
-        QTest::mouseClick(
-            &window(), button, {},
-            item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
-        return true;
+        return shown.click(item, button);
     }
+    static bool waitFor(const std::function<bool()>& c) { return QTest::qWaitFor(c, 10000); }
     static bool opened(QObject* popup) {
-        return popup && waitFor([&] { return popup->property("opened").toBool(); }, 5000);
+        return popup && waitFor([&] { return popup->property("opened").toBool(); });
     }
     QObject* modelOf(QQuickItem* screen) const {
         return screen ? screen->property("model").value<QObject*>() : nullptr;
@@ -159,30 +121,9 @@ class TestAccessibility : public QObject {
         return shown.scene->load("import QtQuick\nimport OrvelBox.Core\nGlobalLogin {}",
                                  {{"co", QVariant::fromValue(signedOut.get())}}) != nullptr;
     }
-    // Shows section `index` of the home screen and waits until its content has arrived.
-    bool openSection(int index) {
-        shown.press(Qt::Key_1 + index, Qt::ControlModifier);
-        const QString name = QString::fromLatin1(sectionNames[index]);
-        if (!waitFor([&] { return visible(name) != nullptr; }, 5000))
-            return false;
-        QObject* model = modelOf(visible(name));
-        switch (index) {
-        case 0:
-            // A stored week shows while the service is still asked: wait for its answer.
-            return waitFor([&] {
-                const QString state = model->property("screenState").toString();
-                return state == u"modeRequired" ||
-                       (state != u"loading" && !model->property("isSheduleLoading").toBool());
-            });
-        case 1:
-            return waitFor([&] { return !model->property("isLoading").toBool(); });
-        default:
-            return waitFor([&] { return !shown.model()->meInformationLoading(); });
-        }
-    }
     // Selects a day of the shown week that has lessons, so that lesson cards are on screen.
     bool showLessons() {
-        if (!openSection(0))
+        if (!shown.openSection(0))
             return false;
         QObject* model = modelOf(visible(QStringLiteral("timetableSection")));
         const QVariantList counts = model->property("inDay").toList();
@@ -194,23 +135,15 @@ class TestAccessibility : public QObject {
             }
         return false;
     }
-    // Waits until the screen titled `title` has slid in on the home screen's stack.
-    bool arrived(const QString& title) {
-        return waitFor([&] {
-            return navigation()->property("currentTitle").toString() == title &&
-                   current()->x() == 0;
-        });
-    }
-    // Opens a menu row the way a screen reader user does, which also proves the row's press
-    // action works.
+    // Opens a menu row through its press action, as a screen reader user does.
     bool menuRow(const char* row, const QString& title) {
-        return openSection(2) && pressAccessibly(visible(QString::fromLatin1(row))) &&
-               arrived(title);
+        return shown.openSection(2) && pressAccessibly(visible(QString::fromLatin1(row))) &&
+               shown.arrived(title);
     }
     bool devicesLoaded() {
         if (!menuRow("devicesRow", QStringLiteral("Устройства")))
             return false;
-        QObject* model = modelOf(current());
+        QObject* model = modelOf(shown.current());
         return waitFor([&] {
             return !model->property("myDeviceLoading").toBool() &&
                    !model->property("allDevicesLoading").toBool();
@@ -218,7 +151,7 @@ class TestAccessibility : public QObject {
     }
     bool workmodeLoaded() {
         return menuRow("workModeRow", QStringLiteral("Режим работы")) &&
-               waitFor([&] { return !modelOf(current())->property("isLoading").toBool(); });
+               waitFor([&] { return !modelOf(shown.current())->property("isLoading").toBool(); });
     }
     bool teacherMode() {
         return workmodeLoaded() && click(visible(QStringLiteral("teacherTile"))) &&
@@ -237,8 +170,7 @@ class TestAccessibility : public QObject {
         return click(card, Qt::RightButton) &&
                opened(card->findChild<QObject*>(QStringLiteral("contextMenu")));
     }
-    // The controls on screen once sheets and menus have faded in (their rows appear as they do),
-    // as a screen reader connecting now finds them.
+    // The controls on screen once sheets and menus have faded in, as a screen reader finds them.
     QList<QQuickItem*> shownControls() {
         QTest::qWait(300);
         screenReaderConnects();
@@ -257,11 +189,11 @@ class TestAccessibility : public QObject {
         if (screen == u"timetable" || screen == u"phone")
             return showLessons();
         if (screen == u"mode prompt")
-            return openSection(0);
+            return shown.openSection(0);
         if (screen == u"news")
-            return openSection(1);
+            return shown.openSection(1);
         if (screen == u"news page") {
-            if (!openSection(1))
+            if (!shown.openSection(1))
                 return false;
             QList<QQuickItem*> cards;
             collectControls(visible(QStringLiteral("newsList")), cards);
@@ -270,7 +202,7 @@ class TestAccessibility : public QObject {
                    opened(news->property("sheet").value<QObject*>());
         }
         if (screen == u"menu")
-            return openSection(2);
+            return shown.openSection(2);
         if (screen == u"settings")
             return menuRow("settingsRow", QStringLiteral("Настройки"));
         if (screen == u"about")
@@ -281,7 +213,7 @@ class TestAccessibility : public QObject {
             return sessionMenu();
         if (screen == u"sign-out confirmation")
             return devicesLoaded() && click(visible(QStringLiteral("signOutButton"))) &&
-                   opened(current()->property("confirmation").value<QObject*>());
+                   opened(shown.current()->property("confirmation").value<QObject*>());
         if (screen == u"work mode")
             return workmodeLoaded();
         if (screen == u"faculty picker")
@@ -293,7 +225,7 @@ class TestAccessibility : public QObject {
         if (screen == u"teacher card")
             return showLessons() && click(visible(QStringLiteral("teacherLink"))) && waitFor([&] {
                        return visible(QStringLiteral("teacherPage")) != nullptr &&
-                              current()->x() == 0;
+                              shown.current()->x() == 0;
                    });
         qWarning().noquote() << "No way to show" << screen;
         return false;
@@ -309,15 +241,18 @@ class TestAccessibility : public QObject {
         typeText(window(), QStringLiteral("пароль7"));
         QTRY_COMPARE(entry->property("text").toString(), QStringLiteral("пароль7"));
         const QString dots(7, QChar(0x25CF));
-        {
-            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(entry);
-            QVERIFY(iface && iface->textInterface());
-            QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("Пароль"));
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(entry);
+        QVERIFY(iface && iface->textInterface());
+        QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("Пароль"));
+        for (bool shownOnScreen : {false, true}) {
+            if (shownOnScreen) {
+                QVERIFY(click(visible(QStringLiteral("eyeButton"))));
+                QTRY_COMPARE(entry->property("echoMode").toInt(), 0);
+            }
             QVERIFY(iface->state().passwordEdit);
             QCOMPARE(iface->text(QAccessible::Value), dots);
             QCOMPARE(iface->textInterface()->text(0, 7), dots);
             QCOMPARE(iface->textInterface()->characterCount(), 7);
-            QVERIFY(iface->rect().isValid());
         }
     }
 
@@ -344,26 +279,35 @@ class TestAccessibility : public QObject {
             QVERIFY(home::chooseDemoGroup(app));
     }
 
+    // Each screen with items that prove it is really there, and the role some controls must
+    // report: a choice of one is heard as radio buttons, a section switch as tabs (Qt Quick
+    // controls report their own role whatever Accessible.role says).
     void everyControlIsNamed_data() {
         QTest::addColumn<QString>("screen");
-        // Items that prove the screen is really there.
         QTest::addColumn<QStringList>("landmarks");
-        auto row = [](const char* screen, QStringList landmarks) {
-            QTest::newRow(screen) << QString::fromLatin1(screen) << landmarks;
+        QTest::addColumn<QVariantMap>("roles"); // objectName, or type for unnamed ones
+        auto row = [](const char* screen, QStringList landmarks, QVariantMap roles = {}) {
+            QTest::newRow(screen) << QString::fromLatin1(screen) << landmarks << roles;
         };
-        row("login", {"loginField", "passwordField", "eyeButton", "signInButton"});
-        row("timetable", {"previousWeek", "lessonList", "teacherLink", "sectionBar"});
+        const int tab = QAccessible::PageTab;
+        const int radio = QAccessible::RadioButton;
+        row("login", {"loginField", "passwordField", "eyeButton", "signInButton"},
+            {{"entry", int(QAccessible::EditableText)}});
+        row("timetable", {"previousWeek", "lessonList", "teacherLink", "sectionBar"},
+            {{"ScheduleButtonBox", tab}, {"SectionButton", tab}});
         row("mode prompt", {"modePrompt", "modeButton", "sectionBar"});
-        row("phone", {"tabBar", "lessonList"});
+        row("phone", {"tabBar", "lessonList"}, {{"QQuickTabButton", tab}});
         row("news", {"newsList"});
         row("news page", {"newsSheetBar", "sheetClose"});
         row("menu", {"profileCard", "settingsRow"});
-        row("settings", {"theme0", "swatch-blue", "nextLessonSwitch", "backButton"});
+        row("settings", {"theme0", "swatch-blue", "nextLessonSwitch", "backButton"},
+            {{"ThemeChoice", radio}, {"Swatch", radio}});
         row("devices", {"myDeviceCard", "revokeButton", "signOutButton"});
-        row("session menu", {"revokeItem"});
+        row("session menu", {"revokeItem"}, {{"revokeItem", int(QAccessible::MenuItem)}});
         row("sign-out confirmation", {"confirmButton", "cancelButton"});
         row("about", {"versionLine"});
-        row("work mode", {"studentTile", "facultyPicker", "groupPicker", "saveButton"});
+        row("work mode", {"studentTile", "facultyPicker", "groupPicker", "saveButton"},
+            {{"BigModeBox", radio}});
         row("faculty picker", {"optionList", "sheetClose"});
         // No teacher chosen yet: the picker has only its prompt to say.
         row("teacher mode", {"teacherPicker"});
@@ -373,6 +317,7 @@ class TestAccessibility : public QObject {
     void everyControlIsNamed() {
         QFETCH(QString, screen);
         QFETCH(QStringList, landmarks);
+        QFETCH(QVariantMap, roles);
         if (screen == u"mode prompt") {
             const auto deleted = await(app.co()->api()->storageDelete(QStringLiteral("work_mode")));
             QVERIFY(deleted && deleted->ok());
@@ -384,13 +329,22 @@ class TestAccessibility : public QObject {
 
         const QList<QQuickItem*> controls = shownControls();
         QStringList faults;
+        QVariantMap unseen = roles;
         for (QQuickItem* control : controls) {
+            const QString name =
+                roles.contains(control->objectName()) ? control->objectName() : typeOf(control);
+            if (roles.contains(name)) {
+                unseen.remove(name);
+                auto* iface = QAccessible::queryAccessibleInterface(control);
+                if (!iface || iface->role() != QAccessible::Role(roles.value(name).toInt()))
+                    faults.append(describe(control) + QStringLiteral(": wrong role"));
+            }
             QAccessibleInterface* speaker = speakerFor(control);
-            const QString where =
-                QStringLiteral("%1 (in %2)").arg(describe(control), ancestry(control));
+            const QString where = describe(control) + QStringLiteral(" in ") +
+                                  (control->parentItem() ? describe(control->parentItem()) : "");
             if (!speaker)
                 faults.append(where + QStringLiteral(": nothing accessible speaks for it"));
-            else if (spokenLabel(speaker).isEmpty())
+            else if (speaker->text(QAccessible::Name).trimmed().isEmpty())
                 faults.append(where + QStringLiteral(": no accessible name"));
             else if (pressedByPointer(control) &&
                      !(speaker->actionInterface() &&
@@ -403,6 +357,8 @@ class TestAccessibility : public QObject {
             if (QTest::currentTestFailed())
                 return;
         }
+        for (const QString& name : unseen.keys())
+            faults.append(name + QStringLiteral(" is not on screen"));
         qInfo().noquote() << screen << "shows" << controls.size() << "controls";
         QVERIFY2(!controls.isEmpty(), qPrintable(screen + QStringLiteral(": no controls found")));
         QVERIFY2(faults.isEmpty(), qPrintable(QStringLiteral("%1: %2 of %3 controls fail:\n  %4")
@@ -410,46 +366,6 @@ class TestAccessibility : public QObject {
                                                   .arg(faults.size())
                                                   .arg(controls.size())
                                                   .arg(faults.join(QLatin1String("\n  ")))));
-    }
-
-    // What a control is matters as much as its name: a choice of one is heard as radio
-    // buttons, a section switch as tabs. Qt Quick controls report their own role whatever
-    // Accessible.role says, so the right control type has to be used.
-    void controlsSayWhatTheyAre_data() {
-        QTest::addColumn<QString>("screen");
-        QTest::addColumn<QString>("control"); // objectName, or type for unnamed ones
-        QTest::addColumn<int>("role");
-        auto row = [](const char* screen, const char* control, QAccessible::Role role) {
-            QTest::addRow("%s: %s", screen, control)
-                << QString::fromLatin1(screen) << QString::fromLatin1(control) << int(role);
-        };
-        row("login", "entry", QAccessible::EditableText);
-        row("timetable", "ScheduleButtonBox", QAccessible::PageTab);
-        row("timetable", "SectionButton", QAccessible::PageTab);
-        row("phone", "QQuickTabButton", QAccessible::PageTab);
-        row("settings", "ThemeChoice", QAccessible::RadioButton);
-        row("settings", "Swatch", QAccessible::RadioButton);
-        row("work mode", "BigModeBox", QAccessible::RadioButton);
-        row("session menu", "revokeItem", QAccessible::MenuItem);
-    }
-    void controlsSayWhatTheyAre() {
-        QFETCH(QString, screen);
-        QFETCH(QString, control);
-        QFETCH(int, role);
-        QVERIFY2(reach(screen), qPrintable(screen + QStringLiteral(" was never shown")));
-        int seen = 0;
-        for (QQuickItem* item : shownControls()) {
-            if (item->objectName() != control && typeOf(item) != control)
-                continue;
-            ++seen;
-            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(item);
-            QVERIFY2(iface, qPrintable(describe(item) + QStringLiteral(" is not accessible")));
-            QVERIFY2(iface->role() == QAccessible::Role(role),
-                     qPrintable(QStringLiteral("%1 (in %2) reports role 0x%3")
-                                    .arg(describe(item), ancestry(item))
-                                    .arg(int(iface->role()), 0, 16)));
-        }
-        QVERIFY2(seen > 0, qPrintable(control + QStringLiteral(" is not on screen")));
     }
 };
 

@@ -52,51 +52,46 @@ class TestSettings : public QObject {
     void init() { QVERIFY(w.start()); }
     void cleanup() { w.stop(); }
 
-    void themeChoice_data() {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<int>("choice");
+    // A choice, the swatch already marked too, changes the map at once and writes one value.
+    void choiceWritesOneValue_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("before"); // the theme in the map before; empty: as loaded
+        QTest::addColumn<int>("theme");      // the theme picked; -1: a swatch instead
         QTest::addColumn<QString>("stored");
-        QTest::newRow("Системная") << "dark" << 0 << "system";
-        QTest::newRow("Светлая") << "system" << 1 << "light";
-        QTest::newRow("Темная") << "system" << 2 << "dark";
-        QTest::newRow("Темная after Светлая") << "light" << 2 << "dark";
+        const QString theme = QStringLiteral("settings__theme");
+        const QString accent = QStringLiteral("settings__accent_color");
+        QTest::newRow("Системная") << theme << "dark" << 0 << "system";
+        QTest::newRow("Светлая") << theme << "system" << 1 << "light";
+        QTest::newRow("Темная") << theme << "system" << 2 << "dark";
+        QTest::newRow("Темная after Светлая") << theme << "light" << 2 << "dark";
+        QTest::newRow("swatch already marked") << accent << "" << -1 << "blue";
+        QTest::newRow("swatch brown") << accent << "" << -1 << "brown";
     }
-    void themeChoice() {
+    void choiceWritesOneValue() {
+        QFETCH(QString, key);
         QFETCH(QString, before);
-        QFETCH(int, choice);
+        QFETCH(int, theme);
         QFETCH(QString, stored);
-        w.root->preferences()->setSetting(QStringLiteral("settings__theme"), before);
+        if (!before.isEmpty())
+            w.root->preferences()->setSetting(QStringLiteral("settings__theme"), before);
         auto screen = open();
         QVERIFY(written());
-        w.server->clearLog();
-
-        screen->setSelectedTheme(choice);
-        QCOMPARE(w.setting("settings__theme").toString(), stored);
-        QVERIFY(written());
-        QCOMPARE(writes(), QList<QJsonObject>{entry(QStringLiteral("settings__theme"), stored)});
-        QCOMPARE(w.stored(QStringLiteral("settings__theme")).toString(), stored);
-    }
-
-    // A swatch, the one already marked too, writes both map entries and one value.
-    void swatch_data() {
-        QTest::addColumn<QString>("name");
-        for (const char* name : {"blue", "brown"})
-            QTest::newRow(name) << QString::fromLatin1(name);
-    }
-    void swatch() {
-        QFETCH(QString, name);
-        auto screen = open();
         QCOMPARE(screen->markedAccent(), QStringLiteral("blue"));
         w.server->clearLog();
 
-        screen->chooseAccent(name);
-        QCOMPARE(w.setting("settings__accent_color").value<QColor>(), *SystemColors::named(name));
-        QCOMPARE(w.setting("settings__accent_color_string").toString(), name);
-        QCOMPARE(screen->markedAccent(), name);
+        if (theme >= 0) {
+            screen->setSelectedTheme(theme);
+            QCOMPARE(w.setting("settings__theme").toString(), stored);
+        } else {
+            screen->chooseAccent(stored);
+            QCOMPARE(w.setting("settings__accent_color").value<QColor>(),
+                     *SystemColors::named(stored));
+            QCOMPARE(w.setting("settings__accent_color_string").toString(), stored);
+            QCOMPARE(screen->markedAccent(), stored);
+        }
         QVERIFY(written());
-        QCOMPARE(writes(),
-                 QList<QJsonObject>{entry(QStringLiteral("settings__accent_color"), name)});
-        QCOMPARE(w.stored(QStringLiteral("settings__accent_color")).toString(), name);
+        QCOMPARE(writes(), QList<QJsonObject>{entry(key, stored)});
+        QCOMPARE(w.stored(key).toString(), stored);
     }
 
     // The swatch marked is the stored name's, exactly; a name of another client marks none.
@@ -162,11 +157,8 @@ class TestSettings : public QObject {
         QCOMPARE(w.posts("/api/storage/set"), writes);
     }
 
-    // The first write is answered slowly; later choices of the same key wait for it, so the
-    // store ends with the last choice. Choices made meanwhile replace each other. A screen
-    // closed right after a choice does not take the write with it; signing out drops choices
-    // still waiting, so they never reach whoever signs in next. Loading again shows what was
-    // stored.
+    // With the first write slow, later choices of the key wait and replace each other, so the
+    // store ends with the last; closing the screen keeps the write, signing out drops it.
     void lastChoiceIsStored_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QStringList>("choices");

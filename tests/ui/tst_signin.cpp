@@ -34,9 +34,6 @@ class TestSignIn : public QObject {
     std::unique_ptr<standin::Server>& server = service.server;
     std::shared_ptr<TokenStore>& store = service.store;
 
-    static bool settles(CO& co) {
-        return detail::spinUntil([&] { return co.appState() != CO::appStates::loading; }, 10000);
-    }
     // A window's coordinator with `login` already signed in.
     CoordinatorModel* signedInRoot(const QString& login) {
         signInto(*server, login, *store);
@@ -55,9 +52,9 @@ class TestSignIn : public QObject {
     // A coordinator that found nobody signed in: what the sign-in screen is given.
     std::unique_ptr<CO> signedOut() {
         auto co = std::make_unique<CO>(server->baseUrl(), store);
-        if (!settles(*co) || co->appState() != CO::appStates::login)
-            return nullptr;
-        return co;
+        const bool settled =
+            detail::spinUntil([&] { return co->appState() != CO::appStates::loading; }, 10000);
+        return settled && co->appState() == CO::appStates::login ? std::move(co) : nullptr;
     }
     static QQuickItem* loginScreen(QmlScene& scene, CO* co) {
         return scene.load("import OrvelBox.Core\nGlobalLogin {}",
