@@ -7,22 +7,15 @@
 #include <algorithm>
 #include <ctime>
 
-// Measures how long the event loop goes without turning: a precise timer asks to run every few
-// milliseconds, and any longer gap between two runs is time in which the window could not
-// have answered a key or drawn a frame. The worst gap is kept with the step it happened in.
-//
-// A gap has two causes that wall time cannot tell apart: the main thread busy with our own
-// work, and the main thread waiting for a core while the machine runs something else (another
-// build, another test). Only the first is the application's. So each gap is also charged with
-// the CPU time the main thread itself used during it: work that blocks the loop for 150 ms
-// still costs about 150 ms of the thread's own time on a busy machine, while a thread that was
-// simply not scheduled costs almost none. The bound applies to the charged time; the wall
-// gap is still reported, so a slow run is visible without failing it.
+// How long the event loop goes without turning: a precise timer asks to run every few
+// milliseconds, and a longer gap is time in which the window could not answer a key or draw.
+// A gap is the main thread's own work or the thread waiting for a core while the machine runs
+// something else; only the first is the application's, so each gap is charged with the CPU
+// time the thread itself used in it. The bound applies to that; the wall gap is only reported.
 class StallMeter : public QObject {
   public:
     static constexpr int periodMs = 5;
-    // The longest the window may work without answering. Sanitized builds run the same work
-    // several times slower (mostly compiling the screens' QML), so they get a wider bound.
+    // Sanitized builds run the same work (mostly compiling QML) several times slower.
 #ifdef ORVEL_SANITIZED
     static constexpr int boundMs = 400;
 #else
@@ -38,53 +31,34 @@ class StallMeter : public QObject {
         m_step = step;
         resume();
     }
-    // Time the test itself blocks the loop (taking a picture) is not the application's. The
-    // step goes on: a gap after the pause still belongs to it.
-    void pause() {
-        m_timer.stop();
-    }
+    // Time the test itself blocks the loop (taking a picture) is not the application's; a gap
+    // after the pause still belongs to the step.
+    void pause() { m_timer.stop(); }
     void resume() {
         m_clock.start();
         m_last = 0;
         m_lastCpu = threadCpuMs();
         m_timer.start();
     }
-    void setStep(const QString& step) {
-        m_step = step;
-    }
+    void setStep(const QString& step) { m_step = step; }
 
     // The longest stretch of the main thread's own work without a turn of the loop.
-    qint64 worstMs() const {
-        return m_worst;
-    }
-    QString worstStep() const {
-        return m_worstStep;
-    }
-    // The longest wall-clock gap, the machine's share included.
-    qint64 worstWallMs() const {
-        return m_worstWall;
-    }
-
+    qint64 worstMs() const { return m_worst; }
+    QString worstStep() const { return m_worstStep; }
+    // The longest gap by the wall clock, the machine's share included.
+    qint64 worstWallMs() const { return m_worstWall; }
     QString report() const {
-        return QStringLiteral(
-                   "Longest event-loop stall: %1 ms of the window's own work (in \"%2\"), "
-                   "%3 ms by the wall clock")
+        return QStringLiteral("Longest event-loop stall: %1 ms of the window's own work (in "
+                              "\"%2\"), %3 ms by the wall clock")
             .arg(m_worst)
             .arg(m_worstStep)
             .arg(m_worstWall);
     }
 
-    // The main thread's CPU time: the meter only ever runs on it.
     static double threadCpuMs() {
         timespec ts{};
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
         return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
-    }
-
-    // What a gap of `wallMs` costs the application, given the thread's own CPU time in it.
-    // Never more than the gap itself: CPU clocks tick coarser than the wall clock.
-    static qint64 charged(qint64 wallMs, double cpuMs) {
-        return std::min(wallMs, qint64(cpuMs));
     }
 
   private:
@@ -92,9 +66,9 @@ class StallMeter : public QObject {
         const qint64 now = m_clock.elapsed();
         const double cpu = threadCpuMs();
         const qint64 gap = now - m_last - periodMs;
-        const qint64 own = charged(gap, cpu - m_lastCpu);
-        if (gap > m_worstWall)
-            m_worstWall = gap;
+        // Never more than the gap: CPU clocks tick coarser than the wall clock.
+        const qint64 own = std::min(gap, qint64(cpu - m_lastCpu));
+        m_worstWall = std::max(m_worstWall, gap);
         if (own > m_worst) {
             m_worst = own;
             m_worstStep = m_step;

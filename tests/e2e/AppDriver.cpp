@@ -70,25 +70,15 @@ void AppDriver::pause(int ms) {
     loop.exec();
 }
 
-namespace {
-// The stand-in commits every write: in memory-backed storage, where there is one, a commit
-// costs no disk flush.
-QString dataFolder() {
+// The stand-in commits every write: in memory-backed storage, where there is one, it costs no
+// disk flush.
+static QString dataFolder() {
     const QString shared = QStringLiteral("/dev/shm");
     const QString base = QFileInfo(shared).isWritable() ? shared : QDir::tempPath();
     return base + QStringLiteral("/orvel-standin-XXXXXX");
 }
-} // namespace
 
 AppDriver::AppDriver(QString journey) : m_journey(std::move(journey)), m_data(dataFolder()) {}
-
-AppDriver::~AppDriver() {
-    quit();
-}
-
-bool AppDriver::start(QSize size) {
-    return serve() && open(size);
-}
 
 bool AppDriver::startSignedIn(const QString& login, const std::function<void()>& prepare,
                               QSize size) {
@@ -101,9 +91,8 @@ bool AppDriver::startSignedIn(const QString& login, const std::function<void()>&
     return open(size);
 }
 
-// A stand-in of its own for every start: answers still on their way from an earlier one can
-// never reach this run, and picture addresses (keyed by port) are new to the picture cache. Its
-// data lives in a file so that a restart finds it again.
+// A stand-in of its own for every start: no answer of an earlier one reaches this run, and
+// picture addresses (keyed by port) are new to the picture cache. Its data file outlives it.
 bool AppDriver::serve() {
     quit();
     QStandardPaths::setTestModeEnabled(true);
@@ -116,18 +105,17 @@ bool AppDriver::serve() {
     if (!m_server->listen())
         return false;
     m_options.port = m_server->port();
-    // Nor pictures: a port used before (by an earlier start or run) would find them kept.
+    // Nor pictures kept for a port used before; only the files go: the cache writes into the
+    // folders it made when it was created.
     PhotoCache::instance().clearMemory();
-    // Only the files go: the cache writes into the folders it made when it was created.
     QDirIterator stored(PhotoCache::defaultDiskPath(), QDir::Files, QDirIterator::Subdirectories);
     while (stored.hasNext())
         QFile::remove(stored.next());
-    // A first start: no session and no stored weeks kept from an earlier run.
+    // A first start: no session, stored weeks or timetable view kept from an earlier run.
     WeekStore::setSharedPath(m_data.filePath(QStringLiteral("weeks-%1.sqlite").arg(m_services)));
     TokenStore tokens;
     tokens.remove(QString::fromLatin1(TokenStore::accessKey));
     tokens.remove(QString::fromLatin1(TokenStore::refreshKey));
-    // Nor the timetable's day/week choice, which only this machine keeps.
     QSettings().remove(QStringLiteral("timetable/weekView"));
     CO::setServiceUrl(m_server->baseUrl());
     NewsScreenModel::setContentHost(m_server->baseUrl());
@@ -153,13 +141,6 @@ bool AppDriver::open(QSize size) {
     m_window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.first());
     if (!m_window)
         return false;
-    // Hooked before the event loop turns, so not even the start-up check can slip past.
-    if (CO* co = root() ? root()->co() : nullptr) {
-        QObject::connect(co, &CO::appStateChanged, co, [this, co] {
-            if (co->appState() == CO::appStates::home && m_whenSignedIn)
-                std::exchange(m_whenSignedIn, {})();
-        });
-    }
     m_window->resize(size);
     m_window->requestActivate();
     if (!QTest::qWaitForWindowExposed(m_window))
@@ -172,11 +153,6 @@ void AppDriver::quit() {
     m_stalls.pause();
     m_window = nullptr;
     m_engine.reset();
-}
-
-bool AppDriver::relaunch(QSize size) {
-    quit();
-    return open(size);
 }
 
 CoordinatorModel* AppDriver::root() const {
@@ -200,20 +176,8 @@ QString AppDriver::screen() const {
     return model ? model->screen() : QString();
 }
 
-bool AppDriver::waitForScreen(const QString& name, int timeoutMs) const {
-    return waitFor([&] { return screen() == name; }, timeoutMs);
-}
-
 QList<QQuickItem*> AppDriver::items(const QString& name) const {
     return m_window ? itemsNamed(m_window->contentItem(), name) : QList<QQuickItem*>();
-}
-
-QString AppDriver::title() const {
-    return navigation() ? navigation()->property("currentTitle").toString() : QString();
-}
-
-QQuickItem* AppDriver::page() const {
-    return navigation() ? navigation()->property("currentItem").value<QQuickItem*>() : nullptr;
 }
 
 QQuickItem* AppDriver::arrived(const QString& expectedTitle) const {

@@ -1,6 +1,5 @@
-// The same application used with the keyboard alone, on a phone's layout: signing in, paging
-// the timetable, reading a news item, changing the theme from the menu, and signing out with
-// the confirmation answered by keys. A step that cannot be reached without the mouse fails.
+// The application on a phone's layout with the keyboard alone: sign-in, week paging, a news
+// item, the theme from the menu and sign-out; a step the mouse alone reaches fails.
 #include "CoordinatorModel.h"
 #include "Journey.h"
 #include "NewsScreenModel.h"
@@ -23,8 +22,7 @@ class TestKeyboard : public Journey {
         QQuickItem* item = app.window()->activeFocusItem();
         return item ? item->objectName() : QString();
     }
-    // Tab until the control named `name` has the keyboard; a person would see the focus ring
-    // move there.
+    // Tab until the control named `name` has the keyboard.
     bool tabTo(const QString& name, int most = 40) {
         for (int i = 0; i < most; ++i) {
             if (focused() == name)
