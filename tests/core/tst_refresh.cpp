@@ -167,7 +167,6 @@ class TestRefresh : public QObject {
         QTest::newRow("200 empty object") << 200 << QByteArray("{}") << false << "";
         QTest::newRow("numeric access_token")
             << 200 << QByteArray(R"({"access_token":5})") << false << "";
-        QTest::newRow("array") << 200 << QByteArray(R"([{"access_token":"A2"}])") << false << "";
         QTest::newRow("not json") << 200 << QByteArray("access_token=A2") << false << "";
     }
     // Through the application's coordinator, so the pair is checked where it is kept: in the
