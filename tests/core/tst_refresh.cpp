@@ -227,18 +227,6 @@ class TestRefresh : public QObject {
         QCOMPARE(meCount(), 1);
     }
 
-    // A 401 to a call that sends no token says nothing about the pair: no renewal. (Without a
-    // refresh token there is none either; the request core's classification rows show that.)
-    void noRefreshForACallThatSkipsTheToken() {
-        const auto r = await(api->request(QStringLiteral("/api/users/me"), QStringLiteral("GET"),
-                                          std::nullopt, QStringLiteral("application/json"), true));
-        QVERIFY(r && !r->ok());
-        QCOMPARE(r->error().status, 401);
-        QCOMPARE(refreshCount(), 0);
-        QCOMPARE(rec.logouts, 0);
-        QVERIFY(api->accessToken().has_value());
-    }
-
     void logoutNeverFails_data() {
         QTest::addColumn<int>(
             "mode"); // 0 normal, 1 server error, 2 service down, 3 401 + failing refresh
