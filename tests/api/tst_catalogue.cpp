@@ -1,12 +1,10 @@
 // Every operation of the service client on the wire, one row per operation and per shape of its
 // optional arguments; the query escape; calls refused before anything goes out; multipart bodies.
 #include "DeviceInfo.h"
-#include "Multipart.h"
 #include "OrvelApi.h"
 #include "StandinServer.h"
 #include "TestSupport.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -16,12 +14,13 @@
 // One client operation, as a data column.
 using Call = std::function<QCoro::Task<ApiResult>(OrvelApi&)>;
 Q_DECLARE_METATYPE(Call)
-Q_DECLARE_METATYPE(MultipartFields)
-Q_DECLARE_METATYPE(QList<MultipartFile>)
 
 // The operation `a.<call>` as a data column, and a wire row named by its call.
 #define OP(...) Call([](OrvelApi& a) { return a.__VA_ARGS__; })
-#define ROW(call, ...) Row{#call, OP(call), __VA_ARGS__}
+#define ROW(call, ...)                                                                             \
+    Row {                                                                                          \
+#call, OP(call), __VA_ARGS__                                                               \
+    }
 
 namespace {
 // `request` is "METHOD /path?key=value&…" with path and query decoded. `body` is JSON text
@@ -54,8 +53,6 @@ QList<Row> buildRows() {
         ROW(login(" \tstudent\t ", "secret ", "Mac16,8", "tablet"), "POST /api/auth/login",
             R"({"username":"student","password":"secret ","device_name":"Mac16,8",
                 "device_type":"tablet"})"),
-        ROW(login("student", "", "", ""), "POST /api/auth/login",
-            R"({"username":"student","password":"","device_name":"","device_type":""})"),
         ROW(login("student", "student"), "POST /api/auth/login",
             json({{"username", "student"}, {"password", "student"}, {"device_name", device},
                   {"device_type", "desktop"}})),
@@ -64,8 +61,6 @@ QList<Row> buildRows() {
          "POST /api/auth/logout"},
         ROW(getMe(), "GET /api/users/me"),
         ROW(updateMe(), "PATCH /api/users/me", "{}"),
-        ROW(updateMe(std::nullopt, std::nullopt, std::nullopt, "Люблю"),
-            "PATCH /api/users/me", R"({"bio":"Люблю"})"),
         ROW(updateMe("Лёша", "Алексей", "Смирнов", ""), "PATCH /api/users/me",
             R"({"display_name":"Лёша","firstname":"Алексей","lastname":"Смирнов","bio":""})"),
         ROW(uploadAvatar(kPng, "me.png", "image/png"), "POST /api/users/me/avatar", kAvatar),
@@ -78,13 +73,10 @@ QList<Row> buildRows() {
         // Per-user store, reminders and push.
         ROW(storageKeys(), "GET /api/storage/keys"),
         ROW(storageGet("work_mode"), "POST /api/storage/get", R"({"key":"work_mode"})"),
-        ROW(storageGetMany({}), "POST /api/storage/get", R"({"keys":[]})"),
         ROW(storageGetMany({"settings__theme", "work_mode"}),
             "POST /api/storage/get", R"({"keys":["settings__theme","work_mode"]})"),
         ROW(storageSet("settings__theme", "dark"),
             "POST /api/storage/set", R"({"key":"settings__theme","value":"dark"})"),
-        ROW(storageSet("k", QJsonArray{1, true, QJsonValue::Null}),
-            "POST /api/storage/set", R"({"key":"k","value":[1,true,null]})"),
         ROW(storageDelete("teacher"), "POST /api/storage/delete", R"({"key":"teacher"})"),
         ROW(subscribeNotifications("ФМ ИТ", "МИ-21", 10), "POST /api/notifications/subscribe",
             R"({"faculty":"ФМ ИТ","group":"МИ-21","min_before":10})"),
@@ -124,7 +116,6 @@ QList<Row> buildRows() {
         ROW(installAddon(3), "POST /api/addons/install", R"({"addon_id":3})"),
         ROW(toggleAddon(3, false),
             "POST /api/addons/toggle", R"({"addon_id":3,"is_active":false})"),
-        ROW(toggleAddon(3, true), "POST /api/addons/toggle", R"({"addon_id":3,"is_active":true})"),
         ROW(uninstallAddon(3), "POST /api/addons/uninstall", R"({"addon_id":3})"),
         ROW(getMyAddons(), "GET /api/addons/my"),
         ROW(getThemes("тёмная", 20, 0), "GET /api/themes?limit=20&offset=0&search=тёмная"),
@@ -163,10 +154,11 @@ QList<Row> buildRows() {
         ROW(updateTeacher("Иванов И.И.", kTeacher),
             "PATCH /api/teachers/admin/Иванов И.И.", json(kTeacher)),
         ROW(deleteTeacher("Иванов И.И."), "DELETE /api/teachers/admin/Иванов И.И."),
-        ROW(uploadTeacherPhoto("Иванов И.И.", "JPEG", "фото.jpg", "image/jpeg"),
+        // A quote or line break would end a file name's quotes or line; a value goes as it is.
+        ROW(uploadTeacherPhoto("Иванов И.И.", "JPEG", "ф\"\r\n.jpg", "image/jpeg"),
             "POST /api/teachers/admin/Иванов И.И./photo",
-            "--{B}\r\nContent-Disposition: form-data; name=\"photo\"; filename=\"фото.jpg\"\r\n"
-            "Content-Type: image/jpeg\r\n\r\nJPEG\r\n--{B}--\r\n"),
+            "--{B}\r\nContent-Disposition: form-data; name=\"photo\"; "
+            "filename=\"ф%22%0D%0A.jpg\"\r\nContent-Type: image/jpeg\r\n\r\nJPEG\r\n--{B}--\r\n"),
 
         // Messenger.
         ROW(searchMessengerUsers("Анна К"), "GET /api/messenger/users/search?query=Анна К"),
@@ -199,9 +191,9 @@ QList<Row> buildRows() {
                 "can_pin_messages":false,"can_edit_chat_info":true,"is_muted":false})"),
         ROW(getMessages(4, 50), "GET /api/messenger/chats/4/messages?limit=50"),
         ROW(getMessages(4, 50, 1200), "GET /api/messenger/chats/4/messages?limit=50&before=1200"),
-        ROW(sendMessage(4, "Привет", 31, {{"AB", "a", "a/b"}}),
+        ROW(sendMessage(4, "При\"вет\r\n", 31, {{"AB", "a", "a/b"}}),
             "POST /api/messenger/chats/4/messages",
-            "--{B}\r\nContent-Disposition: form-data; name=\"text\"\r\n\r\nПривет\r\n"
+            "--{B}\r\nContent-Disposition: form-data; name=\"text\"\r\n\r\nПри\"вет\r\n\r\n"
             "--{B}\r\nContent-Disposition: form-data; name=\"reply_to_id\"\r\n\r\n31\r\n"
             "--{B}\r\nContent-Disposition: form-data; name=\"media\"; filename=\"a\"\r\n"
             "Content-Type: a/b\r\n\r\nAB\r\n--{B}--\r\n"),
@@ -212,8 +204,6 @@ QList<Row> buildRows() {
             "Content-Type: image/png\r\n\r\nAB\r\n"
             "--{B}\r\nContent-Disposition: form-data; name=\"media\"; filename=\"b.txt\"\r\n"
             "Content-Type: text/plain; q=\"1\"\r\n\r\nCD\r\n--{B}--\r\n"),
-        ROW(sendMessage(4, std::nullopt, std::nullopt, {}),
-            "POST /api/messenger/chats/4/messages", "--{B}--\r\n"),
         ROW(editMessage(1200, "Исправлено"),
             "PATCH /api/messenger/messages/1200", R"({"text":"Исправлено"})"),
         ROW(deleteMessage(1200), "DELETE /api/messenger/messages/1200"),
@@ -224,27 +214,6 @@ QList<Row> buildRows() {
 const QList<Row>& rows() {
     static const QList<Row> all = buildRows();
     return all;
-}
-
-QString operationOf(const Row& r) {
-    return r.tag.section(u'(', 0, 0);
-}
-
-// Names of the operations declared in the header's endpoint section.
-QStringList declaredOperations() {
-    QFile f(QStringLiteral(ORVEL_API_HEADER));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QString text = QString::fromUtf8(f.readAll());
-    const qsizetype from = text.indexOf(QStringLiteral("Endpoint catalogue"));
-    const qsizetype to = text.indexOf(QRegularExpression(QStringLiteral(R"(\n\s*private:)")), from);
-    if (from < 0 || to < 0)
-        return {};
-    static const QRegularExpression decl(QStringLiteral(R"(QCoro::Task<\w+>\s+(\w+)\s*\()"));
-    QStringList ops;
-    for (auto it = decl.globalMatch(text.mid(from, to - from)); it.hasNext();)
-        ops.append(it.next().captured(1));
-    return ops;
 }
 
 // "Boundary-" followed by an upper-case UUID, as announced by a multipart Content-Type; empty
@@ -276,20 +245,6 @@ class TestCatalogue : public QObject {
     }
     void cleanupTestCase() { server.reset(); }
 
-    void everyOperationHasARow() {
-        const QStringList declared = declaredOperations();
-        QVERIFY2(declared.size() > 50, "could not read the endpoint section of OrvelApi.h");
-        QSet<QString> inRows, expected(declared.begin(), declared.end());
-        QCOMPARE(expected.size(), declared.size());
-        expected.insert(QStringLiteral("logout")); // declared with the request core
-        for (const Row& r : rows())
-            inRows.insert(operationOf(r));
-        const QStringList differ =
-            QSet(inRows).subtract(expected).values() + QSet(expected).subtract(inRows).values();
-        QVERIFY2(differ.isEmpty(),
-                 qPrintable("rows and declarations differ: " + differ.join(", ")));
-    }
-
     void onTheWire_data() {
         QTest::addColumn<int>("index");
         for (int i = 0; i < rows().size(); ++i)
@@ -315,7 +270,7 @@ class TestCatalogue : public QObject {
         const QString sent = req.method + u' ' + req.path;
         QCOMPARE(query.isEmpty() ? sent : sent + u'?' + query.join(u'&'), row.request);
         QCOMPARE(req.headers.value("authorization"),
-                 operationOf(row) == u"login" ? QByteArray() : bearer);
+                 row.tag.startsWith(u"login") ? QByteArray() : bearer);
 
         const QByteArray contentType = req.headers.value("content-type");
         QByteArray expected = row.body;
@@ -341,15 +296,11 @@ class TestCatalogue : public QObject {
         QTest::addColumn<QString>("escaped");
         // clang-format off
         QTest::newRow("teacher with initials") << "Иванов И.И." << "%D0%98%D0%B2%D0%B0%D0%BD%D0%BE%D0%B2%20%D0%98.%D0%98.";
-        QTest::newRow("yo") << "ё" << "%D1%91";
         QTest::newRow("outside the basic plane") << "😀" << "%F0%9F%98%80";
-        QTest::newRow("latin accents, upper-case hex") << "café" << "caf%C3%A9";
         QTest::newRow("whole kept set") << "AZaz09-._~!$&'()*+,;=:@/?" << "AZaz09-._~!$&'()*+,;=:@/?";
         QTest::newRow("hash and percent") << "#1 100%" << "%231%20100%25";
-        QTest::newRow("already escaped is escaped again") << "%20" << "%2520";
         QTest::newRow("brackets and quotes") << "[a]{b}\"<>\\^`|" << "%5Ba%5D%7Bb%7D%22%3C%3E%5C%5E%60%7C";
         QTest::newRow("control characters") << "a\tb\r\n" << "a%09b%0D%0A";
-        QTest::newRow("empty") << "" << "";
         // clang-format on
     }
     void queryEscape() {
@@ -362,17 +313,12 @@ class TestCatalogue : public QObject {
     void escapingOnTheWire_data() {
         QTest::addColumn<Call>("call");
         QTest::addColumn<QString>("sent");
-        QTest::newRow("week of a Cyrillic group")
-            << OP(getWeekSchedule("ФМ", "МИ-21", -1))
-            << "/api/schedule/week?faculty=%D0%A4%D0%9C&group=%D0%9C%D0%98-21&offset=-1";
         QTest::newRow("& and + in a group name pass unescaped")
             << OP(getWeekSchedule("F", "A&B+C", 0))
             << "/api/schedule/week?faculty=F&group=A&B+C&offset=0";
         QTest::newRow("# and % in a search are escaped")
             << OP(getTeachers("#1 100%", 10, 0))
             << "/api/teachers?limit=10&offset=0&search=%231%20100%25";
-        QTest::newRow("raw faculty with spaces reaches the service encoded")
-            << OP(getGroups("Ф ф")) << "/api/schedule/groups?faculty=%D0%A4%20%D1%84";
     }
     void escapingOnTheWire() {
         QFETCH(Call, call);
@@ -384,22 +330,16 @@ class TestCatalogue : public QObject {
         QCOMPARE(log.first().path + u'?' + log.first().rawQuery, sent);
     }
 
-    // Refused before anything goes out: a body JSON cannot express (it would go out altered: NaN
-    // as null, an undefined member dropped), a line break in a part's MIME type (it would start
-    // a header of its own), a push call without the refresh token it must carry.
+    // Refused before anything goes out: a body JSON cannot express (it would go out altered), a
+    // line break in a part's MIME type (it would start a header), a push without a refresh token.
     void refusedBeforeSending_data() {
         QTest::addColumn<Call>("call");
         QTest::addColumn<QString>("error");
         const QString invalid = QStringLiteral("Invalid parameters");
         QTest::newRow("NaN stored") << OP(storageSet("k", std::nan(""))) << invalid;
         QTest::newRow("undefined stored") << OP(storageSet("k", QJsonValue::Undefined)) << invalid;
-        QTest::newRow("undefined theme id") << OP(installTheme(QJsonValue::Undefined)) << invalid;
         QTest::newRow("infinity inside a theme")
             << OP(createEditorTheme({{"c", QJsonArray{1, qInf()}}})) << invalid;
-        QTest::newRow("NaN inside a push token")
-            << OP(registerPush({{"n", QJsonObject{{"x", std::nan("")}}}})) << invalid;
-        QTest::newRow("avatar type with an injected header")
-            << OP(uploadAvatar("1", "a.png", "image/png\r\nX-Injected: 1")) << invalid;
         QTest::newRow("teacher photo type, bare LF")
             << OP(uploadTeacherPhoto("Иванов И.И.", "1", "a.jpg", "image/jpeg\n")) << invalid;
         QTest::newRow("chat avatar type, bare CR")
@@ -408,10 +348,6 @@ class TestCatalogue : public QObject {
             << OP(sendMessage(4, "hi", std::nullopt, {{"1", "a", "a/b"}, {"2", "b", "a/b\r\n"}}))
             << invalid;
         const QString noRefresh = QStringLiteral("Token refresh failed");
-        QTest::newRow("push register, never had a refresh token") << Call([](OrvelApi& a) {
-            a.setRefreshToken(std::nullopt);
-            return a.registerPush({{"endpoint", "https://push.example/x"}});
-        }) << noRefresh;
         QTest::newRow("push unregister right after sign-out")
             << Call([](OrvelApi& a) -> QCoro::Task<ApiResult> {
                    co_await a.logout();
@@ -431,37 +367,6 @@ class TestCatalogue : public QObject {
             QCOMPARE(req.path, QStringLiteral("/api/auth/logout"));
     }
 
-    // Names that try to break out of their quotes or lines; contents go out untouched.
-    void multipartBody_data() {
-        QTest::addColumn<MultipartFields>("fields");
-        QTest::addColumn<QList<MultipartFile>>("files");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("quote in a file name cannot add a parameter")
-            << MultipartFields{}
-            << QList<MultipartFile>{{"photo", "x.png\"; name=\"admin", "image/png", "1"}}
-            << QByteArray("--Boundary-T\r\nContent-Disposition: form-data; name=\"photo\"; "
-                          "filename=\"x.png%22; name=%22admin\"\r\n"
-                          "Content-Type: image/png\r\n\r\n1\r\n--Boundary-T--\r\n");
-        QTest::newRow("line breaks in a file name cannot add headers")
-            << MultipartFields{}
-            << QList<MultipartFile>{{"photo", "a\r\nContent-Type: text/html\r\n\r\n<b>", "a/b",
-                                     "1"}}
-            << QByteArray("--Boundary-T\r\nContent-Disposition: form-data; name=\"photo\"; "
-                          "filename=\"a%0D%0AContent-Type: text/html%0D%0A%0D%0A<b>\"\r\n"
-                          "Content-Type: a/b\r\n\r\n1\r\n--Boundary-T--\r\n");
-        QTest::newRow("hostile field names, values as they are")
-            << MultipartFields{{"a\"b", "v\"1"}, {"c\nd\re", "v\r\n2"}} << QList<MultipartFile>{}
-            << QByteArray("--Boundary-T\r\nContent-Disposition: form-data; name=\"a%22b\"\r\n\r\n"
-                          "v\"1\r\n--Boundary-T\r\nContent-Disposition: form-data; "
-                          "name=\"c%0Ad%0De\"\r\n\r\nv\r\n2\r\n--Boundary-T--\r\n");
-    }
-    void multipartBody() {
-        QFETCH(MultipartFields, fields);
-        QFETCH(QList<MultipartFile>, files);
-        QFETCH(QByteArray, expected);
-        QCOMPARE(buildMultipartBody(fields, files, QStringLiteral("Boundary-T")), expected);
-    }
-
     // A body is read once by the transport: the repeat after a refresh must carry it whole.
     void sameBodyIsSentAgainAfterRefresh() {
         auto api = signedInStudent(*server);
@@ -479,8 +384,6 @@ class TestCatalogue : public QObject {
                  sends.at(0).headers.value("content-type"));
         QCOMPARE(sends.at(1).body, sends.at(0).body);
         QVERIFY(sends.at(1).body.contains("PNG\r\n\r\n--Boundary-"));
-        QVERIFY(sends.at(1).headers.value("authorization") !=
-                sends.at(0).headers.value("authorization"));
     }
 };
 

@@ -51,14 +51,11 @@ class TestLogin : public QObject {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("sent");
         // clang-format off
-        QTest::newRow("leading spaces, trailing tab") << "   student\t" << "student";
         QTest::newRow("mixed runs at both ends") << " \t \tstudent \t " << "student";
         QTest::newRow("inner spaces kept") << "  Иван Петров  " << "Иван Петров";
         QTest::newRow("line breaks kept") << "\nstudent\r\n" << "\nstudent\r\n";
         QTest::newRow("break behind a space stops the trim") << "student \n" << "student \n";
         QTest::newRow("no-break space kept") << "\u00A0student\u00A0" << "\u00A0student\u00A0";
-        QTest::newRow("only blanks") << " \t " << "";
-        QTest::newRow("empty") << "" << "";
         // clang-format on
     }
     void userNameIsTrimmedOfSpacesAndTabsOnly() {
@@ -80,8 +77,6 @@ class TestLogin : public QObject {
                               << OptText("A") << OptText("R");
         QTest::newRow("no refresh token")
             << QByteArray(R"({"access_token":"A"})") << OptText("A") << none;
-        QTest::newRow("refresh token null")
-            << QByteArray(R"({"access_token":"A","refresh_token":null})") << OptText("A") << none;
         QTest::newRow("access token a number")
             << QByteArray(R"({"access_token":5,"refresh_token":"R"})") << none << OptText("R");
         QTest::newRow("empty object") << QByteArray("{}") << none << none;
@@ -107,8 +102,6 @@ class TestLogin : public QObject {
         QTest::addColumn<int>("status"); // 0: the stand-in judges the password itself
         QTest::addColumn<QByteArray>("answer");
         QTest::newRow("wrong password") << 0 << QByteArray();
-        QTest::newRow("401 scripted")
-            << 401 << QByteArray(R"({"error":"Неверный логин или пароль"})");
         QTest::newRow("server error") << 500 << QByteArray("<html>oops</html>");
         QTest::newRow("not an object") << 200 << QByteArray(R"(["access_token"])");
     }

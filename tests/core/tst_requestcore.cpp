@@ -39,9 +39,7 @@ class TestRequestCore : public QObject {
         QTest::newRow("several slashes") << "{S}///" << QString();
         const QString invalid = QStringLiteral("Invalid URL");
         QTest::newRow("empty") << "" << invalid;
-        QTest::newRow("unclosed IPv6 host") << "http://[::1" << invalid;
         QTest::newRow("port out of range") << "http://127.0.0.1:99999" << invalid;
-        QTest::newRow("no host") << "http://" << invalid;
         QTest::newRow("other scheme") << "file:///etc" << QStringLiteral("Invalid Response");
     }
     void baseUrl() {
@@ -98,8 +96,6 @@ class TestRequestCore : public QObject {
             << "ok";
         QTest::newRow("200 array") << 200 << QByteArray("[1,2]") << "Invalid Response";
         QTest::newRow("200 empty body") << 200 << QByteArray() << "Invalid Response";
-        QTest::newRow("200 bare number") << 200 << QByteArray("42") << "Invalid Response";
-        QTest::newRow("200 garbage") << 200 << QByteArray("\x01\x02garbage") << "Invalid Response";
         QTest::newRow("200 truncated json") << 200 << QByteArray("{\"a\":") << "Invalid Response";
         QTest::newRow("204 no content") << 204 << QByteArray() << "Invalid Response";
         QTest::newRow("404 string error") << 404 << QByteArray("{\"error\":\"Группа не найдена\"}")
@@ -114,7 +110,6 @@ class TestRequestCore : public QObject {
         QTest::newRow("422 error and more")
             << 422 << QByteArray("{\"error\":\"bad\",\"field\":\"x\"}")
             << "API Error: bad (Code: 422)";
-        QTest::newRow("503 array") << 503 << QByteArray("[\"error\"]") << "HTTP Error: 503";
         QTest::newRow("401 without refresh token")
             << 401 << QByteArray("{\"error\":\"Unauthorized\"}")
             << "API Error: Unauthorized (Code: 401)";
@@ -179,7 +174,6 @@ class TestRequestCore : public QObject {
         const QString post = QStringLiteral("POST");
         QTest::newRow("refresh") << post << "/api/auth/refresh" << 1;
         QTest::newRow("storage write") << post << "/api/storage/set" << 1;
-        QTest::newRow("revoke") << post << "/api/users/sessions/revoke" << 1;
         QTest::newRow("read") << QStringLiteral("GET") << "/api/users/me" << 2;
     }
     void changesAreSentOnce() {
@@ -199,8 +193,6 @@ class TestRequestCore : public QObject {
             }
             if (path == u"/api/storage/set")
                 co_return co_await api.storageSet(QStringLiteral("k"), 1);
-            if (path == u"/api/users/sessions/revoke")
-                co_return co_await api.revokeSession(1);
             co_return co_await api.getMe();
         }());
         QVERIFY(r && !r->ok());

@@ -8,9 +8,7 @@
 #include "StandinSession.h"
 #include "TestSupport.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkDiskCache>
 #include <QNetworkReply>
@@ -30,16 +28,6 @@ QSslCertificate fixtureCertificate() {
     return QSslCertificate(fixture(QStringLiteral("selfsigned-cert.pem")), QSsl::Pem);
 }
 
-QByteArray png() {
-    QImage img(8, 8, QImage::Format_RGB32);
-    img.fill(Qt::green);
-    QByteArray bytes;
-    QBuffer buf(&bytes);
-    buf.open(QIODevice::WriteOnly);
-    img.save(&buf, "PNG");
-    return bytes;
-}
-
 // Every message Qt itself prints while the test runs, passed on to the test logger as well.
 QStringList qtMessages;
 QtMessageHandler previousHandler = nullptr;
@@ -50,9 +38,7 @@ void recordMessage(QtMsgType type, const QMessageLogContext& context, const QStr
 }
 
 // A loopback HTTPS server presenting the self-signed fixture. It records everything it
-// decrypts and answers any request that does arrive as a real service would (a picture for
-// .png paths, a JSON object otherwise), so a client that ignored the untrusted certificate
-// would see success rather than a failure for some other reason.
+// decrypts and answers any request that does arrive with a JSON object.
 class TlsServer : public QObject {
   public:
     TlsServer() {
@@ -86,16 +72,13 @@ class TlsServer : public QObject {
                 decrypted += chunk;
                 *request += chunk;
                 if (request->contains("\r\n\r\n"))
-                    answer(s, *request);
+                    answer(s);
             });
         }
     }
-    static void answer(QTcpSocket* s, const QByteArray& request) {
-        const QByteArray target = request.split(' ').value(1);
-        const bool picture = target.endsWith(".png") || target.contains(".png?");
-        const QByteArray body = picture ? png() : QByteArray(R"({"ok":true,"items":[]})");
-        s->write("HTTP/1.1 200 OK\r\nContent-Type: " +
-                 QByteArray(picture ? "image/png" : "application/json") + "\r\nContent-Length: " +
+    static void answer(QTcpSocket* s) {
+        const QByteArray body(R"({"ok":true,"items":[]})");
+        s->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
                  QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
         s->disconnectFromHost();
     }

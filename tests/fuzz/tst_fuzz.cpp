@@ -1,9 +1,9 @@
 // Damaged service answers must never crash a reader or break its promises.
 #include "AppInfo.h"
-#include "CoordinatorModel.h"
 #include "Mutator.h"
 #include "NewsScreenModel.h"
 #include "OrvelApi.h"
+#include "Preferences.h"
 #include "Schedule.h"
 #include "StandinServer.h"
 #include "StoredKeys.h"
@@ -88,23 +88,14 @@ class TestFuzz : public QObject {
         calls.push_back(api.getWeekSchedule(faculty, group, 0));
         calls.push_back(api.getTeacherSchedule(teacher, -1));
         calls.push_back(api.getTeacher(teacher));
-        calls.push_back(api.getTeachers(std::nullopt, 5, 0));
-        calls.push_back(api.getFaculties());
         calls.push_back(api.storageSet(QStringLiteral("settings__theme"), QStringLiteral("dark")));
-        calls.push_back(api.storageKeys());
         calls.push_back(api.storageGetMany({"settings__next_lesson", "settings__current_lesson",
                                             "settings__theme", "settings__accent_color"}));
-        calls.push_back(api.getMe());
-        calls.push_back(api.getSessions());
-        calls.push_back(api.request(QStringLiteral("/api/collections/site_news/records"),
-                                    QStringLiteral("GET")));
         for (auto& call : calls) {
             const auto r = await(std::move(call));
             QVERIFY(r && r->ok());
             corpus.append(QJsonDocument(r->value()).toJson(QJsonDocument::Compact));
         }
-        corpus.append(QByteArray(R"({"error":"Группа не найдена"})"));
-        corpus.append(QByteArray("<html>502</html>"));
         corpus.append(QByteArray("#1e90ff"));
 
         // The news list as the application itself reads it from the content service, whole and
@@ -131,25 +122,6 @@ class TestFuzz : public QObject {
         }
         hostile.insert(QStringLiteral("items"), items);
         newsCorpus.append(QJsonDocument(hostile).toJson(QJsonDocument::Compact));
-    }
-
-    void classification() {
-        const int statuses[] = {200, 201, 204, 301, 399, 400, 401, 404, 422, 500, 503};
-        int k = 0;
-        run(1, [&](const QByteArray& body) {
-            const int status = statuses[k++ % std::size(statuses)];
-            const ApiResult r = OrvelApi::classify(status, body);
-            QJsonParseError err{};
-            const QJsonDocument doc = QJsonDocument::fromJson(body, &err);
-            const bool object = err.error == QJsonParseError::NoError && doc.isObject();
-            if (status < 400)
-                return r.ok() == object;
-            if (r.ok() || r.error().status != status)
-                return false;
-            const bool apiError = object && !doc.object().isEmpty() &&
-                                  doc.object().value(QStringLiteral("error")).isString();
-            return r.error().is(apiError ? OrvelApiError::apiError : OrvelApiError::httpError);
-        });
     }
 
     // Lesson times agree with their text, a teacher's name is text or nothing, and a colour read
