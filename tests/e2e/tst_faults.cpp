@@ -778,7 +778,8 @@ void TestFaults::startUpWithServiceDown() {
     auto* stored = app.waitForVisible(QStringLiteral("storedTimetable"))
                        ->property("model")
                        .value<ScheduleScreenModel*>();
-    QVERIFY(stored->screenState() == u"lessons" || stored->screenState() == u"rest");
+    // It reads the store once shown, on the next turn of the loop.
+    SOON(stored->screenState() == u"lessons" || stored->screenState() == u"rest");
     QVERIFY(stored->freshness().startsWith(QStringLiteral("Нет связи с сервером · данные от ")));
     app.press(Qt::Key_Left);
     QCOMPARE(stored->weekOffset(), -1);
