@@ -1,6 +1,5 @@
 // The home screen in an offscreen window, signed in to the in-process stand-in.
 #pragma once
-#include "CachedAsyncImage.h"
 #include "GlobalHomeModel.h"
 #include "NewsScreenModel.h"
 #include "QmlScene.h"
@@ -53,13 +52,6 @@ inline bool chooseDemoGroup(SignedInWindow& app) {
     return !group.isEmpty();
 }
 
-inline bool anyLoading(QQuickItem* root) {
-    return anyItem(root, [](QQuickItem* item) {
-        auto* image = qobject_cast<CachedAsyncImage*>(item);
-        return image && image->loading();
-    });
-}
-
 inline const char* const sectionNames[] = {"timetableSection", "newsSection", "menuSection"};
 
 struct Shown {
@@ -83,10 +75,6 @@ struct Shown {
     template <class T> T* modelOf(const QString& screen) const {
         QQuickItem* i = visibleItem(screen);
         return i ? i->property("model").value<T*>() : nullptr;
-    }
-    // Waits until no picture on screen is still loading.
-    bool picturesArrived() const {
-        return QTest::qWaitFor([&] { return !anyLoading(scene->window().contentItem()); }, 10000);
     }
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(&scene->window(), Qt::Key(key), modifiers);

@@ -114,7 +114,6 @@ class TestDesktopScheme : public QObject {
         QTest::newRow("prefers dark") << true << true << true << 1u << 1 << false;
         QTest::newRow("prefers light") << true << true << true << 2u << 0 << false;
         QTest::newRow("no preference") << true << true << true << 0u << -1 << false;
-        QTest::newRow("unknown value") << true << true << true << 7u << -1 << false;
         QTest::newRow("Read only, dark") << true << true << false << 1u << 1 << false;
         QTest::newRow("no portal") << false << true << true << 1u << -1 << true;
         QTest::newRow("never answers") << true << false << true << 1u << -1 << true;
@@ -227,13 +226,16 @@ class TestDesktopScheme : public QObject {
         QVERIFY(app.waitForScreen(QStringLiteral("home")));
         QVERIFY(AppDriver::waitFor([&] { return app.timetableSettled(); }));
         const QColor light = app.window()->color();
-        app.picture(QStringLiteral("portal-light"));
-        const qsizetype requests = app.server().requests().size();
+        // The start's last requests (the week is asked for again) come after the first frame.
+        qsizetype requests = -1;
+        while (requests != app.server().requests().size()) {
+            requests = app.server().requests().size();
+            AppDriver::pause(500);
+        }
 
         announce(1);
         QVERIFY(AppDriver::waitFor([&] { return app.window()->color() != light; }));
         QVERIFY(Toolkit::instance()->systemDark());
-        app.picture(QStringLiteral("portal-dark"));
         QCOMPARE(app.server().requests().size(), requests);
 
         app.root()->preferences()->chooseTheme(QStringLiteral("light"));
