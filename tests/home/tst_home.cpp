@@ -169,6 +169,18 @@ class TestHome : public QObject {
         QTRY_COMPARE(gets("/api/users/me"), fetches + 1);
         QCOMPARE(s.model()->selectedUI(), 2);
     }
+    // Without the account the menu keeps waiting rather than show an empty profile.
+    void failedAccountFetchKeepsTheMenuWaiting() {
+        app.server->setFault(QStringLiteral("GET"), QStringLiteral("/api/users/me"),
+                             fault::answer(500));
+        Shown s = show();
+        QVERIFY(s.scene);
+        s.press(Qt::Key_3, Qt::ControlModifier);
+        QTRY_VERIFY(gets("/api/users/me") > 0);
+        QTest::qWait(100);
+        QVERIFY(s.model()->meInformationLoading());
+        QVERIFY(s.visibleItem(QStringLiteral("menuLoading")));
+    }
 
     // A card opens its page in a sheet by Return; Escape dismisses it even while the page has
     // the keyboard, and the web view goes with the sheet.
