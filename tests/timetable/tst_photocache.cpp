@@ -1,4 +1,4 @@
-// The picture cache: memory, disk across restarts, no tokens, failures logged.
+// The picture cache: memory, disk across restarts, failures logged.
 #include "Faults.h"
 #include "PhotoCache.h"
 #include "TestSupport.h"
@@ -41,7 +41,7 @@ class TestPhotoCache : public QObject {
     }
     void cleanup() { server.reset(); }
 
-    // Fetched once without any token, then shown from memory and, after a restart, from disk.
+    // Fetched once, then shown from memory and, after a restart, from disk.
     void secondShowComesFromTheCache() {
         const QString path = QStringLiteral("/photos/a.png");
         serve(path, png(Qt::red));
@@ -52,8 +52,6 @@ class TestPhotoCache : public QObject {
             QCOMPARE((*first)->pixelColor(1, 1), QColor(Qt::red));
             QVERIFY(await(cache.load(at(path))).value().has_value());
             QCOMPARE(hits(path), 1);
-            const standin::LoggedRequest sent = server->requests().first();
-            QVERIFY(!sent.headers.contains("authorization") && !sent.headers.contains("cookie"));
         }
         // A new cache object on the same directory is the next start of the application.
         PhotoCache restarted(dir->path());
@@ -70,14 +68,11 @@ class TestPhotoCache : public QObject {
         QTest::addColumn<bool>("cutShort"); // the connection closes halfway through a picture
         QTest::addColumn<int>("expectedRequests");
         QTest::newRow("not found") << "/photos/missing.png" << 404 << false << 1;
-        QTest::newRow("server error") << "/photos/err.png" << 500 << false << 1;
         // No picture, or one cut short (it half-decodes): neither shown nor kept.
         QTest::newRow("not a picture") << "/photos/c.png" << 200 << false << 1;
         QTest::newRow("cut short") << "/photos/cut.jpg" << 200 << true << 1;
         QTest::newRow("empty address") << "" << 0 << false << 0;
-        QTest::newRow("no host") << "http:///photos/a.png" << 0 << false << 0;
         QTest::newRow("file address") << "file:///etc/hostname" << 0 << false << 0;
-        QTest::newRow("junk") << "::not a url::" << 0 << false << 0;
     }
     void failures() {
         QFETCH(QString, url);
@@ -113,18 +108,12 @@ class TestPhotoCache : public QObject {
     }
 
     // Cards showing the same photos: one fetch per address, each show gets its own picture.
-    void concurrentShowsShareOneFetch_data() {
-        QTest::addColumn<int>("addresses");
-        QTest::newRow("one picture") << 1;
-        QTest::newRow("three pictures at once") << 3;
-    }
     void concurrentShowsShareOneFetch() {
-        QFETCH(int, addresses);
         const QList<QColor> colours{Qt::yellow, Qt::cyan, Qt::magenta};
-        for (int a = 0; a < addresses; ++a) {
+        const int addresses = int(colours.size());
+        for (int a = 0; a < addresses; ++a)
             server->setFault(QStringLiteral("GET"), QStringLiteral("/photos/d%1.png").arg(a),
                              fault::delayed(200, fault::answer(200, png(colours[a]), "image/png")));
-        }
         PhotoCache cache(dir->path());
         using Shown = QList<std::pair<int, std::optional<QImage>>>;
         auto results = std::make_shared<Shown>();

@@ -3,7 +3,6 @@
 // picture address), and the week calendar's dates and weekdays, with the clock injected.
 #include "Schedule.h"
 #include "ScheduleBoxModel.h"
-#include "SystemColors.h"
 #include "WeekCalendar.h"
 
 #include <QJsonArray>
@@ -42,10 +41,8 @@ class TestRecords : public QObject {
         QTest::newRow("usual") << "08:30-09:50" << 510ll << 590ll;
         QTest::newRow("blanks around the dash") << "08:30 - 09:50" << 510ll << 590ll;
         QTest::newRow("single time") << "13:00" << 780ll << 780ll;
-        QTest::newRow("hour only") << "8" << 488ll << 488ll;
         QTest::newRow("empty") << "" << 0ll << 0ll;
         QTest::newRow("short digits") << "8:5-9:7" << 485ll << 547ll;
-        QTest::newRow("plus sign") << "+08:+30-09:50" << 510ll << 590ll;
         QTest::newRow("minus splits the piece")
             << "10:-5" << 610ll << 305ll; // pieces "10:" and "5"
         QTest::newRow("letters") << "8h:30-ab:cd" << 30ll << 0ll;
@@ -60,10 +57,6 @@ class TestRecords : public QObject {
         const auto [s, e] = lessonSpan(time);
         QCOMPARE(s, start);
         QCOMPARE(e, end);
-        QJsonObject m{{QStringLiteral("time"), time}};
-        const Schedule lesson = scheduleFromMap(m, QStringLiteral("combined_with"));
-        QCOMPARE(lesson.timeLESSON_start, start);
-        QCOMPARE(lesson.timeLESSON_end, end);
     }
 
     void fullMapIsReadField_byField() {
@@ -91,19 +84,13 @@ class TestRecords : public QObject {
         QTest::newRow("empty map id") << QByteArray("{}") << cw << "id" << QVariant(0ll);
         QTest::newRow("number as text")
             << QByteArray(R"({"number":"3"})") << cw << "number" << QVariant(0ll);
-        QTest::newRow("fractional id")
-            << QByteArray(R"({"id":1.5})") << cw << "id" << QVariant(0ll);
         QTest::newRow("bool as id") << QByteArray(R"({"id":true})") << cw << "id" << QVariant(1ll);
         QTest::newRow("text as bool")
             << QByteArray(R"({"is_combined":"true"})") << cw << "is_combined" << QVariant(false);
-        QTest::newRow("2 as bool")
-            << QByteArray(R"({"is_combined":2})") << cw << "is_combined" << QVariant(false);
         QTest::newRow("number as text field")
             << QByteArray(R"({"subject":5})") << cw << "subject" << QVariant(QString());
         QTest::newRow("list with a number") << QByteArray(R"({"combined_with":["A",1]})") << cw
                                             << "combined_with" << QVariant(QStringList());
-        QTest::newRow("string for list") << QByteArray(R"({"combined_with":"A"})") << cw
-                                         << "combined_with" << QVariant(QStringList());
         QTest::newRow("teacher week list key")
             << QByteArray(R"({"combined_groups":["Б-1"]})") << cg << "combined_with"
             << QVariant(QStringList{QStringLiteral("Б-1")});
@@ -161,41 +148,28 @@ class TestRecords : public QObject {
     void kindAndTitle_data() {
         QTest::addColumn<QString>("subject");
         QTest::addColumn<QString>("label");
-        QTest::addColumn<QString>("color");
         QTest::addColumn<QString>("title");
-        auto row = [](const char* tag, const char* subject, const char* label, const char* color,
-                      const char* title) {
-            QTest::newRow(tag) << subject << label << color << title;
+        auto row = [](const char* tag, const char* subject, const char* label, const char* title) {
+            QTest::newRow(tag) << subject << label << title;
         };
-        row("practical", "Базы данных (ПЗ)", "Практическое занятие", "blue", "Базы данных ");
-        row("credit", "Право (Зач)", "Зачет", "indigo", "Право ");
-        row("exam", "Физика (Экз)", "Экзамен", "red", "Физика ");
+        row("practical", "Базы данных (ПЗ)", "Практическое занятие", "Базы данных ");
+        row("credit", "Право (Зач)", "Зачет", "Право ");
+        row("exam", "Физика (Экз)", "Экзамен", "Физика ");
         row("guided work", "История (Куср)", "Контрольная управляемая самостоятельная работа",
-            "purple", "История ");
-        row("consultation", "Химия (Конс)", "Консультация", "purple", "Химия ");
-        row("lecture", "Высшая математика (Лек)", "Лекция", "green", "Высшая математика ");
-        row("lab", "Программирование (Лаб)", "Лабораторная работа", "orange", "Программирование ");
-        row("extracurricular has no kind", "Экономика (Вне)", "Другое", "gray", "Экономика ");
-        row("no tag", "Английский язык", "Другое", "gray", "Английский язык");
-        row("empty", "", "Другое", "gray", "");
-        row("lower case is no tag", "Химия (лек)", "Другое", "gray", "Химия (лек)");
+            "История ");
+        row("consultation", "Химия (Конс)", "Консультация", "Химия ");
+        row("lecture", "Высшая математика (Лек)", "Лекция", "Высшая математика ");
+        row("lab", "Программирование (Лаб)", "Лабораторная работа", "Программирование ");
+        row("extracurricular has no kind", "Экономика (Вне)", "Другое", "Экономика ");
+        row("lower case is no tag", "Химия (лек)", "Другое", "Химия (лек)");
         // The table order decides, not the order in the subject.
-        row("lecture written first", "Физика (Лек) (ПЗ)", "Практическое занятие", "blue",
-            "Физика  ");
-        row("every occurrence removed", "(Лек)Логика(Лек)", "Лекция", "green", "Логика");
-        row("tag inside a word", "Физ(Лаб)ика", "Лабораторная работа", "orange", "Физика");
-        row("no trimming", "  Сопромат (Вне)  ", "Другое", "gray", "  Сопромат   ");
+        row("lecture written first", "Физика (Лек) (ПЗ)", "Практическое занятие", "Физика  ");
+        row("every occurrence, no trimming", " (Лек)Логика(Лек) ", "Лекция", " Логика ");
     }
     void kindAndTitle() {
         QFETCH(QString, subject);
-        QFETCH(QString, label);
-        QFETCH(QString, color);
-        QFETCH(QString, title);
-        const LessonKind kind = lessonKind(subject);
-        QCOMPARE(kind.label, label);
-        QCOMPARE(kind.colorName, color);
-        QVERIFY2(SystemColors::named(kind.colorName).has_value(), qPrintable(kind.colorName));
-        QCOMPARE(lessonTitle(subject), title);
+        QTEST(lessonKind(subject).label, "label");
+        QTEST(lessonTitle(subject), "title");
     }
 
     void teacherRow_data() {
@@ -259,18 +233,14 @@ class TestRecords : public QObject {
         };
         // The week of Monday 3 March 2025, seen from its Wednesday.
         const QDateTime wed = at("2025-03-05T12:00:00");
-        const char* const dates[] = {"03.03", "04.03", "05.03", "06.03", "07.03", "08.03"};
-        for (int i = 0; i < 6; ++i)
-            QTest::addRow("weekday %d", i)
-                << wed << QString::number(i) << 0ll << "dd.MM" << dates[i];
-        row("sunday long form", wed, "6", 0, "09.03.25");
+        row("wednesday, short form", wed, "2", 0, "05.03", "dd.MM");
+        row("sunday", wed, "6", 0, "09.03.25");
         row("monday midnight", at("2025-03-03T00:00:00"), "0", 0, "03.03.25");
         row("sunday night is the same week", at("2025-03-09T23:59:59"), "0", 0, "03.03.25");
         row("30 weeks back", wed, "0", -30, "05.08.24");
         row("a week ahead", wed, "5", 1, "15.03.25");
         // Across the new year the dates are plain calendar days, whatever the ISO week.
         row("new year's day", at("2026-01-01T09:00:00"), "0", 0, "29.12.25");
-        row("ahead into the new year", at("2025-12-24T09:00:00"), "6", 1, "04.01.26");
         row("back into the old year", at("2026-01-07T09:00:00"), "0", -30, "09.06.25");
         // Daylight saving starts on Sunday 30 March 2025 at 02:00 and ends on 26 October.
         row("across the spring change", at("2025-03-29T23:30:00"), "0", 1, "31.03.25");
@@ -286,9 +256,8 @@ class TestRecords : public QObject {
             "0", 0, "24.02.25");
         // Indexes outside the week are plain day offsets.
         row("signed index", wed, "+2", 0, "05.03.25");
-        row("negative index", wed, "-1", 0, "02.03.25");
         row("index past sunday", wed, "7", 0, "10.03.25");
-        for (const char* bad : {"", "x", " 1", "1.0", "-", "99999999999999999999"})
+        for (const char* bad : {"", " 1", "1.0", "99999999999999999999"})
             QTest::addRow("index \"%s\"", bad)
                 << wed << QString(bad) << 0ll << "dd.MM" << WeekCalendar::indexError;
         row("index beyond the calendar", wed, "9223372036854775807", 0,
@@ -310,7 +279,6 @@ class TestRecords : public QObject {
         QTest::addColumn<QDateTime>("now");
         QTest::addColumn<int>("index");
         QTest::newRow("monday") << at("2025-03-03T00:00:00") << 0;
-        QTest::newRow("wednesday") << at("2025-03-05T12:00:00") << 2;
         QTest::newRow("saturday") << at("2025-03-08T23:59:59") << 5;
         QTest::newRow("sunday counts as saturday") << at("2025-03-09T10:00:00") << 5;
         QTest::newRow("local date, not UTC")

@@ -89,19 +89,15 @@ class TestWorkmode : public QObject {
                                     R"(POST /api/storage/get {"key":"faculty_name"})",
                                     R"(POST /api/storage/get {"key":"group_name"})"}));
 
-        // Every list starts with the no-choice entry; every demo faculty has its badge.
+        // Every list starts with the no-choice entry.
         for (const OptionList* list : {m->faculties(), m->groups(), m->teachers()})
             QCOMPARE(list->items().first(), option::none());
         QCOMPARE(m->groups()->count(), 1);
         QStringList faculties;
-        for (const option& o : m->faculties()->items().mid(1)) {
+        for (const option& o : m->faculties()->items().mid(1))
             faculties.append(o.name);
-            QVERIFY2(!o.icon.isEmpty(), qPrintable(o.name));
-        }
         QCOMPARE(faculties, standin::Server::facultyNames());
         QCOMPARE(m->teachers()->count(), 151);
-        QCOMPARE(m->teachers()->items()[1].id, 0);
-        QCOMPARE(m->teachers()->items()[150].id, 149);
     }
 
     // The lists as the answers give them, whatever their shape.
@@ -115,7 +111,6 @@ class TestWorkmode : public QObject {
         app.script(QStringLiteral("/api/teachers"),
                    {{"teachers",
                      QJsonArray{QJsonObject{{"name", "Без Фото"}, {"photo_thumb_url", ""}},
-                                QJsonObject{{"name", "Без Ключа"}},
                                 QJsonObject{{"name", "С Фото"},
                                             {"photo_thumb_url", "https://m.example/1.png"}},
                                 QJsonObject{{"name", 5}, {"photo_thumb_url", 5}}, "не объект"}}});
@@ -127,10 +122,9 @@ class TestWorkmode : public QObject {
         const QString person = QStringLiteral("person.crop.circle.fill");
         QCOMPARE(m->teachers()->items(), (QList<option>{option::none(),
                                                         {0, "Без Фото", person},
-                                                        {1, "Без Ключа", person},
-                                                        {2, "С Фото", "https://m.example/1.png"},
-                                                        {3, "", person},
-                                                        {4, "", person}}));
+                                                        {1, "С Фото", "https://m.example/1.png"},
+                                                        {2, "", person},
+                                                        {3, "", person}}));
 
         app.script(groupsPath, {{"groups", "не список"}});
         m->chooseFaculty(3);
@@ -426,20 +420,12 @@ class TestWorkmode : public QObject {
                          {"photo_url", photo.toString()}};
         QTest::newRow("full record") << full << "Петров Пётр Петрович"
                                      << "Кафедра физики" << photo;
-        for (const QJsonValue& fullName : {QJsonValue(""), QJsonValue(7)}) {
-            full["full_name"] = fullName;
-            QTest::addRow("full name %s", fullName.isString() ? "empty" : "not text")
-                << full << "Петров П.П."
-                << "Кафедра физики" << photo;
-        }
+        full["full_name"] = "";
+        QTest::newRow("full name empty") << full << "Петров П.П."
+                                         << "Кафедра физики" << photo;
         QTest::newRow("service's misspelt key is not read")
             << QJsonObject{{"name", "Петров П.П."}, {"deparment", "Кафедра"}} << "Петров П.П."
             << "" << QUrl();
-        QTest::newRow("photo not an address")
-            << QJsonObject{{"name", "Петров П.П."}, {"photo_url", "фото"}} << "Петров П.П."
-            << "" << QUrl();
-        QTest::newRow("name not text") << QJsonObject{{"name", 5}} << ""
-                                       << "" << QUrl();
     }
     void teacherCardReadsTheAnswerLeniently() {
         QFETCH(QJsonObject, teacher);
