@@ -394,6 +394,16 @@ class TestWorkmode : public QObject {
         card.setActive(true);
         QVERIFY(QTest::qWaitFor([&] { return app.gets(teacherPath(name)) == 2; }, 10000));
 
+        // A failed look-up leaves a new card waiting rather than showing an empty record.
+        const QString gone = QStringLiteral("Ушедший У.У.");
+        app.server->setFault(QStringLiteral("GET"), teacherPath(gone), fault::answer(500));
+        TeacherViewInfoModel failing;
+        failing.setCo(app.co.get());
+        show(failing, gone);
+        QVERIFY(QTest::qWaitFor([&] { return app.gets(teacherPath(gone)) == 1; }, 10000));
+        QTest::qWait(100);
+        QVERIFY(failing.isLoading());
+
         // A slow look-up that the next showing overtakes writes nothing.
         const QString slow = QStringLiteral("Медленный М.М.");
         app.script(teacherPath(slow), {{"teacher", QJsonObject{{"name", slow}}}}, 400);
