@@ -130,6 +130,20 @@ class TestDevices : public QObject {
 
     // A list asked for earlier and answered later never replaces or joins a newer one.
     // "listed" is in sorting order.
+    // A failed revoke leaves both blocks waiting; nothing is asked again.
+    void failedRevokeKeepsWaiting() {
+        auto screen = open();
+        QVERIFY(loaded(*screen));
+        const int lists = gets("/api/users/sessions");
+        w.fault("POST", "/api/users/sessions/revoke", fault::answer(500));
+        QSignalSpy settled(screen.get(), &DevicescreenModel::settled);
+        screen->revoke(phoneSession(*screen));
+        QVERIFY(settled.wait(10000));
+        QTest::qWait(100);
+        QVERIFY(screen->allDevicesLoading() && screen->myDeviceLoading());
+        QCOMPARE(gets("/api/users/sessions"), lists);
+    }
+
     void lateAnswerIsDropped_data() {
         QTest::addColumn<bool>("revoke");
         QTest::addColumn<QStringList>("listed");
