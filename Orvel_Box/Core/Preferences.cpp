@@ -112,8 +112,7 @@ void Preferences::chooseNextLesson(bool on) {
 
 void Preferences::chooseFlag(const QString& key, bool on) {
     setSetting(key, on);
-    keep();
-    writer()->write(key, on);
+    keepAndWrite(key, on);
 }
 
 void Preferences::showKept(const QString& account) {
@@ -135,14 +134,18 @@ void Preferences::keep() const {
                                                  {nextLessonKey, nextLesson()}});
 }
 
+void Preferences::keepAndWrite(const QString& key, const QJsonValue& value) {
+    keep();
+    writer()->write(key, value);
+}
+
 PreferenceWriter* Preferences::writer() const {
     return PreferenceWriter::of(m_co);
 }
 
 void Preferences::chooseTheme(const QString& theme) {
     setSetting(themeKey, theme);
-    keep();
-    writer()->write(themeKey, theme);
+    keepAndWrite(themeKey, theme);
 }
 
 void Preferences::chooseAccent(const QString& name) {
@@ -152,8 +155,7 @@ void Preferences::chooseAccent(const QString& name) {
     next.insert(accentKey, accentColorOf(name));
     next.insert(accentNameKey, name);
     setSettings(next);
-    keep();
-    writer()->write(accentKey, name);
+    keepAndWrite(accentKey, name);
 }
 
 void Preferences::setLoading(bool on) {

@@ -88,6 +88,8 @@ class Preferences : public QObject {
     void chooseFlag(const QString& key, bool on);
     // What the next start draws in: the values now held, as the store names them.
     void keep() const;
+    // A choice already applied to the map: kept for the next start, then written to the store.
+    void keepAndWrite(const QString& key, const QJsonValue& value);
 
     CO* m_co;
     QVariantMap m_settings;

@@ -9,7 +9,8 @@
 // The timetable weeks this machine has seen, so a week can be shown before (or without) the
 // service's answer. One small SQLite file in the application's data folder, owner-only from
 // its creation; it holds week answers and the subject each account last looked at, never a
-// token. It also keeps each account's last known preferences. Every account's rows are its own: nothing is read across accounts.
+// token. It also keeps each account's last known preferences. Every account's rows are its
+// own: nothing is read across accounts.
 //
 // Reads and writes run on the calling thread: each is one indexed statement on a local file in
 // WAL mode (well under a frame, see bench_timetable). A file that cannot be opened or read

@@ -185,16 +185,15 @@ void WorkmodeModel::chooseMode(int mode) {
 
 void WorkmodeModel::chooseFaculty(int id) {
     set(m_selectedFaculty, id);
+    // The group picked before belongs to another faculty, or to none: saving it now would
+    // store it beside the wrong faculty or an empty one.
+    set(m_buttonVisible, false);
     if (id == -1) {
         // A group load still out belongs to a faculty no longer chosen.
         m_groupLoads.invalidate();
         set(m_groupsOpened, false);
-        // The group picked before belongs to no faculty now: saving would store it with an
-        // empty faculty.
-        set(m_buttonVisible, false);
         return;
     }
-    set(m_buttonVisible, false);
     loadGroupsTask(m_faculties->nameOfId(id));
 }
 
