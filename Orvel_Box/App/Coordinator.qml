@@ -55,15 +55,54 @@ FocusScope {
         // Loaded by address, not named here: the home screen's module (and the timetable's
         // under it) is compiled once someone is signed in rather than before the first frame.
         Loader {
+            id: home
             objectName: "homePage"
             focus: true
+            // After the first frame is on screen, or soon when none is drawn (a hidden window).
+            property bool waitingForFrame: false
+
+            function make() {
+                if (status !== Loader.Null)
+                    return
+                waitingForFrame = false
+                setSource(Qt.resolvedUrl("HomePage.qml"), { co: root.co, coordinator: model, focus: true })
+            }
+
             Component.onCompleted: {
                 // The user's scheme before anything of home is made: each item is then made in
                 // its final colours, rather than made in the system's and animated over.
                 Theme.preferredScheme = model.preferences.scheme
-                setSource(Qt.resolvedUrl("HomePage.qml"),
-                          { co: root.co, coordinator: model, focus: true })
+                if (root.co.early) {
+                    firstFrame.setSource(Qt.resolvedUrl("FirstFrame.qml"),
+                                         { co: root.co, preferences: model.preferences })
+                    waitingForFrame = firstFrame.item.usable
+                }
+                if (!waitingForFrame) {
+                    firstFrame.source = ""
+                    make()
+                }
+            }
+            Component.onDestruction: firstFrame.source = ""
+            // Home draws its own first frame before the kept week is handed to it on the next
+            // turn; the kept week stays on top until then.
+            onLoaded: Qt.callLater(() => firstFrame.source = "")
+
+            Connections {
+                target: home.waitingForFrame ? root.Window.window : null
+                function onFrameSwapped() { Qt.callLater(home.make) }
+            }
+            Timer {
+                running: home.waitingForFrame
+                interval: 250
+                onTriggered: home.make()
             }
         }
+    }
+
+    // While home is made on a window that starts early: the kept week drawn in plain Qt Quick.
+    Loader {
+        id: firstFrame
+        anchors.fill: parent
+        z: 1
     }
 }

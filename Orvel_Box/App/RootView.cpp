@@ -1,6 +1,8 @@
 #include "RootView.h"
 
 #include "Accessibility.h"
+#include "Toolkit.h"
+#include "WeekStore.h"
 
 #include <QCoreApplication>
 #include <QQmlApplicationEngine>
@@ -16,7 +18,11 @@ Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_AppPlugin)
 
 void loadRootView(QQmlApplicationEngine& engine) {
+    WeekStore::loadDriverSoon();
     installAccessibility();
+    // The symbol font is registered before the window exists: a font added once text is made
+    // makes the window drop every font and lay out all of its text again on the first frame.
+    Toolkit::instance()->symbolFontFamily();
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, QCoreApplication::instance(),

@@ -3,6 +3,7 @@
 #include "ColorSchemePortal.h"
 
 #include <QDesktopServices>
+#include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QJSEngine>
@@ -111,12 +112,52 @@ bool Toolkit::systemDark() const {
     return window.lightness() < 128;
 }
 
+QByteArray Toolkit::renamedFont(QByteArray font, QByteArrayView from, QByteArrayView to) {
+    if (from.size() != to.size() || font.size() < 12)
+        return font;
+    const auto be = [&](qsizetype at, int bytes) {
+        quint32 v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v = v << 8 | quint8(font.at(at + i));
+        return v;
+    };
+    // The names live in the 'name' table; its record in the table directory says where.
+    const quint32 tables = be(4, 2);
+    for (quint32 i = 0; i < tables && 12 + 16 * (i + 1) <= quint32(font.size()); ++i) {
+        const qsizetype record = 12 + 16 * i;
+        if (font.mid(record, 4) != "name")
+            continue;
+        const quint32 offset = be(record + 8, 4), length = be(record + 12, 4);
+        if (offset > quint32(font.size()) || length > quint32(font.size()) - offset)
+            return font;
+        // Each name is stored as bytes (Macintosh records) and as UTF-16BE (Windows ones).
+        QByteArray wideFrom, wideTo;
+        for (qsizetype c = 0; c < from.size(); ++c) {
+            wideFrom += '\0' + QByteArray(1, from.at(c));
+            wideTo += '\0' + QByteArray(1, to.at(c));
+        }
+        for (const auto& [a, b] : {std::pair{QByteArray(from.toByteArray()), to.toByteArray()},
+                                   std::pair{wideFrom, wideTo}}) {
+            for (qsizetype at = font.indexOf(a, offset); at >= 0 && at + a.size() <= offset + length;
+                 at = font.indexOf(a, at + a.size()))
+                font.replace(at, a.size(), b);
+        }
+    }
+    return font;
+}
+
 QString Toolkit::symbolFontFamily() const {
     static const QString family = [] {
-        const int id =
-            QFontDatabase::addApplicationFont(QStringLiteral(":/orvel/MaterialIcons-Regular.ttf"));
-        const QStringList families = QFontDatabase::applicationFontFamilies(id);
-        return families.value(0, QStringLiteral("Material Icons"));
+        // Renamed as it is registered: the system may have the same font under its own name,
+        // and fontconfig's copy would then be drawn instead of this one (on Debian, a WOFF2
+        // file that costs milliseconds to unpack at every start, and possibly another version
+        // with other ligatures).
+        QFile file(QStringLiteral(":/orvel/MaterialIcons-Regular.ttf"));
+        const QByteArray font = file.open(QIODevice::ReadOnly)
+                                    ? renamedFont(file.readAll(), "Material Icons", symbolFamily)
+                                    : QByteArray();
+        const int id = QFontDatabase::addApplicationFontFromData(font);
+        return QFontDatabase::applicationFontFamilies(id).value(0, QString::fromLatin1(symbolFamily));
     }();
     return family;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QObject>
 #include <QSizeF>
 #include <QString>
@@ -41,6 +42,10 @@ class Toolkit : public QObject {
 
     // The family of the embedded symbol font, loaded on first use.
     QString symbolFontFamily() const;
+    static constexpr const char* symbolFamily = "OrvelBox Icons";
+    // `font` with the family name `from` changed to `to`, of the same length, in its name
+    // table; unchanged when the lengths differ or the table is not found.
+    static QByteArray renamedFont(QByteArray font, QByteArrayView from, QByteArrayView to);
     // The font's ligature for a symbol name; empty for an empty name, a neutral placeholder
     // (reported once per name) for a name the table does not know.
     Q_INVOKABLE QString symbol(const QString& name) const;

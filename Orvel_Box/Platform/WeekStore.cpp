@@ -11,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThreadPool>
 #include <QVariant>
 #include <functional>
 #include <map>
@@ -57,6 +58,11 @@ const char* const preferencesTable =
 } // namespace
 
 // One open database with its statements prepared once.
+void WeekStore::loadDriverSoon() {
+    QThreadPool::globalInstance()->start(
+        [] { QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")); });
+}
+
 class WeekStore::Connection {
   public:
     explicit Connection(const QString& path)

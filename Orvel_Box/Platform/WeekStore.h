@@ -42,6 +42,9 @@ class WeekStore {
     // The application's store, opened on first use: weeks.sqlite in the data folder unless
     // setSharedPath chose another file (tests). Interface thread only.
     static WeekStore& shared();
+    // Loads the database driver on another thread, so that the first read of the start does
+    // not wait for it: call it as early as possible.
+    static void loadDriverSoon();
     static void setSharedPath(const QString& filePath);
 
     std::optional<Week> week(const QString& account, const Subject& subject, QDate monday);

@@ -62,19 +62,53 @@ class TestJourney : public Journey {
         return out;
     }
     QStringList coldStart;
-    // The window's first picture of the kept week: the background and a day's button (whose
-    // colour changes animate) already in the scheme's colours.
-    void firstFrameIn(bool dark, const QString& step) {
-        QTRY_VERIFY(timetable() && timetable()->screenState() != u"loading");
-        QCOMPARE(timetable()->freshness(), QStringLiteral("Обновление…"));
-        const QImage first = app.picture(step, 0);
-        QCOMPARE(first.pixelColor(first.width() - 3, first.height() / 2).rgb(),
-                 SystemColors::named(u"systemBackground", dark)->rgb());
-        QQuickItem* day =
-            app.visibleItem(QStringLiteral("day%1").arg((timetable()->selectedDay() + 1) % 6));
-        QVERIFY(day);
-        const QPoint at = day->mapToScene({day->width() / 2, 2}).toPoint();
-        QCOMPARE(first.pixelColor(at).rgb(), SystemColors::named(u"systemGray5", dark)->rgb());
+    // The window's first frame, before anything was asked: the kept week drawn while home is
+    // made, with the background and a day's button (whose colour changes animate) already in
+    // the scheme's colours. Also the first frame on a day with lessons, for comparing below.
+    QImage firstFrameIn(bool dark, const QString& step, QImage* lessons = nullptr) {
+        QQuickItem* first = app.item(QStringLiteral("firstFrame"));
+        auto* week = first ? first->property("model").value<ScheduleScreenModel*>() : nullptr;
+        if (!week)
+            return {};
+        [&] { QCOMPARE(week->freshness(), QStringLiteral("Обновление…")); }();
+        const QImage image = app.window()->grabWindow();
+        image.save(QDir(artifactDir()).filePath(QStringLiteral("%1.png").arg(step)));
+        [&] {
+            QCOMPARE(image.pixelColor(image.width() - 3, image.height() / 2).rgb(),
+                     SystemColors::named(u"systemBackground", dark)->rgb());
+            QQuickItem* day = app.visibleItem(
+                QStringLiteral("firstFrameDay%1").arg((week->selectedDay() + 1) % 6));
+            QVERIFY(day);
+            const QPoint at = day->mapToScene({day->width() / 2, 2}).toPoint();
+            QCOMPARE(image.pixelColor(at).rgb(),
+                     SystemColors::named(u"systemGray5", dark)->rgb());
+        }();
+        if (lessons) {
+            week->setSelectedDay(dayWithLessons(week));
+            *lessons = app.window()->grabWindow();
+            lessons->save(QDir(artifactDir()).filePath(QStringLiteral("%1-lessons.png").arg(step)));
+        }
+        return image;
+    }
+    static int dayWithLessons(ScheduleScreenModel* week) {
+        const QVariantList counts = week->inDay();
+        for (int day = 0; day < counts.size(); ++day)
+            if (counts.at(day).toInt() > 0)
+                return day;
+        return 0;
+    }
+    // Home, once made, draws what the first frame drew: the swap is not seen.
+    static void sameDrawing(const QImage& first, const QImage& home, const QString& what) {
+        QCOMPARE(home.size(), first.size());
+        qsizetype differ = 0;
+        for (int y = 0; y < first.height(); ++y)
+            for (int x = 0; x < first.width(); ++x) {
+                const QColor a = first.pixelColor(x, y), b = home.pixelColor(x, y);
+                differ += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green())
+                              + std::abs(a.blue() - b.blue()) > 24;
+            }
+        QVERIFY2(differ <= first.width() * first.height() / 2000,
+                 qPrintable(QStringLiteral("%1: %2 pixels differ").arg(what).arg(differ)));
     }
 
   public:
@@ -401,7 +435,15 @@ class TestJourney : public Journey {
         QCOMPARE(app.screen(), QStringLiteral("home"));
         QVERIFY(app.root()->co()->early());
         QSignalSpy colours(app.root()->preferences(), &Preferences::changed);
-        firstFrameIn(false, QStringLiteral("warm-start-light"));
+        QImage firstLessons;
+        const QImage first = firstFrameIn(false, QStringLiteral("warm-start-light"), &firstLessons);
+        QVERIFY(!first.isNull());
+        QVERIFY(app.waitFor([&] { return !app.item(QStringLiteral("firstFrame")); }));
+        QVERIFY(timetable() && app.root()->co()->early());
+        sameDrawing(first, app.picture(QStringLiteral("warm-start-home")), QStringLiteral("today"));
+        timetable()->setSelectedDay(dayWithLessons(timetable()));
+        sameDrawing(firstLessons, app.picture(QStringLiteral("warm-start-home-lessons")),
+                    QStringLiteral("a day with lessons"));
 
         // The menu (and through it the work mode and the devices) and the news wait.
         clickSection(2);
@@ -432,7 +474,7 @@ class TestJourney : public Journey {
         QVERIFY(app.relaunch());
         QCOMPARE(app.screen(), QStringLiteral("home"));
         QSignalSpy colours(app.root()->preferences(), &Preferences::changed);
-        firstFrameIn(true, QStringLiteral("warm-start-dark"));
+        QVERIFY(!firstFrameIn(true, QStringLiteral("warm-start-dark")).isNull());
         QVERIFY(app.waitFor([&] { return !app.root()->co()->early(); }));
         QVERIFY(app.showsLessons());
         QCOMPARE(colours.count(), 0);
