@@ -465,11 +465,11 @@ Item {
                 visible: card.showsTeacher
                 width: parent.width
                 height: Math.max(30, teacher.height) + 4
+                // Its placeholder: home shows the photo once read, as it does for every card.
                 PersonPhoto {
                     y: 4 + (parent.height - 4 - height) / 2
                     width: 30
                     height: 30
-                    source: card.teacherPhoto
                 }
                 Text {
                     id: teacher

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
 #include <QtPlugin>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -27,6 +28,11 @@ void loadRootView(QQmlApplicationEngine& engine) {
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, QCoreApplication::instance(),
         [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+    // The window's types compile on the engine's loader thread while this one opens the local
+    // store, which a start with a session reads before its first frame.
+    QQmlComponent early(&engine, QUrl(QStringLiteral("qrc:/qt/qml/OrvelBox/App/Main.qml")),
+                        QQmlComponent::Asynchronous);
+    WeekStore::shared().lastAccount();
     // Importing the module by name (rather than loading its file by path) makes the engine load
     // the module's static plugin, which registers its C++ types.
     engine.loadData(QByteArrayLiteral("import OrvelBox.App\nMain {}\n"),

@@ -57,12 +57,12 @@ const char* const preferencesTable =
     "CREATE TABLE IF NOT EXISTS preferences(account TEXT PRIMARY KEY, value TEXT NOT NULL)";
 } // namespace
 
-// One open database with its statements prepared once.
 void WeekStore::loadDriverSoon() {
     QThreadPool::globalInstance()->start(
         [] { QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")); });
 }
 
+// One open database with its statements prepared once.
 class WeekStore::Connection {
   public:
     explicit Connection(const QString& path)
