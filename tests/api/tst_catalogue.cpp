@@ -44,9 +44,9 @@ QByteArray json(const QJsonObject& o) {
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
-QList<Row> buildRows() {
+const QList<Row>& rows() {
     const QString device = DeviceInfo::deviceMarketingName(DeviceInfo::deviceModelIdentifier());
-    return {
+    static const QList<Row> all{
         // clang-format off
         // Sign-in, profile and sessions.
         // A given device name is sent as it is, never looked up as a model identifier. Only
@@ -213,10 +213,6 @@ QList<Row> buildRows() {
         ROW(deleteMessage(1200), "DELETE /api/messenger/messages/1200"),
         // clang-format on
     };
-}
-
-const QList<Row>& rows() {
-    static const QList<Row> all = buildRows();
     return all;
 }
 
