@@ -48,9 +48,8 @@ const QList<Row>& rows() {
     const QString device = DeviceInfo::deviceMarketingName(DeviceInfo::deviceModelIdentifier());
     static const QList<Row> all{
         // clang-format off
-        // Sign-in, profile and sessions.
-        // A given device name is sent as it is, never looked up as a model identifier. Only
-        // spaces and tabs are trimmed from the user name: any other character stops the trim.
+        // Sign-in, profile and sessions. A given device name is sent as it is; only spaces and
+        // tabs are trimmed from the user name, any other character stops the trim.
         ROW(login(" \tstudent\t ", "secret ", "Mac16,8", "tablet"), "POST /api/auth/login",
             R"({"username":"student","password":"secret ","device_name":"Mac16,8",
                 "device_type":"tablet"})"),

@@ -118,10 +118,8 @@ class TestRequestCore : public QObject {
         QCOMPARE(server->count(QStringLiteral("POST"), QStringLiteral("/api/auth/refresh")), 0);
     }
 
-    // The service drops the kept-alive connection the moment the request arrives. Qt would
-    // send it again by itself; a request that changes something must reach the service once
-    // (a rotated refresh token presented twice ends the session), and fails as the dropped
-    // connection it met. A read may be repeated.
+    // A kept-alive connection dropped on arrival: Qt may resend a read, but a change must reach
+    // the service once (a rotated refresh token presented twice ends the session).
     void changesAreSentOnce_data() {
         QTest::addColumn<QString>("method");
         QTest::addColumn<QString>("path");

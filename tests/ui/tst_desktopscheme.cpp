@@ -1,5 +1,4 @@
-// The desktop services on a private session bus that the test's command starts
-// (dbus-run-session), each stand-in on a connection of its own: the system theme follows the
+// Desktop services on the private session bus of dbus-run-session: the system theme follows the
 // portal, and lesson reminders reach the notification service.
 #include "AppDriver.h"
 #include "ColorSchemePortal.h"

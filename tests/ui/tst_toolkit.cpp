@@ -38,7 +38,6 @@ class TestToolkit : public QObject {
     void idiomFromScreenSize_data() {
         QTest::addColumn<QSizeF>("millimetres");
         QTest::addColumn<QString>("idiom");
-        QTest::newRow("phone, 6.1 in") << QSizeF(64, 142) << "phone";
         QTest::newRow("just under 7 in") << QSizeF(106, 140) << "phone";
         QTest::newRow("7 in exactly") << QSizeF(106.68, 142.24) << "pad";
         QTest::newRow("unknown size") << QSizeF(0, 0) << "pad";
