@@ -7,11 +7,10 @@
 #include <algorithm>
 #include <ctime>
 
-// How long the event loop goes without turning: a precise timer asks to run every few
-// milliseconds, and a longer gap is time in which the window could not answer a key or draw.
-// A gap is the main thread's own work or the thread waiting for a core while the machine runs
-// something else; only the first is the application's, so each gap is charged with the CPU
-// time the thread itself used in it. The bound applies to that; the wall gap is only reported.
+// How long the event loop goes without turning (a precise timer asks to run every few ms). A
+// gap is the main thread's own work or its wait for a core on a busy machine; only the first is
+// the application's, so the bound applies to the thread's CPU time in the gap, and the wall gap
+// is only reported.
 class StallMeter : public QObject {
   public:
     static constexpr int periodMs = 5;
@@ -31,8 +30,7 @@ class StallMeter : public QObject {
         m_step = step;
         resume();
     }
-    // Time the test itself blocks the loop (taking a picture) is not the application's; a gap
-    // after the pause still belongs to the step.
+    // Time the test itself blocks the loop (taking a picture) is not the application's.
     void pause() { m_timer.stop(); }
     void resume() {
         m_clock.start();

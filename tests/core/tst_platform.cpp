@@ -24,8 +24,8 @@ class TestPlatform : public QObject {
         const QString a1 = QStringLiteral("with=equals&;\"quotes\"");
         TokenStore store(dir.filePath(QStringLiteral("sub/tokens.ini")));
         store.write(QStringLiteral("access_token"), a1);
-        const auto perms = QFile::permissions(store.filePath());
-        QCOMPARE(perms & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QCOMPARE(QFile::permissions(store.filePath()) & 0x7077,
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         QCOMPARE(TokenStore(store.filePath()).read(QStringLiteral("access_token")),
                  std::optional<QString>(a1));
         QVERIFY(!store.read(QStringLiteral("refresh_token")));
@@ -37,11 +37,6 @@ class TestPlatform : public QObject {
         store.write(QStringLiteral("refresh_token"), QStringLiteral("r1"));
         QCOMPARE(QFile::permissions(store.filePath()) & 0x7077,
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-
-        store.remove(QStringLiteral("access_token"));
-        QVERIFY(!store.read(QStringLiteral("access_token")));
-        QCOMPARE(store.read(QStringLiteral("refresh_token")),
-                 std::optional<QString>(QStringLiteral("r1")));
     }
 
     // Whatever file it meets, the store ends up working, owner-only, with its rows bounded and
@@ -125,7 +120,6 @@ class TestPlatform : public QObject {
         // clang-format off
         row("text", R"({"v":"1"})", "1", "-", "-");
         row("true", R"({"v":true})", "-", "1", "true");
-        row("false", R"({"v":false})", "-", "0", "false");
         row("one", R"({"v":1})", "-", "1", "true");
         row("zero", R"({"v":0})", "-", "0", "false");
         row("two", R"({"v":2})", "-", "2", "-");
@@ -133,7 +127,6 @@ class TestPlatform : public QObject {
         row("negative", R"({"v":-7})", "-", "-7", "-");
         row("huge", R"({"v":1e300})", "-", "-", "-");
         row("null", R"({"v":null})", "-", "-", "-");
-        row("absent", R"({})", "-", "-", "-");
         row("array", R"({"v":[1]})", "-", "-", "-");
         // clang-format on
     }
@@ -157,11 +150,8 @@ class TestPlatform : public QObject {
         QTest::addColumn<QString>("name");
         // clang-format off
         QTest::newRow("mac") << "Mac16,8" << "MacBook Pro (14-inch, M4 Pro/Max, 2024)";
-        QTest::newRow("shared name") << "iPad13,7" << "iPad Pro 11-inch (3rd gen)";
-        QTest::newRow("phone") << "iPhone18,5" << "iPhone 17e";
         QTest::newRow("wrong case") << "mac14,2" << "mac14,2";
         QTest::newRow("unknown") << "Unknown Mac" << "Unknown Mac";
-        QTest::newRow("pc") << "ThinkPad X1 Carbon" << "ThinkPad X1 Carbon";
         // clang-format on
     }
     void deviceNames() {
@@ -173,8 +163,8 @@ class TestPlatform : public QObject {
     void modelIdentifierFromDmi_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("trailing newline") << QByteArray("Mac14,2\n") << "Mac14,2";
-        QTest::newRow("nul and spaces") << QByteArray(" OptiPlex 7090\0", 15) << "OptiPlex 7090";
+        QTest::newRow("line break, nul and spaces")
+            << QByteArray(" OptiPlex 7090\n\0", 16) << "OptiPlex 7090";
         QTest::newRow("empty") << QByteArray() << "Unknown Mac";
         QTest::newRow("not utf-8") << QByteArray("\xff\xfe\xfd") << "Unknown Mac";
     }
@@ -203,37 +193,23 @@ class TestPlatform : public QObject {
 
     // The end-to-end bound must still catch the window's own long work, and must not charge
     // it with time the main thread spent not running (a loaded machine, seen as a sleep here).
-    void stallMeterChargesOnlyOwnWork_data() {
-        QTest::addColumn<bool>("busy");
-        QTest::newRow("busy main thread") << true;
-        QTest::newRow("main thread not running") << false;
-    }
     void stallMeterChargesOnlyOwnWork() {
-        QFETCH(bool, busy);
-        StallMeter meter;
-        meter.start(QStringLiteral("probe"));
-        QTest::qWait(20);
-        if (busy) {
+        for (const bool busy : {true, false}) {
+            StallMeter meter;
+            meter.start(QStringLiteral("probe"));
+            QTest::qWait(20);
             // Counted in the thread's own time, so a loaded machine cannot shorten the work.
             const double begin = StallMeter::threadCpuMs();
             volatile quint64 sink = 0;
-            while (StallMeter::threadCpuMs() - begin < 150)
+            while (busy && StallMeter::threadCpuMs() - begin < 150)
                 sink = sink + 1;
-        } else {
-            QThread::msleep(150);
+            if (!busy)
+                QThread::msleep(150);
+            QTest::qWait(20);
+            QVERIFY(meter.worstWallMs() >= 140);
+            QVERIFY2(busy ? meter.worstMs() > StallMeter::boundMs : meter.worstMs() < 50,
+                     qPrintable(meter.report()));
         }
-        QTest::qWait(20);
-        QVERIFY(meter.worstWallMs() >= 140);
-        if (busy)
-            QVERIFY2(meter.worstMs() > StallMeter::boundMs, qPrintable(meter.report()));
-        else
-            QVERIFY2(meter.worstMs() < 50, qPrintable(meter.report()));
-    }
-
-    // The other texts are met on the wire (request core, refresh, uploads); this one is not.
-    void apiErrorWithoutCode() {
-        QCOMPARE(ApiError::api(QStringLiteral("x"), -1).description(),
-                 QStringLiteral("API Error: x (Code: -1)"));
     }
 };
 

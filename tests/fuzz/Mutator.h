@@ -6,14 +6,6 @@
 #include <QList>
 #include <QRandomGenerator>
 
-// clang-format off
-namespace mutator {
-inline const char* const tokens[] = {"{", "}", "[", "]", "\"", ":", ",", "null", "true", "false", "-", "1e999",
-                              "-0", "0.5", "\\u0000", "\\ud800", "\xff", "\xc3", "9223372036854775808",
-                              "\"time\":\"08:30 - 09:50\"", "\"error\":", "\"access_token\":"};
-} // namespace mutator
-// clang-format on
-
 // Turns well-formed service answers into damaged ones: byte edits, spliced JSON tokens, and
 // structural edits that swap values for values of other kinds.
 class Mutator {
@@ -35,6 +27,13 @@ class Mutator {
     }
 
   private:
+    // clang-format off
+    static constexpr const char* tokens[] = {
+        "{", "}", "[", "]", "\"", ":", ",", "null", "true", "false", "-", "1e999", "-0", "0.5",
+        "\\u0000", "\\ud800", "\xff", "\xc3", "9223372036854775808",
+        "\"time\":\"08:30 - 09:50\"", "\"error\":", "\"access_token\":"};
+    // clang-format on
+
     QByteArray byteEdit(QByteArray data) {
         const int edits = 1 + int(m_rng.bounded(4));
         for (int i = 0; i < edits; ++i) {
@@ -45,8 +44,7 @@ class Mutator {
                     data[pos] = char(data[pos] ^ (1 << m_rng.bounded(8)));
                 break;
             case 1:
-                data.insert(pos,
-                            mutator::tokens[m_rng.bounded(quint32(std::size(mutator::tokens)))]);
+                data.insert(pos, tokens[m_rng.bounded(quint32(std::size(tokens)))]);
                 break;
             case 2:
                 data.remove(pos, 1 + int(m_rng.bounded(8)));

@@ -1,9 +1,8 @@
 // The stand-in is a test tool: this guards only what the application's tests and the demo rely
-// on it for — token rotation and sessions, the request log, scripted faults, the database across
-// restarts and the executable's options.
+// on it for — token rotation and sessions, the request log, scripted faults, and the executable's
+// options and database across runs.
 #include "Faults.h"
 
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -35,10 +34,6 @@ Answer send(const QString& base, const QByteArray& method, const QString& path,
         return {};
     return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
             QJsonDocument::fromJson(reply->readAll()).object()};
-}
-
-QJsonObject credentials(const QString& user) {
-    return {{"username", user}, {"password", user}}; // a demo account's password is its login
 }
 } // namespace
 
@@ -93,21 +88,9 @@ class TestStandin : public QObject {
         QCOMPARE(get("/api/users/me", server->issueTokens("student")).status, 401);
     }
 
-    // The wire tests read exactly what was sent; scripted answers count down and a method's own
-    // fault goes before one for every method.
-    void requestLogAndFaults() {
+    // Scripted answers count down and a method's own fault goes before one for every method.
+    void faults() {
         const QString t = server->issueTokens("student");
-        server->clearLog();
-        send(server->baseUrl(), "PATCH", "/api/users/me?a=%D1%84+1", {{"bio", "ё"}}, t);
-        const auto log = server->requests();
-        QCOMPARE(log.size(), 1);
-        QCOMPARE(log[0].method + log[0].path + log[0].rawQuery,
-                 QString("PATCH/api/users/mea=%D1%84+1"));
-        QCOMPARE(log[0].query.queryItemValue("a", QUrl::FullyDecoded), QString("ф+1"));
-        QCOMPARE(log[0].headers.value("authorization"), "Bearer " + t.toUtf8());
-        QCOMPARE(log[0].body,
-                 QJsonDocument(QJsonObject{{"bio", "ё"}}).toJson(QJsonDocument::Compact));
-
         server->setFault("GET", "/api/users/me", fault::times(2, fault::answer(503)));
         server->setFault("*", "/api/users/me", fault::answer(418));
         for (int expected : {503, 503, 418})
@@ -116,41 +99,14 @@ class TestStandin : public QObject {
         server->clearFaults();
         QCOMPARE(get("/api/users/me", t).status, 200);
         QCOMPARE(server->count("GET", "/api/users/me"), 4);
-        QCOMPARE(server->count("*", "/api/users/me"), 6);
-    }
-
-    // Tokens, sessions and stored values outlive a restart on a file database; demo accounts
-    // are not seeded twice; a database that cannot be opened stops the start.
-    void fileDatabaseSurvivesRestart() {
-        QTemporaryDir dir;
-        standin::Options o;
-        o.dbPath = dir.filePath("standin.sqlite");
-        QString refresh;
-        QString access;
-        {
-            Server first(o);
-            QVERIFY(first.listen());
-            access = first.issueTokens("student", &refresh);
-        }
-        server = std::make_unique<Server>(o);
-        QVERIFY(server->listen());
-        QCOMPARE(get("/api/users/me", access).status, 200);
-        QCOMPARE(post("/api/auth/refresh", {{"refresh_token", refresh}}).status, 200);
-        QCOMPARE(post("/api/auth/login", credentials("teacher")).status, 200);
-        QCOMPARE(server->storage("teacher", "work_mode"), QJsonValue("teacher"));
-
-        standin::Options unusable;
-        unusable.dbPath = "/proc/no-such-dir/standin.sqlite";
-        QVERIFY(!Server(unusable).listen());
+        QCOMPARE(server->count("*", "/api/users/me"), 5);
     }
 
     void executableRefusesBadOptions_data() {
         QTest::addColumn<QStringList>("args");
         QTest::newRow("remote address") << QStringList{"--bind", "0.0.0.0", "--port", "0"};
-        QTest::newRow("not an address") << QStringList{"--bind", "localhost:80"};
         QTest::newRow("port out of range") << QStringList{"--port", "65536"};
         QTest::newRow("negative lifetime") << QStringList{"--port", "0", "--access-ttl", "-5"};
-        QTest::newRow("negative latency") << QStringList{"--port", "0", "--latency", "-5"};
     }
     void executableRefusesBadOptions() {
         QFETCH(QStringList, args);
@@ -163,16 +119,13 @@ class TestStandin : public QObject {
         QVERIFY(!p.readAllStandardError().isEmpty());
     }
 
-    // A value stored by one run is there at the next unless --reset; --latency holds back each
-    // of a run's three answers.
+    // A value stored by one run is there at the next unless --reset.
     void executableKeepsItsDatabaseUntilReset_data() {
         QTest::addColumn<QStringList>("extra");
         QTest::addColumn<bool>("hadValue");
-        QTest::addColumn<int>("minMs");
-        QTest::newRow("first run") << QStringList{} << false << 0;
-        QTest::newRow("second run") << QStringList{} << true << 0;
-        QTest::newRow("reset") << QStringList{"--reset"} << false << 0;
-        QTest::newRow("latency") << QStringList{"--latency", "250"} << true << 750;
+        QTest::newRow("first run") << QStringList{} << false;
+        QTest::newRow("second run") << QStringList{} << true;
+        QTest::newRow("reset") << QStringList{"--reset"} << false;
     }
     void executableKeepsItsDatabaseUntilReset() {
         QFETCH(QStringList, extra);
@@ -186,18 +139,15 @@ class TestStandin : public QObject {
         const QRegularExpressionMatch m = ready.match(QString::fromUtf8(p.readLine()));
         QVERIFY(m.hasMatch());
         const QString base = m.captured(1);
-        QElapsedTimer clock;
-        clock.start();
-        const QString token = send(base, "POST", "/api/auth/login", credentials("student"))
-                                  .json.value("access_token")
-                                  .toString();
+        // A demo account's password is its login.
+        const QJsonObject student{{"username", "student"}, {"password", "student"}};
+        const QString token =
+            send(base, "POST", "/api/auth/login", student).json.value("access_token").toString();
         const Answer had = send(base, "POST", "/api/storage/get", {{"key", "k"}}, token);
         QTEST(had.json.value("value") == QJsonValue("v"), "hadValue");
         QCOMPARE(
             send(base, "POST", "/api/storage/set", {{"key", "k"}, {"value", "v"}}, token).status,
             200);
-        QFETCH(int, minMs);
-        QVERIFY2(clock.elapsed() >= minMs, qPrintable(QString::number(clock.elapsed())));
         p.terminate();
         QVERIFY(p.waitForFinished(10000));
     }

@@ -1,9 +1,7 @@
 #include "QmlScene.h"
 
 #include "Accessibility.h"
-#include "TestSupport.h"
 
-#include <QDir>
 #include <QQmlComponent>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
@@ -45,10 +43,6 @@ QQuickItem* QmlScene::load(const QByteArray& qml, const QVariantMap& initialProp
     return item;
 }
 
-QImage QmlScene::grab() {
-    return m_window.grabWindow();
-}
-
 QList<QQuickItem*> itemsNamed(QQuickItem* item, const QString& name) {
     QList<QQuickItem*> out;
     if (item->objectName() == name)
@@ -81,21 +75,12 @@ bool anyItem(QQuickItem* item, const std::function<bool(QQuickItem*)>& matches) 
 void typeText(QWindow& window, const QString& text) {
     for (QChar c : text) {
         const char latin = c.toLatin1();
-        // Characters without a key of their own arrive as text only, as an input method sends
-        // them.
+        // Characters without a key of their own arrive as text only, as from an input method.
         if (latin >= ' ' && latin <= '~')
             QTest::keyClick(&window, latin);
         else
             QTest::sendKeyEvent(QTest::Click, &window, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
-}
-
-QString screenshotDir() {
-    if (qEnvironmentVariableIsSet("ORVEL_ARTIFACTS"))
-        return artifactDir();
-    const QString dir = QStringLiteral(ORVEL_TEST_BUILD_DIR "/artifacts");
-    QDir().mkpath(dir);
-    return dir;
 }
 
 int pixelsNear(const QImage& image, QColor colour, int tolerance) {

@@ -19,13 +19,10 @@ class QmlScene {
     QQuickItem* load(const QByteArray& qml, const QVariantMap& initialProperties = {});
     QQuickItem* root() const { return m_root.get(); }
     QQuickWindow& window() { return m_window; }
-    QQmlEngine& engine() { return m_engine; }
 
     template <class T = QObject> T* find(const QString& objectName) const {
         return m_root ? m_root->findChild<T*>(objectName) : nullptr;
     }
-    // Renders the window as it is now.
-    QImage grab();
 
   private:
     QQmlEngine m_engine;
@@ -40,10 +37,7 @@ QList<QQuickItem*> itemsNamed(QQuickItem* item, const QString& name);
 QQuickItem* itemNamed(QQuickItem* item, const QString& name);
 // Whether `item` or anything below it matches.
 bool anyItem(QQuickItem* item, const std::function<bool(QQuickItem*)>& matches);
-// Types any text, Cyrillic included, into whatever has the focus (QTest has keyClicks only
-// for widgets).
+// Types any text, Cyrillic included, into whatever has the focus (keyClicks is widgets only).
 void typeText(QWindow& window, const QString& text);
-// Where screenshots go: $ORVEL_ARTIFACTS, else "artifacts" in the test build folder.
-QString screenshotDir();
 // How many pixels are close to `colour`.
 int pixelsNear(const QImage& image, QColor colour, int tolerance = 24);

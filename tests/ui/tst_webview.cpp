@@ -13,8 +13,7 @@ class TestWebView : public QObject {
     Q_OBJECT
   private slots:
     void loadsEachAddress() {
-        // The sanitizer run replaces the engine: Chromium's own allocator and sandbox do not run
-        // under AddressSanitizer.
+        // Chromium's own allocator and sandbox do not run under AddressSanitizer.
         if (Toolkit::instance()->webViewStandIn())
             QSKIP("The web engine is replaced by its stand-in in this run");
         standin::Server server;
@@ -37,8 +36,7 @@ class TestWebView : public QObject {
 };
 
 int main(int argc, char* argv[]) {
-    // As in the application: context sharing is settled before the application object exists,
-    // and the engine itself starts only when the first page is shown.
+    // As in the application: context sharing is settled before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
     QGuiApplication app(argc, argv);
