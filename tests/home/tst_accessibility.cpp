@@ -1,6 +1,5 @@
 // Every control a user can press, type into or tab to carries a name that assistive technology
-// reads out. Each screen is shown against the stand-in and its visual tree walked through the
-// real accessibility interfaces, as a screen reader would meet them.
+// reads out: each screen's visual tree walked through the real accessibility interfaces.
 #include "HomeScene.h"
 
 #include <QAccessible>
@@ -47,9 +46,7 @@ void collectControls(QQuickItem* item, QList<Control>& out) {
         collectControls(child, out);
 }
 
-// What speaks for `control`: the nearest of itself and a few ancestors that carries accessible
-// properties (Qt Quick gives only those an accessibility interface), as for a handler laid over
-// a styled rectangle.
+// The nearest of `control` and a few ancestors with an accessibility interface speaks for it.
 QAccessibleInterface* speakerFor(QQuickItem* control) {
     QQuickItem* item = control;
     for (int up = 0; item && up <= 3; ++up, item = item->parentItem())
@@ -224,14 +221,12 @@ class TestAccessibility : public QObject {
     }
     void cleanup() {
         shown.scene.reset();
-        Toolkit::instance()->setIdiom(QStringLiteral("pad"));
         if (app.stored(QStringLiteral("work_mode")).isUndefined())
             QVERIFY(home::chooseDemoGroup(app));
     }
 
-    // Each screen with items that prove it is really there, and the role some controls must
-    // report: a choice of one is heard as radio buttons, a section switch as tabs (Qt Quick
-    // controls report their own role whatever Accessible.role says).
+    // Each screen, items proving it is there, and roles: a choice of one is heard as radio
+    // buttons, a section switch as tabs.
     void everyControlIsNamed_data() {
         QTest::addColumn<QString>("screen");
         QTest::addColumn<QStringList>("landmarks");
@@ -298,15 +293,11 @@ class TestAccessibility : public QObject {
             else if (clicked && !pressable(speaker))
                 faults.append(where + QStringLiteral(": clicked, but offers no press action"));
         }
-        if (screen == u"login") {
-            passwordStaysSecret();
-            if (QTest::currentTestFailed())
-                return;
-        }
         for (const QString& name : unseen.keys())
             faults.append(name + QStringLiteral(" is not on screen"));
-        QVERIFY2(!controls.isEmpty(), "no controls found");
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1String("\n  "))));
+        if (screen == u"login")
+            passwordStaysSecret();
     }
 };
 

@@ -19,15 +19,6 @@ class TestHome : public QObject {
     std::unique_ptr<OrvelApi> phone; // the same account on a second device
 
     Shown show() { return home::show(app, QStringLiteral("pad"), {960, 680}); }
-    // The loaded preferences with `key` set to `value`, or without it for an invalid value.
-    void setPreference(const QString& key, const QVariant& value) {
-        QVariantMap settings = app.root->preferences()->settings();
-        if (value.isValid())
-            settings.insert(key, value);
-        else
-            settings.remove(key);
-        app.root->preferences()->setSettings(settings);
-    }
     int gets(const char* path) const { return app.server->count("GET", QString::fromLatin1(path)); }
 
   private slots:
@@ -49,28 +40,30 @@ class TestHome : public QObject {
     // the system; the accent is blue for a missing or malformed one.
     void styleFromPreferences_data() {
         QTest::addColumn<QVariant>("theme"); // invalid: no entry
-        QTest::addColumn<QVariant>("accent");
         QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QVariant>("accent");
         QTest::addColumn<QString>("shownAccent"); // palette name
         const QVariant pink = *SystemColors::named(u"pink");
-        QTest::newRow("dark") << QVariant("dark") << pink << "dark"
-                              << "pink";
-        QTest::newRow("light, no accent") << QVariant("light") << QVariant() << "light"
-                                          << "blue";
-        QTest::newRow("system, accent as a name") << QVariant("system") << QVariant("pink") << ""
-                                                  << "blue";
-        QTest::newRow("other case") << QVariant("Dark") << pink << ""
-                                    << "pink";
-        QTest::newRow("missing") << QVariant() << pink << ""
-                                 << "pink";
+        QTest::newRow("dark") << QVariant("dark") << "dark" << pink << "pink";
+        QTest::newRow("light, no accent") << QVariant("light") << "light" << QVariant() << "blue";
+        QTest::newRow("system, accent as a name")
+            << QVariant("system") << "" << QVariant("pink") << "blue";
+        QTest::newRow("other case") << QVariant("Dark") << "" << pink << "pink";
+        QTest::newRow("missing") << QVariant() << "" << pink << "pink";
     }
     void styleFromPreferences() {
         QFETCH(QVariant, theme);
         QFETCH(QVariant, accent);
         QFETCH(QString, scheme);
         QFETCH(QString, shownAccent);
-        setPreference(QStringLiteral("settings__theme"), theme);
-        setPreference(QStringLiteral("settings__accent_color"), accent);
+        QVariantMap settings = app.root->preferences()->settings();
+        settings.remove(QStringLiteral("settings__theme"));
+        settings.remove(QStringLiteral("settings__accent_color"));
+        if (theme.isValid())
+            settings.insert(QStringLiteral("settings__theme"), theme);
+        if (accent.isValid())
+            settings.insert(QStringLiteral("settings__accent_color"), accent);
+        app.root->preferences()->setSettings(settings);
         Shown s = show();
         QVERIFY(s.scene);
         QCOMPARE(s.model()->preferredScheme(), scheme);
@@ -80,8 +73,7 @@ class TestHome : public QObject {
         QCOMPARE(s.scene->root()->property("scheme").toString(), QString());
     }
 
-    // The now/next banner over Wednesday 5 March 2025 at 11:00; what it says is what a screen
-    // reader hears.
+    // The now/next banner on Wednesday 5 March 2025 at 11:00, as a screen reader hears it.
     void nowNextBanner() {
         const QStringList wednesday{"08:30-09:50|Математический анализ (Лек)|3-214|Орлова А. В.",
                                     "10:00-11:20|Физика (Пр)|1-105|Белов С. Н.",
@@ -143,22 +135,18 @@ class TestHome : public QObject {
         QCOMPARE(s.model()->selectedUI(), 2);
     }
 
-    // A session card asks before anything is sent, whether by the Delete key or its menu's
-    // "Выйти" (the button and confirming are the journey's); this device's own card asks to sign
-    // out instead. Declining sends nothing.
+    // A session card asks before anything is sent, by the Delete key or its menu's "Выйти"; this
+    // device's own card asks to sign out instead. Declining sends nothing.
     void revokeFromTheCard_data() {
         QTest::addColumn<QString>("way");
-        QTest::addColumn<QString>("answer");
-        QTest::newRow("Delete key, Escape") << "key"
-                                            << "escape";
-        QTest::newRow("context menu, cancelled") << "menu"
-                                                 << "cancel";
-        QTest::newRow("own card, cancelled") << "own"
-                                             << "cancel";
+        QTest::addColumn<bool>("escape"); // or the cancel button
+        QTest::newRow("Delete key, Escape") << "key" << true;
+        QTest::newRow("context menu, cancelled") << "menu" << false;
+        QTest::newRow("own card, cancelled") << "own" << false;
     }
     void revokeFromTheCard() {
         QFETCH(QString, way);
-        QFETCH(QString, answer);
+        QFETCH(bool, escape);
         Shown s = show();
         QVERIFY(s.scene && s.openSection(2));
         QVERIFY(s.click(s.visibleItem(QStringLiteral("devicesRow"))));
@@ -196,7 +184,7 @@ class TestHome : public QObject {
             QCOMPARE(dialog->property("message").toString(),
                      QStringLiteral("Устройство «Pixel 8» будет отключено от аккаунта."));
         }
-        if (answer == u"escape")
+        if (escape)
             s.press(Qt::Key_Escape);
         else
             QVERIFY(s.click(s.visibleItem(QStringLiteral("cancelButton"))));

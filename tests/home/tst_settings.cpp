@@ -75,8 +75,7 @@ class TestSettings : public QObject {
     }
 
     // Each choice shows at once. With the first write slow, later choices of the key wait and
-    // replace each other, so the store ends with the last; closing the screen keeps the write,
-    // signing out drops it. The switches are written as JSON booleans.
+    // replace each other; closing the screen keeps the write, signing out drops it.
     void choicesAreWritten_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QStringList>("choices");
@@ -137,23 +136,6 @@ class TestSettings : public QObject {
             expected.append({{"key", key}, {"value", QJsonValue::fromVariant(value)}});
         QCOMPARE(writes(), expected);
         QCOMPARE(w.stored(key), expected.last().value("value"));
-    }
-
-    // Choices of different keys do not wait for each other.
-    void keysAreWrittenIndependently() {
-        auto screen = open();
-        w.server->clearLog();
-        w.fault("POST", "/api/storage/set", fault::times(1, fault::delayed(2000)));
-        screen->setSelectedTheme(2);
-        QVERIFY(QTest::qWaitFor([&] { return w.posts("/api/storage/set") == 1; }, 1000));
-        screen->chooseAccent(QStringLiteral("mint"));
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                return w.stored(QStringLiteral("settings__accent_color")).toString() == u"mint";
-            },
-            1500));
-        QVERIFY(written());
-        QCOMPARE(w.stored(QStringLiteral("settings__theme")).toString(), QStringLiteral("dark"));
     }
 };
 
