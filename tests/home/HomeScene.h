@@ -49,9 +49,6 @@ struct SignedInWindow : StandinSession {
     }
 
     CO* co() const { return root->co(); }
-    QVariant setting(const char* key) const {
-        return root->preferences()->settings().value(QString::fromLatin1(key));
-    }
     QJsonValue stored(const QString& key) const { return server->storage(login, key); }
 
     int posts(const char* path) const {
@@ -71,8 +68,7 @@ struct SignedInWindow : StandinSession {
 };
 
 namespace home {
-// The home screen as the root view holds it. `showing` false discards it, as leaving the
-// signed-in state does; `scheme` is what the colour theme is at any moment.
+// The home screen as the root view holds it; `showing` false discards it, as signing out does.
 inline const QByteArray sceneQml = R"qml(
 import QtQuick
 import OrvelBox.Controls

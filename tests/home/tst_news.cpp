@@ -18,12 +18,10 @@ QByteArray json(const QJsonObject& o) {
 QJsonObject item(const QString& id, const QString& title) {
     return {{"id", id},
             {"collectionId", "c0ll"},
-            {"collectionName", "site_news"},
             {"title", title},
             {"author", "Пресс-служба"},
             {"date", "03.03.2025"},
-            {"preview", "a.png"},
-            {"created", "2025-03-03 09:00:00.000Z"}};
+            {"preview", "a.png"}};
 }
 } // namespace
 
