@@ -105,7 +105,7 @@ class TestNews : public QObject {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<bool>("drop");
         QTest::newRow("404 with an error object") << 404 << QByteArray(R"({"error":"x"})") << false;
-        QTest::newRow("304 outside 2xx") << 304 << QByteArray() << false;
+        QTest::newRow("3xx with a list") << 300 << QByteArray(R"({"items":[]})") << false;
         QTest::newRow("array body") << 200 << QByteArray(R"([{"id":"r1"}])") << false;
         QTest::newRow("connection dropped") << 0 << QByteArray() << true;
     }
