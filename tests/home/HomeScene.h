@@ -1,19 +1,74 @@
-// The home screen in an offscreen window, signed in to the in-process stand-in.
+// A window's root model signed in to the in-process stand-in with its preferences loaded, and
+// its home screen in an offscreen window.
 #pragma once
+#include "CoordinatorModel.h"
 #include "GlobalHomeModel.h"
 #include "NewsScreenModel.h"
 #include "QmlScene.h"
-#include "SignedInWindow.h"
+#include "StandinSession.h"
+#include "TestSupport.h"
 #include "Toolkit.h"
+#include "WeekStore.h"
 
 #include <QJsonArray>
-
+#include <QJsonDocument>
 #include <QQuickItem>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+struct SignedInWindow : StandinSession {
+    QTemporaryDir dir;
+    std::shared_ptr<TokenStore> tokens;
+    std::unique_ptr<CoordinatorModel> root;
+    QString login;
+    int starts = 0;
+
+    // Signs `account` in as this machine's session and waits until home is loaded.
+    bool start(const QString& account = QStringLiteral("student")) {
+        QStandardPaths::setTestModeEnabled(true);
+        WeekStore::setSharedPath(dir.filePath(QStringLiteral("weeks-%1.sqlite").arg(++starts)));
+        login = account;
+        if (!StandinSession::start(login))
+            return false;
+        tokens = std::make_shared<TokenStore>(dir.filePath(QStringLiteral("tokens.ini")));
+        writeTo(*tokens);
+        root = std::make_unique<CoordinatorModel>(new CO(server->baseUrl(), tokens));
+        return detail::spinUntil([&] { return root->screen() == u"home"; }, 10000);
+    }
+    void stop() {
+        root.reset();
+        server.reset();
+    }
+
+    // The same account signed in on another device, as a client of its own.
+    std::unique_ptr<OrvelApi> signInElsewhere(const QString& device, const QString& type) {
+        auto other = std::make_unique<OrvelApi>(server->baseUrl(), std::nullopt, std::nullopt);
+        const auto answer = await(other->login(login, login, device, type));
+        return answer && answer->ok() ? std::move(other) : nullptr;
+    }
+
+    CO* co() const { return root->co(); }
+    QJsonValue stored(const QString& key) const { return server->storage(login, key); }
+
+    int posts(const char* path) const {
+        return server->count(QStringLiteral("POST"), QString::fromLatin1(path));
+    }
+    // Bodies of the requests to `path`, in sending order.
+    QList<QJsonObject> bodies(const char* path) const {
+        QList<QJsonObject> out;
+        for (const standin::LoggedRequest& r : server->requests())
+            if (r.path == QLatin1String(path))
+                out.append(QJsonDocument::fromJson(r.body).object());
+        return out;
+    }
+    void fault(const char* method, const char* path, standin::Fault f) {
+        server->setFault(QString::fromLatin1(method), QString::fromLatin1(path), f);
+    }
+};
 
 namespace home {
-// The home screen as the root view holds it. `showing` false discards it, as leaving the
-// signed-in state does; `scheme` is what the colour theme is at any moment.
+// The home screen as the root view holds it; `showing` false discards it, as signing out does.
 inline const QByteArray sceneQml = R"qml(
 import QtQuick
 import OrvelBox.Controls
@@ -52,15 +107,9 @@ inline bool chooseDemoGroup(SignedInWindow& app) {
     return !group.isEmpty();
 }
 
-inline const char* const sectionNames[] = {"timetableSection", "newsSection", "menuSection"};
-
 struct Shown {
     std::unique_ptr<QmlScene> scene;
 
-    QQuickItem* item(const QString& name) const {
-        const auto found = itemsNamed(scene->window().contentItem(), name);
-        return found.isEmpty() ? nullptr : found.first();
-    }
     // Only what is on screen: a hidden tab still holds its screen.
     QQuickItem* visibleItem(const QString& name) const {
         for (QQuickItem* i : itemsNamed(scene->window().contentItem(), name))
@@ -68,10 +117,8 @@ struct Shown {
                 return i;
         return nullptr;
     }
-    QQuickItem* home() const { return item(QStringLiteral("home")); }
-    GlobalHomeModel* model() const {
-        return home() ? home()->property("model").value<GlobalHomeModel*>() : nullptr;
-    }
+    QQuickItem* home() const { return visibleItem(QStringLiteral("home")); }
+    GlobalHomeModel* model() const { return home()->property("model").value<GlobalHomeModel*>(); }
     template <class T> T* modelOf(const QString& screen) const {
         QQuickItem* i = visibleItem(screen);
         return i ? i->property("model").value<T*>() : nullptr;
@@ -110,7 +157,8 @@ struct Shown {
     // Shows section `index` (timetable, news, menu) and waits until its content has arrived.
     bool openSection(int index) {
         press(Qt::Key_1 + index, Qt::ControlModifier);
-        const QString name = QString::fromLatin1(sectionNames[index]);
+        const char* const names[] = {"timetableSection", "newsSection", "menuSection"};
+        const QString name = QString::fromLatin1(names[index]);
         if (!QTest::qWaitFor([&] { return visibleItem(name) != nullptr; }, 5000))
             return false;
         QObject* m = modelOf<QObject>(name);
