@@ -17,6 +17,8 @@ class TestToolkit : public QObject {
     // and an unknown name is warned of once.
     void symbols() {
         Toolkit* toolkit = Toolkit::instance();
+        // Under a name of its own: a system copy of the font must not be drawn instead.
+        QCOMPARE(toolkit->symbolFontFamily(), QStringLiteral("OrvelBox Icons"));
         QFont font(toolkit->symbolFontFamily());
         font.setPixelSize(24);
         QVERIFY2(QFontInfo(font).family() == toolkit->symbolFontFamily(), "symbol font not loaded");
