@@ -17,84 +17,36 @@
 
 #include <QDir>
 #include <QDirIterator>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
-#include <QTimer>
 #include <utility>
 
-namespace {
-// A stack view eats every press while a page slides in or out.
-bool anyStackBusy(QQuickItem* root) {
-    return anyItem(root, [](QQuickItem* item) {
-        return item->inherits("QQuickStackView") && item->property("busy").toBool();
-    });
-}
+// The stand-in commits every write: in memory-backed storage it costs no disk flush.
+AppDriver::AppDriver(QString journey)
+    : m_journey(std::move(journey)),
+      m_data(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                 ? QStringLiteral("/dev/shm/orvel-standin-XXXXXX")
+                 : QDir::tempPath() + QStringLiteral("/orvel-standin-XXXXXX")) {}
 
-bool anyLoading(QQuickItem* root) {
-    return anyItem(root, [](QQuickItem* item) {
-        auto* image = qobject_cast<CachedAsyncImage*>(item);
-        return image && image->loading();
-    });
-}
-} // namespace
-
-bool AppDriver::waitFor(const std::function<bool()>& condition, int timeoutMs) {
-    if (condition())
-        return true;
-    QEventLoop loop;
-    QTimer poll;
-    poll.setTimerType(Qt::PreciseTimer);
-    poll.setInterval(2);
-    QElapsedTimer clock;
-    clock.start();
-    bool met = false;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        met = condition();
-        if (met || clock.elapsed() >= timeoutMs)
-            loop.quit();
-    });
-    poll.start();
-    loop.exec();
-    return met;
-}
-
-void AppDriver::pause(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// The stand-in commits every write: in memory-backed storage, where there is one, it costs no
-// disk flush.
-static QString dataFolder() {
-    const QString shared = QStringLiteral("/dev/shm");
-    const QString base = QFileInfo(shared).isWritable() ? shared : QDir::tempPath();
-    return base + QStringLiteral("/orvel-standin-XXXXXX");
-}
-
-AppDriver::AppDriver(QString journey) : m_journey(std::move(journey)), m_data(dataFolder()) {}
-
-bool AppDriver::startSignedIn(const QString& login, const std::function<void()>& prepare,
-                              QSize size) {
+bool AppDriver::startSignedIn(const QString& login, const std::function<void()>& prepare) {
     if (!serve())
         return false;
     TokenStore tokens;
     signInto(*m_server, login, tokens);
     if (prepare)
         prepare();
-    return open(size);
+    return open();
 }
 
 // A stand-in of its own for every start: no answer of an earlier one reaches this run, and
-// picture addresses (keyed by port) are new to the picture cache. Its data file outlives it.
-bool AppDriver::serve() {
+// picture addresses (keyed by port) are new to the picture cache.
+bool AppDriver::serve(QSize size) {
     quit();
+    m_size = size;
     QStandardPaths::setTestModeEnabled(true);
     QGuiApplication::setOrganizationName(QStringLiteral("OrvelBox"));
     QGuiApplication::setApplicationName(QStringLiteral("Orvel_Box"));
@@ -105,8 +57,7 @@ bool AppDriver::serve() {
     if (!m_server->listen())
         return false;
     m_options.port = m_server->port();
-    // Nor pictures kept for a port used before; only the files go: the cache writes into the
-    // folders it made when it was created.
+    // Only the files go: the cache writes into the folders it made when it was created.
     PhotoCache::instance().clearMemory();
     QDirIterator stored(PhotoCache::defaultDiskPath(), QDir::Files, QDirIterator::Subdirectories);
     while (stored.hasNext())
@@ -134,14 +85,14 @@ bool AppDriver::restartService() {
     return up;
 }
 
-bool AppDriver::open(QSize size) {
+bool AppDriver::open() {
     m_engine = std::make_unique<QQmlApplicationEngine>();
     loadRootView(*m_engine);
     const auto roots = m_engine->rootObjects();
     m_window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.first());
     if (!m_window)
         return false;
-    m_window->resize(size);
+    m_window->resize(m_size);
     m_window->requestActivate();
     if (!QTest::qWaitForWindowExposed(m_window))
         return false;
@@ -174,10 +125,6 @@ ScheduleScreenModel* AppDriver::timetable() const {
 QString AppDriver::screen() const {
     CoordinatorModel* model = root();
     return model ? model->screen() : QString();
-}
-
-QList<QQuickItem*> AppDriver::items(const QString& name) const {
-    return m_window ? itemsNamed(m_window->contentItem(), name) : QList<QQuickItem*>();
 }
 
 QQuickItem* AppDriver::arrived(const QString& expectedTitle) const {
@@ -213,14 +160,9 @@ bool AppDriver::showsLessons() const {
     return t->screenState() == u"lessons";
 }
 
-QString AppDriver::stored(const QString& login, const char* key) const {
-    return m_server->storage(login, QString::fromLatin1(key)).toString();
-}
-
 QQuickItem* AppDriver::item(const QString& name) const {
-    if (QQuickItem* shown = visibleItem(name))
-        return shown;
-    return items(name).value(0);
+    QQuickItem* shown = visibleItem(name);
+    return shown ? shown : items(name).value(0);
 }
 
 QQuickItem* AppDriver::visibleItem(const QString& name) const {
@@ -258,30 +200,21 @@ QQuickItem* AppDriver::shownOption(const QString& text) const {
     return nullptr;
 }
 
-void AppDriver::click(QQuickItem* item, Qt::MouseButton button) {
-    clickAt(item, QPointF(item->width() / 2, item->height() / 2), button);
-}
-
 void AppDriver::clickAt(QQuickItem* item, QPointF local, Qt::MouseButton button) {
-    // A control that has just appeared is placed by its layout at the next frame, and pages
-    // slide in: press where it comes to rest, as a person would.
+    // A control just shown is placed at the next frame, and pages slide in: press where it
+    // comes to rest, as a person would. A stack view eats every press while a page slides.
+    const auto stackBusy = [](QQuickItem* i) {
+        return i->inherits("QQuickStackView") && i->property("busy").toBool();
+    };
     QPointF at = item->mapToScene(local);
     for (int i = 0; i < 50; ++i) {
         pause(20);
         const QPointF now = item->mapToScene(local);
-        if (now == at && !anyStackBusy(m_window->contentItem()))
+        if (now == at && !anyItem(m_window->contentItem(), stackBusy))
             break;
         at = now;
     }
     QTest::mouseClick(m_window, button, {}, at.toPoint());
-}
-
-void AppDriver::press(int key, Qt::KeyboardModifiers modifiers) {
-    QTest::keyClick(m_window, Qt::Key(key), modifiers);
-}
-
-void AppDriver::type(const QString& text) {
-    typeText(*m_window, text);
 }
 
 bool AppDriver::fillSignIn(const QString& login) {
@@ -322,13 +255,10 @@ QImage AppDriver::picture(const QString& step, int settleMs) {
 }
 
 bool AppDriver::picturesArrived(int timeoutMs) const {
-    return waitFor([&] { return !m_window || !anyLoading(m_window->contentItem()); }, timeoutMs);
-}
-
-QString AppDriver::storedAccess() const {
-    return TokenStore().read(QString::fromLatin1(TokenStore::accessKey)).value_or(QString());
-}
-
-QString AppDriver::storedRefresh() const {
-    return TokenStore().read(QString::fromLatin1(TokenStore::refreshKey)).value_or(QString());
+    const auto loading = [](QQuickItem* i) {
+        auto* image = qobject_cast<CachedAsyncImage*>(i);
+        return image && image->loading();
+    };
+    return waitFor([&] { return !m_window || !anyItem(m_window->contentItem(), loading); },
+                   timeoutMs);
 }

@@ -1,14 +1,18 @@
 // The whole application, started as the program starts it, against an in-process stand-in on
 // a free port, driven by real key and mouse events; items are found by their object names.
 #pragma once
+#include "QmlScene.h"
 #include "StallMeter.h"
 #include "StandinServer.h"
+#include "TestSupport.h"
+#include "TokenStore.h"
 
 #include <QImage>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTemporaryDir>
+#include <QTest>
 #include <functional>
 #include <memory>
 
@@ -22,24 +26,19 @@ class AppDriver {
     explicit AppDriver(QString journey);
     ~AppDriver() { quit(); }
 
-    // A new stand-in (ending any earlier window and stand-in), no stored session, pictures or
-    // weeks, then the window. The stall meter runs from here on.
-    bool start(QSize size = {1100, 760}) { return serve() && open(size); }
-    // The same with a session of `login` stored, so the window opens signed in. `prepare` runs
-    // before the window opens: faults and stored values set there meet the first requests.
-    bool startSignedIn(const QString& login, const std::function<void()>& prepare = {},
-                       QSize size = {1100, 760});
-    // The service going down and up again while the window stays: answers still out end as
-    // dropped connections, faults go, accounts and sessions stay at the same address.
+    // A new stand-in, no stored session, pictures or weeks, then the window and stall meter.
+    bool start(QSize size = {1100, 760}) { return serve(size) && open(); }
+    // The same with a session of `login` stored. `prepare` runs before the window opens:
+    // faults and stored values set there meet the first requests.
+    bool startSignedIn(const QString& login, const std::function<void()>& prepare = {});
+    // The service down and up again at the same address while the window stays: answers still
+    // out end as dropped connections, faults go, accounts and sessions stay.
     bool restartService();
-    // The service down: requests meet a closed port until restartService().
     void stopService() { m_server.reset(); }
-    // Closes the window and ends its engine, as quitting does; the stand-in stays.
-    void quit();
-    // The next launch: the window again on the same stand-in and token file.
-    bool relaunch(QSize size = {1100, 760}) {
+    void quit(); // the window and its engine end; the stand-in stays
+    bool relaunch() {
         quit();
-        return open(size);
+        return open();
     }
 
     standin::Server& server() { return *m_server; }
@@ -53,11 +52,13 @@ class AppDriver {
         return waitFor([&] { return screen() == name; }, timeoutMs);
     }
 
-    // The first item named `name` in the window (visible ones first); null when none.
+    // The first item named `name` (visible ones first); null when none.
     QQuickItem* item(const QString& name) const;
     QQuickItem* visibleItem(const QString& name) const;
     QQuickItem* waitForVisible(const QString& name, int timeoutMs = 10000) const;
-    QList<QQuickItem*> items(const QString& name) const;
+    QList<QQuickItem*> items(const QString& name) const {
+        return m_window ? itemsNamed(m_window->contentItem(), name) : QList<QQuickItem*>();
+    }
 
     // The signed-in screen's stack of pushed screens, its title and the screen on top.
     QQuickItem* navigation() const { return item(QStringLiteral("homeNavigation")); }
@@ -73,49 +74,54 @@ class AppDriver {
     bool back();
     // The timetable shows lessons, a day of rest or asks for a work mode.
     bool timetableSettled() const;
-    // The timetable settled with lessons shown, on the week's first day with lessons when today
-    // has none; false when the week has none.
+    // Lessons shown, on the week's first day with lessons when today has none.
     bool showsLessons() const;
-    QString stored(const QString& login, const char* key) const;
+    QString stored(const QString& login, const char* key) const {
+        return m_server->storage(login, QString::fromLatin1(key)).toString();
+    }
 
-    // Opens the option picker named `picker` with the mouse; its sheet once slid in (made for
-    // each opening), or null.
+    // Opens a picker with the mouse: its sheet once slid in, or null; and a shown option row.
     QObject* openPicker(const QString& picker);
-    // The shown option row of an open picker whose name reads `text`.
     QQuickItem* shownOption(const QString& text) const;
 
-    void click(QQuickItem* item, Qt::MouseButton button = Qt::LeftButton);
     void clickAt(QQuickItem* item, QPointF local, Qt::MouseButton button = Qt::LeftButton);
-    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-    // Any text, Cyrillic included, into whatever has the keyboard.
-    void type(const QString& text);
+    void click(QQuickItem* item, Qt::MouseButton button = Qt::LeftButton) {
+        clickAt(item, QPointF(item->width() / 2, item->height() / 2), button);
+    }
+    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(m_window, Qt::Key(key), modifiers);
+    }
+    void type(const QString& text) { typeText(*m_window, text); } // Cyrillic included
     // The sign-in form filled in (not sent) with `login`, whose password is the same; false
     // when the login field does not take the keyboard.
     bool fillSignIn(const QString& login);
-    // Presses the open confirmation's confirm button once faded in, after a picture named
-    // `step` if given; false when no confirmation shows.
+    // Presses the open confirmation's button once faded in, after a picture named `step`.
     bool confirm(const QString& step = {});
 
-    // After `settleMs` for transitions, the window saved to the artefacts as
-    // "journey-<journey>-<nn>-<step>.png".
+    // After `settleMs` for transitions, the window saved to the artefacts.
     QImage picture(const QString& step, int settleMs = 350);
     // No picture in the window is still loading.
     bool picturesArrived(int timeoutMs = 10000) const;
 
     // Turns the event loop, as the application's own loop does, until `condition` holds or the
     // time is up: QTest's waits sleep between turns, holding up every answer by a sleep.
-    static bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
-    static void pause(int ms);
+    static bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000) {
+        return detail::spinUntil(condition, timeoutMs);
+    }
+    static void pause(int ms) { QTest::qWait(ms); }
 
     StallMeter& stalls() { return m_stalls; }
-    // The stored session as the token file holds it.
-    QString storedAccess() const;
-    QString storedRefresh() const;
+    QString storedAccess() const { return token(TokenStore::accessKey); }
+    QString storedRefresh() const { return token(TokenStore::refreshKey); }
 
   private:
-    bool serve();
-    bool open(QSize size);
+    static QString token(const char* key) {
+        return TokenStore().read(QString::fromLatin1(key)).value_or(QString());
+    }
+    bool serve(QSize size = {1100, 760});
+    bool open();
     QString m_journey;
+    QSize m_size;
     int m_pictures = 0;
     QTemporaryDir m_data; // the stand-in's database files; outlives the stand-in
     int m_services = 0;

@@ -14,10 +14,9 @@ class Journey : public QObject {
     AppDriver app;
 
   private:
-    bool m_broken = false;
+    bool m_broken = false; // the steps after a failed one cannot start where they expect to
 
   private slots:
-    // After a failed step the rest cannot start where they expect to.
     void init() {
         if (m_broken)
             QSKIP("An earlier step failed");
@@ -28,8 +27,7 @@ class Journey : public QObject {
                         QString::fromLatin1(QTest::currentTestFunction()));
         m_broken |= QTest::currentTestFailed();
     }
-    // The window answered throughout.
-    void cleanupTestCase() {
+    void cleanupTestCase() { // the window answered throughout
         qInfo("%s", qPrintable(app.stalls().report()));
         QVERIFY2(app.stalls().worstMs() <= StallMeter::boundMs,
                  qPrintable(app.stalls().worstStep()));
