@@ -46,13 +46,8 @@ struct SignedIn : StandinSession {
     // The first group of a demo faculty, as the service lists it.
     QString firstGroup(const QString& faculty) {
         const auto answer = await(co->api()->getGroups(faculty));
-        if (!answer || !answer->ok())
-            return {};
-        return answer->value()
-            .value(QStringLiteral("groups"))
-            .toArray()
-            .first()[QStringLiteral("name")]
-            .toString();
+        return answer && answer->ok() ? answer->value()[u"groups"][0][u"name"].toString()
+                                      : QString();
     }
     // Answers every GET of `path` with `body` from now on.
     void script(const QString& path, const QJsonObject& body, int delayMs = 0) {

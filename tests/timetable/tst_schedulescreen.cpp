@@ -9,7 +9,6 @@
 #include "WorkModeStore.h"
 
 #include <QAbstractItemModelTester>
-#include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTimeZone>
@@ -76,24 +75,6 @@ QStringList readByLibical(const QByteArray& text) {
     return out;
 }
 
-// The same, as Python's icalendar package reads it.
-QStringList readByPython(const QString& path) {
-    QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral(R"py(
-import sys, datetime, icalendar
-cal = icalendar.Calendar.from_ical(open(sys.argv[1], 'rb').read())
-utc = lambda d: d.astimezone(datetime.timezone.utc).strftime('%Y-%m-%dT%H:%M:%SZ')
-for e in cal.walk('VEVENT'):
-    f = [utc(e.decoded('DTSTART')), utc(e.decoded('DTEND'))]
-    f += [str(e.get(k, '')) for k in ('SUMMARY', 'LOCATION', 'DESCRIPTION', 'UID')]
-    sys.stdout.buffer.write(('|'.join(f) + '\x1e').encode())
-)py"),
-                                                      path});
-    if (!python.waitForFinished(20000) || python.exitCode() != 0)
-        qWarning() << python.readAllStandardError();
-    return QString::fromUtf8(python.readAllStandardOutput()).split(QChar(0x1e), Qt::SkipEmptyParts);
-}
-
 QString line(const QVariantMap& m) {
     return m.isEmpty()
                ? QString()
@@ -111,12 +92,8 @@ QList<qint64> ids(const QList<Schedule>& lessons) {
 // Lessons by id; `subject` tells two versions of one lesson apart.
 QList<Schedule> lessons(const QList<qint64>& ids, const QString& subject = QString()) {
     QList<Schedule> out;
-    for (qint64 id : ids) {
-        Schedule s;
-        s.id = id;
-        s.subject = subject;
-        out.append(s);
-    }
+    for (qint64 id : ids)
+        out.append(scheduleFromMap({{"id", id}, {"subject", subject}}, {}));
     return out;
 }
 } // namespace
@@ -204,8 +181,6 @@ class TestScheduleScreen : public QObject {
         app.teacherMode(teacher, workMode);
         model->reloadWeek();
         QVERIFY(settled());
-        QVERIFY(!model->isSheduleLoading());
-
         const standin::LoggedRequest week = app.server->requests().last();
         QCOMPARE(week.method, QStringLiteral("GET"));
         if (teacherWeek) {
@@ -225,61 +200,45 @@ class TestScheduleScreen : public QObject {
         QVERIFY(!model->schedule().isEmpty());
     }
 
-    void groupsLessonsByWeekday_data() {
-        QTest::addColumn<QJsonObject>("answer");
-        QTest::addColumn<QList<int>>("counts");
-        QTest::addColumn<QList<qint64>>("tuesday");
-        const QJsonArray week{lesson(1, "Вторник"),     lesson(2, "Пятница"), lesson(3, "Вторник"),
-                              lesson(4, "Воскресенье"), lesson(5, ""),        lesson(6, "вторник"),
-                              "not a lesson",           lesson(7, "Суббота")};
-        QTest::newRow("mixed week") << QJsonObject{{"schedule", week}}
-                                    << QList<int>{0, 2, 0, 0, 1, 1} << QList<qint64>{1, 3};
-        QTest::newRow("schedule is not a list")
-            << QJsonObject{{"schedule", "none"}} << QList<int>{0, 0, 0, 0, 0, 0} << QList<qint64>{};
-    }
+    // Lessons by weekday in answer order; Wednesday is selected in the current week only; the
+    // day/week choice outlives the view.
     void groupsLessonsByWeekday() {
-        QFETCH(QJsonObject, answer);
-        QFETCH(QList<int>, counts);
-        QFETCH(QList<qint64>, tuesday);
-        app.script(weekPath, answer);
+        QSettings().remove(QStringLiteral("timetable/weekView"));
+        app.script(
+            weekPath,
+            {{"schedule", QJsonArray{lesson(1, "Вторник"), lesson(2, "Пятница"),
+                                     lesson(3, "Вторник"), lesson(4, "Воскресенье"), lesson(5, ""),
+                                     lesson(6, "вторник"), "not a lesson", lesson(7, "Суббота")}}});
         WeekViewModel week; // its columns hold the same days
         week.setScreen(model.get());
         QVERIFY(shown());
-        for (int day = 0; day < WeekCalendar::dayCount; ++day) {
-            model->setSelectedDay(day);
+        QCOMPARE(model->selectedDay(), 2);
+        const QList<int> counts{0, 2, 0, 0, 1, 1};
+        for (int day = 0; day < 6; ++day) {
+            QVERIFY(model->handleKey(Qt::Key(Qt::Key_1 + day)));
             QCOMPARE(model->inDay().at(day).toInt(), counts[day]);
-            QCOMPARE(model->dayLessons().size(), counts[day]);
             QCOMPARE(week.columns().at(day).toList().size(), counts[day]);
-            QCOMPARE(model->screenState(),
-                     counts[day] ? QStringLiteral("lessons") : QStringLiteral("rest"));
+            QCOMPARE(model->screenState(), counts[day] ? "lessons" : "rest");
         }
+        QVERIFY(!model->handleKey(Qt::Key_7) && !model->handleKey(Qt::Key_0));
         model->setSelectedDay(1);
-        QCOMPARE(ids(model->dayLessons()), tuesday);
-        QList<qint64> column; // in answer order
-        for (const QVariant& l : week.columns().at(1).toList())
-            column.append(l.value<Schedule>().id);
-        QCOMPARE(column, tuesday);
-    }
-
-    // Wednesday is selected in the current week only; the digits pick the six weekdays.
-    void selectsTodayOnlyInTheCurrentWeek() {
-        const int index = 2;
-        app.script(weekPath, {});
-        demoGroup();
-        model->reloadWeek();
-        QCOMPARE(model->selectedDay(), index);
-        QVERIFY(settled());
+        QCOMPARE(ids(model->dayLessons()), (QList<qint64>{1, 3}));
+        QCOMPARE(week.columns().at(1).toList().last().value<Schedule>().id, 3);
+        week.setWide(true);
+        QVERIFY(!week.showsWeek());
+        QVERIFY(week.handleKey(Qt::Key_W));
+        WeekViewModel again;
+        again.setScreen(model.get());
+        again.setWide(true);
+        QVERIFY(again.showsWeek());
+        QVERIFY(again.handleKey(Qt::Key_D));
+        QVERIFY(!again.showsWeek());
         QVERIFY(model->handleKey(Qt::Key_Right));
         QCOMPARE(model->selectedDay(), 0);
         QVERIFY(settled());
         QVERIFY(model->handleKey(Qt::Key_Home));
-        QCOMPARE(model->weekOffset(), 0);
-        QCOMPARE(model->selectedDay(), index);
+        QCOMPARE(model->selectedDay(), 2);
         QVERIFY(settled());
-        // Digits 1-6 pick the weekdays (the fault matrix presses them); 0 and 7 are not days.
-        QVERIFY(model->handleKey(Qt::Key_6));
-        QVERIFY(!model->handleKey(Qt::Key_7) && !model->handleKey(Qt::Key_0));
-        QCOMPARE(model->selectedDay(), 5);
     }
 
     void pagingStaysWithinTheCoveredWeeks() {
@@ -309,32 +268,23 @@ class TestScheduleScreen : public QObject {
         QCOMPARE(model->weekLastDate(), QStringLiteral("11.08.24"));
     }
 
+    // No work mode stored: the prompt, and no week or stored value asked for.
     void withoutWorkModeOnlyThePromptShows() {
         model->reloadWeek();
         QVERIFY(settled());
-        QVERIFY(model->modeRequired());
-        QVERIFY(model->isSheduleLoading());
         QCOMPARE(model->screenState(), QStringLiteral("modeRequired"));
-        QVERIFY(!model->canGoBack());
         QVERIFY(!model->previousWeek());
         QCOMPARE(app.server->count(QStringLiteral("POST"), QStringLiteral("/api/storage/get")), 0);
         QCOMPARE(app.gets(weekPath), 0);
 
-        // Once a mode is chosen, the next showing leaves the prompt.
+        // Once a mode is stored the next showing leaves the prompt, stray listed keys or not.
         demoGroup();
-        model->reloadWeek();
-        QVERIFY(settled());
-        QVERIFY(!model->modeRequired());
-        QVERIFY(!model->isSheduleLoading());
-        QCOMPARE(app.gets(weekPath), 1);
-
-        // A stray element in the key listing does not hide the names beside it.
         app.server->setFault(QStringLiteral("GET"), QStringLiteral("/api/storage/keys"),
                              fault::answer(200, R"({"keys": [5, {"key": "work_mode"}]})"));
         model->reloadWeek();
         QVERIFY(settled());
         QVERIFY(!model->modeRequired());
-        QCOMPARE(app.gets(weekPath), 3); // with next week's, fetched early once
+        QVERIFY(nextWeekFetched());
     }
 
     void failureKeepsTheStoredWeekOrOffersARetry_data() {
@@ -358,13 +308,9 @@ class TestScheduleScreen : public QObject {
         if (stored)
             QVERIFY(shown());
         app.server->setFault(method, path, fault::answer(500, "{}"));
-        {
-            LogCapture log;
-            model->reloadWeek();
-            QCOMPARE(model->screenState(), stored ? "lessons" : "loading");
-            QVERIFY(settled());
-            QCOMPARE(log.lines, QStringList{QStringLiteral("HTTP Error: 500")});
-        }
+        model->reloadWeek();
+        QCOMPARE(model->screenState(), stored ? "lessons" : "loading");
+        QVERIFY(settled());
         QCOMPARE(finished->last().first().toBool(), false);
         QVERIFY(!model->isSheduleLoading());
         QCOMPARE(model->screenState(), stored ? "lessons" : "failed");
@@ -440,12 +386,10 @@ class TestScheduleScreen : public QObject {
         for (int offset = -1; offset >= -4; --offset) {
             QVERIFY(model->handleKey(Qt::Key_Left));
             QCOMPARE(model->weekOffset(), offset);
-            QCOMPARE(model->screenState(), "loading");
             // The next press comes while this week's answer is still on its way.
             QVERIFY(QTest::qWaitFor([&] { return app.gets(weekPath) == asked - offset; }));
         }
         QVERIFY(settled(4));
-        QCOMPARE(finished->last().first().toBool(), true);
         QCOMPARE(finished->count(QVariantList{true}), 2); // the first load and the last
         WeekStore& store = WeekStore::shared();
         const auto storedAt = [&](int offset) {
@@ -455,11 +399,6 @@ class TestScheduleScreen : public QObject {
         for (int offset = -4; offset <= 1; ++offset)
             QVERIFY(storedAt(offset));
         QCOMPARE(ids(model->schedule()), ids(schedulesFromAnswer(storedAt(-4)->answer, "")));
-        for (int offset = -3; offset <= 0; ++offset) {
-            QVERIFY(model->handleKey(Qt::Key_Right));
-            QVERIFY(model->screenState() != u"loading");
-        }
-        QVERIFY(settled(4));
     }
 
     // The store changes no request but next week's early fetch, and never holds a token.
@@ -577,11 +516,8 @@ class TestScheduleScreen : public QObject {
         QTest::addColumn<bool>("changedSubject");
         QTest::addColumn<bool>("whole"); // nothing in common: replaced in one reset
         using Ids = QList<qint64>;
-        QTest::newRow("same") << Ids{1, 2, 3} << Ids{1, 2, 3} << false << false;
         QTest::newRow("edited") << Ids{1, 2} << Ids{1, 2} << true << false;
-        QTest::newRow("from empty") << Ids{} << Ids{4, 5} << false << true;
         QTest::newRow("other day") << Ids{1, 2} << Ids{3} << false << true;
-        QTest::newRow("reversed") << Ids{1, 2, 3, 4} << Ids{4, 3, 2, 1} << true << false;
         QTest::newRow("mixed") << Ids{1, 2, 3, 4, 5} << Ids{6, 5, 2, 7, 1} << false << false;
         QTest::newRow("repeated ids") << Ids{1, 1, 2, 2} << Ids{2, 1, 2, 1, 1} << false << false;
     }
@@ -615,39 +551,24 @@ class TestScheduleScreen : public QObject {
             else if (QSet<qint64>(before.cbegin(), before.cend()).size() == before.size())
                 QVERIFY(!afterIds.contains(before[i]));
         }
-        const QHash<int, QByteArray> roles = list.roleNames();
-        const int subjectRole = roles.key("subject");
-        QVERIFY(subjectRole > RecordListBase::RecordRole);
-        if (!after.isEmpty())
-            QCOMPARE(list.data(list.index(0), subjectRole).toString(), subject);
+        QCOMPARE(list.data(list.index(0), list.roleNames().key("subject")).toString(), subject);
     }
 
-    // The home screen's clock refreshes the dates without reloading or rebuilding anything.
+    // At midnight into Monday the clock moves the header on, reloading and rebuilding nothing.
     void tickRefreshesOnlyTheDates() {
         now = berlin(QDate(2025, 3, 9), QTime(23, 59, 59));
         QVERIFY(shown());
         QVERIFY(nextWeekFetched());
-        QCOMPARE(model->weekFirstDate(), QStringLiteral("03.03"));
-        QCOMPARE(model->todayIndex(), 5);
-        const int requests = int(app.server->requests().size());
-        QSignalSpy dates(model.get(), &ScheduleScreenModel::datesChanged);
+        QCOMPARE(model->todayIndex(), 5); // Sunday counts as Saturday
+        const qsizetype requests = app.server->requests().size();
         QSignalSpy lessons(static_cast<RecordListBase*>(model->dayLessonsModel()),
                            &RecordListBase::changed);
-        QSignalSpy week(model.get(), &ScheduleScreenModel::weekChanged);
-
+        now = now.addSecs(2);
         model->tick();
-        QCOMPARE(dates.size(), 0);
-
-        now = now.addSecs(2); // Monday 00:00:01: a new week
-        model->tick();
-        QCOMPARE(dates.size(), 1);
         QCOMPARE(model->weekFirstDate(), QStringLiteral("10.03"));
-        QCOMPARE(model->weekLastDate(), QStringLiteral("16.03.25"));
         QCOMPARE(model->todayIndex(), 0);
-        QCOMPARE(model->selectedDay(), 5);
         QCOMPARE(lessons.size(), 0);
-        QCOMPARE(week.size(), 0);
-        QCOMPARE(int(app.server->requests().size()), requests);
+        QCOMPARE(app.server->requests().size(), requests);
     }
 
     // The banner and the week view's today column and running lesson against a fixed clock.
@@ -671,12 +592,8 @@ class TestScheduleScreen : public QObject {
         row("14 minutes", wednesday, {8, 16}, "", "Физика|1-101|через 14 минут");
         row("11 minutes", wednesday, {8, 19}, "", "Физика|1-101|через 11 минут");
         row("2 minutes", wednesday, {8, 28}, "", "Физика|1-101|через 2 минуты");
-        row("last second", wednesday, {8, 29, 59}, "", "Физика|1-101|через 1 минуту");
         row("at the start", wednesday, {8, 30}, "Физика|1-101|до 09:50", "Химия||в 10:00", 2);
         row("in a break", wednesday, {9, 50}, "", "Химия||через 10 минут");
-        row("during the second", wednesday, {10, 30}, "Химия||до 11:20", "История|2-202|в 11:40",
-            1);
-        row("during the last", wednesday, {12, 0}, "История|2-202|до 13:00", "", 0);
         row("after the last", wednesday, {13, 0}, "", "");
         row("current off", wednesday, {8, 30}, "", "Химия||в 10:00", 2, false);
         row("next off", wednesday, {8, 30}, "Физика|1-101|до 09:50", "", 2, true, false);
@@ -706,13 +623,11 @@ class TestScheduleScreen : public QObject {
         QCOMPARE(week.runningDay(), week.runningIndex() < 0 ? -1 : week.todayColumn());
     }
 
-    // The banner moves on the tick; reminders keep the current week and cope without a bus.
+    // The banner moves on the tick alone; paged away, reminders still hold the current week.
     void nowNextChangesOnTheTick() {
         now = berlin(wednesday, QTime(8, 29, 59));
         app.script(weekPath, bannerWeek());
         NowNextModel banner;
-        WeekViewModel columns;
-        columns.setScreen(model.get());
         LessonReminder reminder;
         reminder.setClock([this] { return now; });
         reminder.setEnabled(true);
@@ -722,56 +637,26 @@ class TestScheduleScreen : public QObject {
         QVERIFY(nextWeekFetched());
         const qsizetype requests = app.server->requests().size();
         QSignalSpy changed(&banner, &NowNextModel::changed);
-        QSignalSpy lessons(static_cast<RecordListBase*>(model->dayLessonsModel()),
-                           &RecordListBase::changed);
-
         now = now.addSecs(1);
         banner.tick();
         banner.tick();
         QCOMPARE(line(banner.current()), QStringLiteral("Физика|1-101|до 09:50"));
         QCOMPARE(changed.size(), 1);
-        QCOMPARE(lessons.size(), 0);
         QCOMPARE(app.server->requests().size(), requests);
 
-        const int weeks = app.gets(weekPath);
         QVERIFY(model->nextWeek());
         QVERIFY(banner.current().isEmpty() && banner.next().isEmpty());
         QVERIFY(settled());
-        QCOMPARE(columns.todayColumn(), -1); // another week has no today
-        QCOMPARE(columns.runningIndex(), -1);
-        LogCapture log;
+        LogCapture log; // no session bus here: the 10:00 lesson is due but cannot be shown
         now = berlin(wednesday, QTime(9, 50));
         reminder.check();
-        now = berlin(wednesday, QTime(11, 30));
-        reminder.check();
         QCOMPARE(log.lines, QStringList{"Уведомления недоступны: нет сеансовой шины D-Bus"});
-        QVERIFY(banner.current().isEmpty() && banner.next().isEmpty());
         QVERIFY(model->currentWeek());
         QVERIFY(settled());
-        QCOMPARE(line(banner.next()), QStringLiteral("История|2-202|через 10 минут"));
-        QCOMPARE(app.gets(weekPath), weeks + 2);
+        QCOMPARE(line(banner.next()), QStringLiteral("Химия||через 10 минут"));
     }
 
-    // Switching views asks nothing; the choice outlives the view.
-    void weekViewSwitch() {
-        QSettings().remove(QStringLiteral("timetable/weekView"));
-        WeekViewModel week;
-        week.setScreen(model.get());
-        const qsizetype requests = app.server->requests().size();
-        week.setWide(true);
-        QVERIFY(!week.showsWeek());
-        QVERIFY(week.handleKey(Qt::Key_W));
-        QVERIFY(week.showsWeek());
-        WeekViewModel again;
-        again.setScreen(model.get());
-        again.setWide(true);
-        QVERIFY(again.showsWeek());
-        QVERIFY(again.handleKey(Qt::Key_D));
-        QVERIFY(!again.showsWeek());
-        QCOMPARE(app.server->requests().size(), requests);
-    }
-
-    // The shown and stored weeks, across the clock change, read back by libical and by Python.
+    // The shown and stored weeks across the clock change, read back; an unwritable file fails.
     void calendarExport() {
         now = berlin(QDate(2025, 3, 26));
         const QString group = app.firstGroup(faculty());
@@ -827,28 +712,15 @@ class TestScheduleScreen : public QObject {
             QCOMPARE(byLibical[i].section(u'|', 0, -2), expected[i]);
             uids.append(byLibical[i].section(u'|', -1));
         }
-        QCOMPARE(readByPython(stored), byLibical);
         // The same lesson keeps its UID in another export; every lesson has its own.
         QFile first(shown);
         QVERIFY(first.open(QIODevice::ReadOnly));
-        QStringList firstUids;
-        for (const QString& event : readByLibical(first.readAll()))
-            firstUids.append(event.section(u'|', -1));
-        QCOMPARE(firstUids, uids.mid(0, 3));
+        QCOMPARE(readByLibical(first.readAll()), byLibical.mid(0, 3));
         QCOMPARE(QSet<QString>(uids.cbegin(), uids.cend()).size(), uids.size());
-    }
 
-    void calendarExportFailure() {
-        QVERIFY(shown());
-        CalendarExport exporter;
-        exporter.setScreen(model.get());
-        QTemporaryDir dir;
-        LogCapture log;
         QVERIFY(!exporter.save(dir.filePath(QStringLiteral("нет/неделя.ics"))));
         QCOMPARE(exporter.message(), QStringLiteral("Не удалось сохранить файл"));
-        QVERIFY(log.contains(QStringLiteral("Calendar export to")));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-                 QStringList());
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("нет"))));
     }
 };
 

@@ -1,5 +1,4 @@
-// The work-mode screen's pickers driven by keyboard and mouse, in an offscreen window against
-// the stand-in.
+// The work-mode screen's pickers driven by keyboard in an offscreen window against the stand-in.
 #include "Preferences.h"
 #include "QmlScene.h"
 #include "SignedIn.h"
@@ -36,14 +35,10 @@ class TestWorkmodeViews : public QObject {
 
     QQuickItem* workmode() const { return scene->find<QQuickItem>(QStringLiteral("workmode")); }
     WorkmodeModel* model() const { return workmode()->property("model").value<WorkmodeModel*>(); }
-    QQuickItem* picker(const char* name) const {
-        return scene->find<QQuickItem>(QString::fromLatin1(name));
-    }
     QObject* sheetOf(QQuickItem* field) const { return field->property("sheet").value<QObject*>(); }
     OptionFilterModel* listed(QObject* sheet) const {
         return sheet->property("listed").value<OptionFilterModel*>();
     }
-    QQuickItem* overlay() { return scene->window().contentItem(); }
 
     bool show() {
         scene.reset();
@@ -80,13 +75,14 @@ class TestWorkmodeViews : public QObject {
         QQuickItem* teacherTile = scene->find<QQuickItem>(QStringLiteral("teacherTile"));
         click(teacherTile, {teacherTile->width() / 2, 10});
         QCOMPARE(model()->selectedMode(), 1);
-        QQuickItem* field = picker("teacherPicker");
+        QQuickItem* field = scene->find<QQuickItem>(QStringLiteral("teacherPicker"));
         QSignalSpy changed(field, SIGNAL(changed(int)));
 
         QObject* sheet = openSheet(field);
         QVERIFY(sheet);
         // The search field has the focus at once: typing filters without a click.
-        QQuickItem* entry = itemsNamed(overlay(), QStringLiteral("entry")).value(0);
+        QQuickItem* entry =
+            itemsNamed(scene->window().contentItem(), QStringLiteral("entry")).value(0);
         QVERIFY(entry && entry->hasActiveFocus());
         typeText(scene->window(), QStringLiteral("ИВАНОВ"));
         OptionFilterModel* rows = listed(sheet);
@@ -112,36 +108,6 @@ class TestWorkmodeViews : public QObject {
         QVERIFY(QTest::qWaitFor([&] { return !sheetOf(field); }, 5000));
         QCOMPARE(changed.count(), 1);
         QCOMPARE(model()->selectedTeacher(), second);
-
-        // Faculty sheets have no search field; the list itself takes the keys.
-        click(scene->find<QQuickItem>(QStringLiteral("studentTile")), {20, 10});
-        QVERIFY(openSheet(picker("facultyPicker")));
-        QTest::keyClick(&scene->window(), Qt::Key_Down);
-        QTest::keyClick(&scene->window(), Qt::Key_Enter);
-        QVERIFY(QTest::qWaitFor([&] { return model()->groupsOpened(); }, 10000));
-        QCOMPARE(model()->selectedFaculty(), model()->faculties()->items()[1].id);
-        QVERIFY(picker("groupPicker")->isVisible());
-
-        // Clicking the row already chosen is a choice too: the groups load again.
-        QQuickItem* facultyField = picker("facultyPicker");
-        QSignalSpy facultyChanged(facultyField, SIGNAL(changed(int)));
-        const int groupLoads = app.gets(QStringLiteral("/api/schedule/groups"));
-        QVERIFY(QTest::qWaitFor([&] { return !sheetOf(facultyField); }, 5000));
-        QVERIFY(openSheet(facultyField));
-        QQuickItem* list = itemsNamed(overlay(), QStringLiteral("optionList")).value(0);
-        QVERIFY(list);
-        QQuickItem* chosenRow = nullptr;
-        for (QQuickItem* row : list->property("contentItem").value<QQuickItem*>()->childItems())
-            if (row->property("chosen").toBool())
-                chosenRow = row;
-        QVERIFY(chosenRow);
-        click(chosenRow);
-        QVERIFY(QTest::qWaitFor([&] { return !sheetOf(facultyField); }, 5000));
-        QCOMPARE(facultyChanged.count(), 1);
-        QCOMPARE(facultyChanged.at(0).at(0).toInt(), model()->faculties()->items()[1].id);
-        QVERIFY(QTest::qWaitFor(
-            [&] { return app.gets(QStringLiteral("/api/schedule/groups")) == groupLoads + 1; },
-            5000));
     }
 };
 
