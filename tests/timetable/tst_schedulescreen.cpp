@@ -9,6 +9,7 @@
 #include "WorkModeStore.h"
 
 #include <QAbstractItemModelTester>
+#include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTimeZone>
@@ -73,6 +74,24 @@ QStringList readByLibical(const QByteArray& text) {
     }
     icalcomponent_free(calendar);
     return out;
+}
+
+// The same, as an independent reader (Python's icalendar package) reads it.
+QStringList readByPython(const QString& path) {
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral(R"py(
+import sys, datetime, icalendar
+cal = icalendar.Calendar.from_ical(open(sys.argv[1], 'rb').read())
+utc = lambda d: d.astimezone(datetime.timezone.utc).strftime('%Y-%m-%dT%H:%M:%SZ')
+for e in cal.walk('VEVENT'):
+    f = [utc(e.decoded('DTSTART')), utc(e.decoded('DTEND'))]
+    f += [str(e.get(k, '')) for k in ('SUMMARY', 'LOCATION', 'DESCRIPTION', 'UID')]
+    sys.stdout.buffer.write(('|'.join(f) + '\x1e').encode())
+)py"),
+                                                      path});
+    if (!python.waitForFinished(20000) || python.exitCode() != 0)
+        qWarning() << python.readAllStandardError();
+    return QString::fromUtf8(python.readAllStandardOutput()).split(QChar(0x1e), Qt::SkipEmptyParts);
 }
 
 QString line(const QVariantMap& m) {
@@ -712,6 +731,7 @@ class TestScheduleScreen : public QObject {
             QCOMPARE(byLibical[i].section(u'|', 0, -2), expected[i]);
             uids.append(byLibical[i].section(u'|', -1));
         }
+        QCOMPARE(readByPython(stored), byLibical);
         // The same lesson keeps its UID in another export; every lesson has its own.
         QFile first(shown);
         QVERIFY(first.open(QIODevice::ReadOnly));
