@@ -75,7 +75,7 @@ FocusScope {
                 if (root.co.early) {
                     firstFrame.setSource(Qt.resolvedUrl("FirstFrame.qml"),
                                          { co: root.co, preferences: model.preferences })
-                    waitingForFrame = firstFrame.item.usable
+                    waitingForFrame = firstFrame.item !== null && firstFrame.item.usable
                 }
                 if (!waitingForFrame) {
                     firstFrame.source = ""
