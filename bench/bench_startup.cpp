@@ -2,7 +2,8 @@
 // window, each started as a fresh process, measured from the parent, in the same run. Then a
 // signed-in start to the first drawn week against the in-process stand-in with every answer
 // held back 50 ms, with the local week store empty and warm (the kept week and colours drawn
-// while the start-up check runs).
+// while the start-up check runs). Beside each wall-clock time, the child's own CPU time by then;
+// run it under `chrt -f 10` on a busy machine, and under xvfb-run for a real window system.
 #include "BenchSupport.h"
 #include "CO.h"
 #include "Preferences.h"
