@@ -5,6 +5,7 @@
 #include "StandinServer.h"
 #include "TestSupport.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -200,6 +201,8 @@ const QList<Row>& rows() {
             "--{B}\r\nContent-Disposition: form-data; name=\"reply_to_id\"\r\n\r\n31\r\n"
             "--{B}\r\nContent-Disposition: form-data; name=\"media\"; filename=\"a\"\r\n"
             "Content-Type: a/b\r\n\r\nAB\r\n--{B}--\r\n"),
+        ROW(sendMessage(4, std::nullopt, std::nullopt, {}),
+            "POST /api/messenger/chats/4/messages", "--{B}--\r\n"),
         ROW(sendMessage(4, std::nullopt, std::nullopt,
                         {{"AB", "a.png", "image/png"}, {"CD", "b.txt", "text/plain; q=\"1\""}}),
             "POST /api/messenger/chats/4/messages",
@@ -287,6 +290,26 @@ class TestCatalogue : public QObject {
         }
     }
 
+    // Every operation the header's endpoint section declares has a row, and no row names
+    // another (logout is declared with the request core).
+    void everyOperationHasARow() {
+        QFile header(QStringLiteral(ORVEL_API_HEADER));
+        QVERIFY(header.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(header.readAll());
+        const qsizetype from = text.indexOf(QStringLiteral("Endpoint catalogue"));
+        const qsizetype to =
+            text.indexOf(QRegularExpression(QStringLiteral(R"(\n\s*private:)")), from);
+        QVERIFY2(from >= 0 && to > from, "the endpoint section of the header was not found");
+        QSet<QString> declared{QStringLiteral("logout")}, covered;
+        static const QRegularExpression decl(QStringLiteral(R"(QCoro::Task<\w+>\s+(\w+)\s*\()"));
+        for (const auto& m : decl.globalMatch(text.mid(from, to - from)))
+            declared.insert(m.captured(1));
+        for (const Row& r : rows())
+            covered.insert(r.tag.section(u'(', 0, 0));
+        const QStringList differ = (declared - covered).values() + (covered - declared).values();
+        QVERIFY2(declared.size() > 50 && differ.isEmpty(), qPrintable(differ.join(u", ")));
+    }
+
     void queryEscape_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("escaped");
@@ -296,6 +319,7 @@ class TestCatalogue : public QObject {
         QTest::newRow("hash and percent") << "#1 100%" << "%231%20100%25";
         QTest::newRow("brackets and quotes") << "[a]{b}\"<>\\^`|" << "%5Ba%5D%7Bb%7D%22%3C%3E%5C%5E%60%7C";
         QTest::newRow("control characters") << "a\tb\r\n" << "a%09b%0D%0A";
+        QTest::newRow("empty") << "" << "";
         // clang-format on
     }
     void queryEscape() {

@@ -101,6 +101,7 @@ class TestCoordinator : public QObject {
         QTest::newRow("500") << me << 500 << "login" << false;
         QTest::newRow("bootstrap dropped") << keys << 2 << "offline" << true;
         QTest::newRow("bootstrap 500") << keys << 500 << "offline" << false;
+        QTest::newRow("preference read 500") << "/api/storage/get" << 500 << "offline" << false;
     }
     void startUpOutcome() {
         QFETCH(QString, path);
@@ -117,7 +118,7 @@ class TestCoordinator : public QObject {
             base = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
             closed.close();
         }
-        server->setFault(QStringLiteral("GET"), path,
+        server->setFault(QStringLiteral("*"), path, // the preference read is a POST
                          failure == 2 ? fault::dropped()
                                       : fault::answer(failure, R"({"error":"Service offline"})"));
         OfflineRetry::setSecondMs(60000);

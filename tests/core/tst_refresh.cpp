@@ -154,6 +154,7 @@ class TestRefresh : public QObject {
             << 403 << QByteArray(R"({"access_token":"A2","refresh_token":"R2"})") << true << "R2";
         QTest::newRow("numeric access_token")
             << 200 << QByteArray(R"({"access_token":5})") << false << "";
+        QTest::newRow("200 empty object") << 200 << QByteArray("{}") << false << "";
     }
     // Through the application's coordinator, so the pair is checked where it is kept: in the
     // token file, not only in what the client reports.

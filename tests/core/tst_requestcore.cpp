@@ -73,6 +73,7 @@ class TestRequestCore : public QObject {
             fault::answer(201, R"({"s":"текст","n":1.5,"b":true,"z":null,"a":[1,"x"],"o":{}})"),
             "ok");
         row("200 array", fault::answer(200, "[1,2]"), "Invalid Response");
+        row("200 empty body", fault::answer(200), "Invalid Response");
         row("200 truncated json", fault::answer(200, "{\"a\":"), "Invalid Response");
         row("204 no content", fault::answer(204), "Invalid Response");
         row("404 string error", fault::answer(404, R"({"error":"Группа не найдена"})"),
@@ -125,6 +126,8 @@ class TestRequestCore : public QObject {
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("sends");
         QTest::newRow("refresh") << QStringLiteral("POST") << "/api/auth/refresh" << 1;
+        QTest::newRow("storage write") << QStringLiteral("POST") << "/api/storage/set" << 1;
+        QTest::newRow("revoke") << QStringLiteral("POST") << "/api/users/sessions/revoke" << 1;
         QTest::newRow("read") << QStringLiteral("GET") << "/api/users/me" << 2;
     }
     void changesAreSentOnce() {
@@ -142,6 +145,10 @@ class TestRequestCore : public QObject {
                 const VoidResult v = co_await api.refreshTokens();
                 co_return v.ok() ? ApiResult(QJsonObject()) : ApiResult(v.error());
             }
+            if (path == u"/api/storage/set")
+                co_return co_await api.storageSet(QStringLiteral("k"), 1);
+            if (path == u"/api/users/sessions/revoke")
+                co_return co_await api.revokeSession(1);
             co_return co_await api.getMe();
         }());
         QVERIFY(r && !r->ok());

@@ -143,6 +143,28 @@ class TestFuzz : public QObject {
         });
     }
 
+    // Below 400 an answer is good exactly when it is a JSON object; from 400 on it is an
+    // error of its status, the service's own only for a non-empty object with a text "error".
+    void classification() {
+        const int statuses[] = {200, 201, 204, 301, 399, 400, 401, 404, 422, 500, 503};
+        int k = 0;
+        const QList<QByteArray> errors{R"({"error":"Группа не найдена"})", "<html>502</html>"};
+        run(1, corpus + errors, [&](const QByteArray& body) {
+            const int status = statuses[k++ % std::size(statuses)];
+            const ApiResult r = OrvelApi::classify(status, body);
+            QJsonParseError err{};
+            const QJsonDocument doc = QJsonDocument::fromJson(body, &err);
+            const bool object = err.error == QJsonParseError::NoError && doc.isObject();
+            if (status < 400)
+                return r.ok() == object;
+            if (r.ok() || r.error().status != status)
+                return false;
+            const bool own = object && !doc.object().isEmpty() &&
+                             doc.object().value(QStringLiteral("error")).isString();
+            return r.error().is(own ? OrvelApiError::apiError : OrvelApiError::httpError);
+        });
+    }
+
     void preferences() {
         run(4, [](const QByteArray& bytes) {
             const QJsonObject answer = asObject(bytes);

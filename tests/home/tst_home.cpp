@@ -50,6 +50,8 @@ class TestHome : public QObject {
             << QVariant("system") << "" << QVariant("pink") << "blue";
         QTest::newRow("other case") << QVariant("Dark") << "" << pink << "pink";
         QTest::newRow("missing") << QVariant() << "" << pink << "pink";
+        QTest::newRow("empty") << QVariant("") << "" << pink << "pink";
+        QTest::newRow("number") << QVariant(1) << "" << pink << "pink";
     }
     void styleFromPreferences() {
         QFETCH(QVariant, theme);
@@ -71,6 +73,30 @@ class TestHome : public QObject {
         QCOMPARE(s.model()->accentColor(), *SystemColors::named(shownAccent));
         s.scene->root()->setProperty("showing", false);
         QCOMPARE(s.scene->root()->property("scheme").toString(), QString());
+    }
+
+    // The device decides the layout, never the window. Ticks at a hundred times the speed leave
+    // the chosen section as it was and ask the service nothing.
+    void layoutAndTicks() {
+        for (const bool phone : {true, false}) {
+            Shown s = home::show(app, phone ? "phone" : "pad",
+                                 phone ? QSize(1200, 700) : QSize(360, 640));
+            QVERIFY(s.scene && s.openSection(1));
+            QCOMPARE(s.visibleItem(QStringLiteral("tabView")) != nullptr, phone);
+            QCOMPARE(s.visibleItem(QStringLiteral("sectionBar")) != nullptr, !phone);
+            QQuickItem* news = s.visibleItem(QStringLiteral("newsSection"));
+            qsizetype requests = -1; // once the section's pictures have come
+            while (requests != app.server->requests().size()) {
+                requests = app.server->requests().size();
+                QTest::qWait(300);
+            }
+            s.model()->setTickInterval(10);
+            QSignalSpy ticks(s.model(), &GlobalHomeModel::ticked);
+            QTRY_VERIFY(ticks.count() >= 20);
+            QVERIFY(!s.visibleItem(QStringLiteral("timetableSection")));
+            QCOMPARE(s.visibleItem(QStringLiteral("newsSection")), news);
+            QCOMPARE(app.server->requests().size(), requests);
+        }
     }
 
     // The now/next banner on Wednesday 5 March 2025 at 11:00, as a screen reader hears it.

@@ -36,6 +36,8 @@ class TestSettings : public QObject {
         QTest::addColumn<int>("writes");
         QTest::newRow("light") << QVariant(QStringLiteral("light")) << 1 << 1;
         QTest::newRow("dark") << QVariant(QStringLiteral("dark")) << 2 << 1;
+        QTest::newRow("system") << QVariant(QStringLiteral("system")) << 0 << 0;
+        QTest::newRow("nothing") << QVariant() << 0 << 0;
         QTest::newRow("other case") << QVariant(QStringLiteral("Dark")) << 0 << 0;
         QTest::newRow("not text") << QVariant(2) << 0 << 0;
     }
@@ -126,6 +128,21 @@ class TestSettings : public QObject {
             expected.append({{"key", key}, {"value", QJsonValue::fromVariant(value)}});
         QCOMPARE(writes(), expected);
         QCOMPARE(w.stored(key), expected.last().value("value"));
+    }
+
+    // A refused write leaves every choice as shown and says why in the log.
+    void failedWriteKeepsTheChoice() {
+        auto screen = open();
+        w.fault("POST", "/api/storage/set", fault::answer(500));
+        LogCapture log;
+        screen->chooseAccent(QStringLiteral("purple"));
+        screen->setNextLesson(false);
+        QVERIFY(written());
+        Preferences* p = w.root->preferences();
+        QCOMPARE(p->accentColorOr({}), *SystemColors::named(QStringLiteral("purple")));
+        QVERIFY(!p->nextLesson() && !screen->nextLesson());
+        QCOMPARE(log.lines, QStringList({"HTTP Error: 500", "HTTP Error: 500"}));
+        QVERIFY(w.stored(QStringLiteral("settings__next_lesson")) != QJsonValue(false));
     }
 };
 

@@ -1,8 +1,10 @@
-// The stand-in is a test tool: this guards only what the application's tests and the demo rely
-// on it for — token rotation and sessions, the request log, scripted faults, and the executable's
-// options and database across runs.
+// The stand-in is a test tool: this guards what the application's tests and the demo rely on it
+// for — token rotation and sessions, the request log, scripted faults, refusals of bad input, a
+// teacher's week agreeing with the groups' weeks, answers under load, and the executable's options
+// and database across runs.
 #include "Faults.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -11,6 +13,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <functional>
 
 using standin::Server;
 
@@ -20,20 +23,28 @@ struct Answer {
     QJsonObject json;
 };
 
-// A raw exchange: no token handling, no retries, so the test sees exactly what the server says.
-Answer send(const QString& base, const QByteArray& method, const QString& path,
-            const QJsonObject& body = {}, const QString& token = {}) {
-    QNetworkAccessManager nam;
-    QNetworkRequest req(QUrl(base + path));
+QNetworkRequest request(const QString& url, const QString& token) {
+    QNetworkRequest req{QUrl(url)};
     req.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
     if (!token.isEmpty())
         req.setRawHeader("Authorization", "Bearer " + token.toLatin1());
+    return req;
+}
+
+// A raw exchange: no token handling, no retries, so the test sees exactly what the server says.
+Answer sendRaw(const QString& base, const QByteArray& method, const QString& path,
+               const QByteArray& body, const QString& token = {}) {
+    QNetworkAccessManager nam;
     std::unique_ptr<QNetworkReply> reply(
-        nam.sendCustomRequest(req, method, QJsonDocument(body).toJson(QJsonDocument::Compact)));
+        nam.sendCustomRequest(request(base + path, token), method, body));
     if (!QTest::qWaitFor([&] { return reply->isFinished(); }, 10000))
         return {};
     return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
             QJsonDocument::fromJson(reply->readAll()).object()};
+}
+Answer send(const QString& base, const QByteArray& method, const QString& path,
+            const QJsonObject& body = {}, const QString& token = {}) {
+    return sendRaw(base, method, path, QJsonDocument(body).toJson(QJsonDocument::Compact), token);
 }
 } // namespace
 
@@ -100,6 +111,101 @@ class TestStandin : public QObject {
         QCOMPARE(get("/api/users/me", t).status, 200);
         QCOMPARE(server->count("GET", "/api/users/me"), 4);
         QCOMPARE(server->count("*", "/api/users/me"), 5);
+    }
+
+    // Bad input is refused with a JSON error of the fitting status; the service serves on.
+    void refusals_data() {
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        const QByteArray post("POST");
+        const QString set = QStringLiteral("/api/storage/set");
+        QTest::newRow("malformed json") << post << set << QByteArray("{\"key\": ") << 400;
+        QTest::newRow("wrong type") << post << set << QByteArray(R"({"key":5,"value":1})") << 400;
+        QTest::newRow("invalid utf-8")
+            << post << set << QByteArray("{\"key\":\"k\xff\",\"value\":1}") << 400;
+        QTest::newRow("body over 1 MiB")
+            << post << set << "{\"key\":\"k\",\"value\":\"" + QByteArray(1100000, 'a') + "\"}"
+            << 413;
+        QTest::newRow("unknown route")
+            << QByteArray("GET") << "/api/no/such" << QByteArray() << 404;
+    }
+    void refusals() {
+        QFETCH(QByteArray, method);
+        QFETCH(QString, path);
+        QFETCH(QByteArray, body);
+        const QString token = server->issueTokens("student");
+        const Answer a = sendRaw(server->baseUrl(), method, path, body, token);
+        QTEST(a.status, "status");
+        QVERIFY(!a.json.value("error").toString().isEmpty());
+        QVERIFY(server->storage("student", "k").isUndefined());
+        QCOMPARE(get("/api/users/me", token).status, 200);
+    }
+
+    // A teacher's week holds the lessons of a group's week that name them.
+    void teacherWeekMatchesGroupWeek() {
+        const QString t = server->issueTokens("student");
+        const auto enc = [](const QString& s) {
+            return QString::fromLatin1(QUrl::toPercentEncoding(s));
+        };
+        const QString faculty = enc(Server::facultyNames().value(2));
+        const QString group = get("/api/schedule/groups?faculty=" + faculty, t)
+                                  .json.value("groups")[0][u"name"]
+                                  .toString();
+        for (int offset : {-30, -1, 0, 1}) {
+            const auto week = [&](const QString& path) {
+                return get(path + QStringLiteral("offset=%1").arg(offset), t)
+                    .json.value("schedule")
+                    .toArray();
+            };
+            QJsonValue named = QJsonValue::Undefined;
+            for (const QJsonValue& l :
+                 week("/api/schedule/week?faculty=" + faculty + "&group=" + enc(group) + "&"))
+                named = named.isUndefined() && !l[u"teacher"].toString().isEmpty() ? l : named;
+            QVERIFY2(!named.isUndefined(), qPrintable(QString::number(offset)));
+            bool found = false;
+            for (const QJsonValue& l :
+                 week("/api/teachers/" + enc(named[u"teacher"].toString()) + "/schedule?"))
+                found = found || (l[u"day"] == named[u"day"] && l[u"time"] == named[u"time"] &&
+                                  l[u"subject"] == named[u"subject"]);
+            QVERIFY2(found, qPrintable(named[u"teacher"].toString()));
+        }
+    }
+
+    // Eight clients at once, two hundred mixed requests each: every one is answered.
+    void boundedLoad() {
+        const QString token = server->issueTokens("student");
+        constexpr int clients = 8, each = 200;
+        QList<double> latencies;
+        int failed = 0;
+        QElapsedTimer wall;
+        wall.start();
+        std::vector<std::unique_ptr<QNetworkAccessManager>> nams;
+        std::function<void(QNetworkAccessManager*, int)> next = [&](QNetworkAccessManager* nam,
+                                                                    int i) {
+            const QString paths[] = {"/api/users/me", "/api/schedule/faculties", "/api/storage/set",
+                                     "/api/teachers?limit=20&offset=0"};
+            const QNetworkRequest req = request(server->baseUrl() + paths[i % 4], token);
+            QNetworkReply* reply =
+                i % 4 == 2 ? nam->post(req, R"({"key":"load","value":1})") : nam->get(req);
+            QElapsedTimer t;
+            t.start();
+            QObject::connect(reply, &QNetworkReply::finished, [&, nam, i, reply, t] {
+                latencies.append(t.nsecsElapsed() / 1e6);
+                failed += reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200;
+                reply->deleteLater();
+                if (i + 1 < each)
+                    next(nam, i + 1);
+            });
+        };
+        for (int c = 0; c < clients; ++c)
+            next(nams.emplace_back(std::make_unique<QNetworkAccessManager>()).get(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(int(latencies.size()), clients * each, 120000);
+        QCOMPARE(failed, 0);
+        std::sort(latencies.begin(), latencies.end());
+        qInfo("%d requests in %lld ms; p50 %.1f ms, p99 %.1f ms", clients * each, wall.elapsed(),
+              latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100]);
     }
 
     void executableRefusesBadOptions_data() {

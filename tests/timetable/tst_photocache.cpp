@@ -71,6 +71,8 @@ class TestPhotoCache : public QObject {
         const auto again = await(restarted.load(target));
         QVERIFY(again && *again);
         QCOMPARE(restarted.networkFetches(), 1);
+        QVERIFY(await(restarted.load(target)).value().has_value()); // from memory
+        QCOMPARE(server->count(QStringLiteral("GET"), url), 2);
         PhotoCache keptNow(dir->path());
         QVERIFY(await(keptNow.load(target)).value().has_value());
         QCOMPARE(keptNow.networkFetches(), 0);

@@ -40,6 +40,11 @@ class TestRecords : public QObject {
         QTest::newRow("usual") << "08:30-09:50" << 510ll << 590ll;
         QTest::newRow("single time") << "13:00" << 780ll << 780ll;
         QTest::newRow("short digits") << "8:5-9:7" << 485ll << 547ll;
+        QTest::newRow("blanks around the dash") << "08:30 - 09:50" << 510ll << 590ll;
+        QTest::newRow("empty") << "" << 0ll << 0ll;
+        QTest::newRow("dash only") << "-" << 0ll << 0ll;
+        QTest::newRow("dash splits signs") << "-08:30--09:50" << 510ll << 590ll;
+        QTest::newRow("plus signs") << "+8:+30-+9:+50" << 510ll << 590ll;
         QTest::newRow("overflowing product") << "999999999999999999:00" << 0ll << 0ll;
     }
     void lessonTimes() {
@@ -67,6 +72,7 @@ class TestRecords : public QObject {
         QCOMPARE(scheduleFromMap(obj(R"({"number":"3"})"), cw).number, 0);
         QCOMPARE(scheduleFromMap(obj(R"({"id":true})"), cw).id, 1);
         QCOMPARE(scheduleFromMap(obj(R"({"is_combined":"true"})"), cw).is_combined, false);
+        QCOMPARE(scheduleFromMap(obj(R"({"is_combined":1})"), cw).is_combined, true);
         QCOMPARE(scheduleFromMap(obj(R"({"subject":5})"), cw).subject, QString());
         QCOMPARE(scheduleFromMap(obj(R"({"combined_with":["A",1]})"), cw).combined_with,
                  QStringList());
@@ -184,6 +190,9 @@ class TestRecords : public QObject {
         const QDateTime wed = at("2025-03-05T12:00:00");
         row("wednesday, short form", wed, "2", 0, "05.03", "dd.MM");
         row("monday midnight", at("2025-03-03T00:00:00"), "0", 0, "03.03.25");
+        for (int day : {1, 3, 4, 6}) // the other days of that week
+            QTest::addRow("day %d", day) << wed << QString::number(day) << 0ll << "dd.MM.yy"
+                                         << QDate(2025, 3, 3 + day).toString("dd.MM.yy");
         row("sunday night is the same week", at("2025-03-09T23:59:59"), "0", 0, "03.03.25");
         row("30 weeks back", wed, "0", -30, "05.08.24");
         row("a week ahead", wed, "5", 1, "15.03.25");

@@ -250,6 +250,9 @@ class TestScheduleScreen : public QObject {
         again.setScreen(model.get());
         again.setWide(true);
         QVERIFY(again.showsWeek());
+        again.setWide(false); // too narrow for six columns: the day again, the choice kept
+        QVERIFY(!again.showsWeek());
+        again.setWide(true);
         QVERIFY(again.handleKey(Qt::Key_D));
         QVERIFY(!again.showsWeek());
         QVERIFY(model->handleKey(Qt::Key_Right));

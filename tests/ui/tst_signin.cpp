@@ -81,6 +81,8 @@ class TestSignIn : public QObject {
         real("wrong password", "student", "wrong", "login", refused);
         real("both fields empty", "", "", "login", refused);
         scripted("success as true", 200, R"({"success": true})", "home");
+        scripted("success 0", 200, R"({"success": 0})", "login");
+        scripted("success as text", 200, R"({"success": "1"})", "login");
         scripted("success 2", 200, R"({"success": 2})", "login");
         scripted("success missing", 200, R"({"access_token": "t"})", "login");
     }

@@ -1,6 +1,7 @@
-// Toolkit pieces the screens build on: symbols, device idiom, the labelled field and the sliding
-// progress bar.
+// Toolkit pieces the screens build on: colours from text, symbols, device idiom, the labelled
+// field and the sliding progress bar.
 #include "QmlScene.h"
+#include "SystemColors.h"
 #include "Toolkit.h"
 
 #include <QFontDatabase>
@@ -35,6 +36,26 @@ class TestToolkit : public QObject {
         QTest::failOnWarning(QRegularExpression("no\\.such\\.symbol"));
         QCOMPARE(toolkit->symbol(QStringLiteral("no.such.symbol")), first);
         QVERIFY(!first.isEmpty());
+    }
+
+    // The menu card's gradient is given as hex text; what cannot be read is a faint colour.
+    void colourFromHex_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QColor>("expected");
+        const QColor faint = QColor::fromRgb(1, 1, 1, 1);
+        QTest::newRow("hash and six digits") << "#FF8800" << QColor::fromRgb(255, 136, 0, 255);
+        QTest::newRow("three digits double up") << "#A0f" << QColor::fromRgb(170, 0, 255, 255);
+        QTest::newRow("eight digits, alpha first")
+            << "#80FF0000" << QColor::fromRgb(255, 0, 0, 128);
+        QTest::newRow("empty") << "" << faint;
+        QTest::newRow("five digits") << "#12345" << faint;
+        QTest::newRow("six letters of junk") << "zzzzzz" << QColor::fromRgb(0, 0, 0, 255);
+        QTest::newRow("punctuation around") << "(#ff8800);" << QColor::fromRgb(255, 136, 0, 255);
+    }
+    void colourFromHex() {
+        QFETCH(QString, text);
+        QFETCH(QColor, expected);
+        QCOMPARE(colorFromHex(text).rgba(), expected.rgba());
     }
 
     void idiomFromScreenSize_data() {
