@@ -368,7 +368,7 @@ Item {
         }
         BannerCell {
             id: next
-            x: banner.hasCurrent ? 36 + banner.cellWidth : 16
+            x: banner.hasCurrent ? root.placed(36 + banner.cellWidth) : 16
             width: banner.cellWidth
             heading: "Далее"
             line: nowNext.next
