@@ -2,14 +2,17 @@
 // account and the session cards' revoke question.
 #include "DevicescreenModel.h"
 #include "HomeScene.h"
+#include "Preferences.h"
 #include "ScheduleScreenModel.h"
 #include "SystemColors.h"
 
 #include <QQmlProperty>
+#include <QSettings>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(OrvelBox_TimetablePlugin)
 Q_IMPORT_QML_PLUGIN(OrvelBox_HomePlugin)
+Q_IMPORT_QML_PLUGIN(OrvelBox_AppPlugin)
 
 using home::Shown;
 
@@ -115,6 +118,7 @@ class TestHome : public QObject {
         }
         app.fault("GET", "/api/schedule/week",
                   fault::answer(200, QJsonDocument(QJsonObject{{"schedule", week}}).toJson()));
+        QSettings().remove(QStringLiteral("timetable/weekView")); // the day, as the first frame
         Shown s = show();
         QVERIFY(s.scene);
         ScheduleScreenModel* timetable = nullptr;
@@ -135,6 +139,22 @@ class TestHome : public QObject {
         QCOMPARE(spoken("nowLesson"), QStringLiteral("Сейчас, Физика (Пр), 1-105, до 11:20"));
         QCOMPARE(spoken("nextLesson"),
                  QStringLiteral("Далее, Программирование, 2-301, через 40 минут"));
+
+        // A start with this week kept draws the banner and the cards where home does, first.
+        QmlScene first({960, 680});
+        QVERIFY(first.load("import OrvelBox.App\nFirstFrame {}\n",
+                           {{"co", QVariant::fromValue<QObject*>(app.root->co())},
+                            {"preferences", QVariant::fromValue<QObject*>(app.root->preferences())}}));
+        auto* kept = first.root()->property("model").value<ScheduleScreenModel*>();
+        QSignalSpy shown(kept, &ScheduleScreenModel::loadFinished);
+        kept->setClock(timetable->clock());
+        kept->reloadWeek();
+        QVERIFY(shown.wait(10000));
+        QTest::qWait(200); // home's day buttons fade their colours
+        const int top = int(s.visibleItem(QStringLiteral("nowNextBanner"))->mapToScene({}).y()) - 60;
+        const QRect below(0, top, 960, 560 - top); // the days, the banner and the cards
+        QCOMPARE(first.window().grabWindow().copy(below),
+                 s.scene->window().grabWindow().copy(below));
     }
 
     // Without the account the menu keeps waiting rather than show an empty profile; coming back
