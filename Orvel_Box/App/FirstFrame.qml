@@ -15,7 +15,7 @@ Item {
     property Preferences preferences
     readonly property color accentColor: preferences ? preferences.accentColor : Theme.blue
     // Drawn only where it looks as home will: the day view beside the capsule bar.
-    readonly property bool usable: !Toolkit.isPhone && !weekView.showsWeek && screen.mode !== ""
+    readonly property bool usable: !Toolkit.isPhone && !weekView.showsWeek
                                    && (screen.screenState === "lessons"
                                        || screen.screenState === "rest")
     readonly property int margin: 20
@@ -255,7 +255,9 @@ Item {
             Loader {
                 active: screen.screenState === "rest"
                 anchors.centerIn: parent
-                sourceComponent: Rest {}
+                sourceComponent: RestDay {
+                    date: screen.dayDates[screen.selectedDay]
+                }
             }
 
             Column {
@@ -317,32 +319,6 @@ Item {
                     }
                 }
             }
-        }
-    }
-
-    component Rest: Column {
-        spacing: 4
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: screen.dayDates[screen.selectedDay]
-            font.pixelSize: Theme.largeTitle
-            font.bold: true
-            color: Theme.label
-        }
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: "Нет пар"
-            font.pixelSize: Theme.title2
-            font.weight: Font.Medium
-            color: Theme.label
-        }
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: "Отдыхайте"
-            font.pixelSize: Theme.body
-            font.weight: Font.Medium
-            color: Theme.label
-            opacity: 0.5
         }
     }
 

@@ -301,33 +301,11 @@ FocusScope {
                 }
             }
 
-            Column {
+            RestDay {
                 objectName: "restView"
                 visible: screen.screenState === "rest"
                 anchors.centerIn: parent
-                spacing: 4
-                Text {
-                    anchors.horizontalCenter: parent.horizontalCenter
-                    text: screen.dayDates[screen.selectedDay]
-                    font.pixelSize: Theme.largeTitle
-                    font.bold: true
-                    color: Theme.label
-                }
-                Text {
-                    anchors.horizontalCenter: parent.horizontalCenter
-                    text: "Нет пар"
-                    font.pixelSize: Theme.title2
-                    font.weight: Font.Medium
-                    color: Theme.label
-                }
-                Text {
-                    anchors.horizontalCenter: parent.horizontalCenter
-                    text: "Отдыхайте"
-                    font.pixelSize: Theme.body
-                    font.weight: Font.Medium
-                    color: Theme.label
-                    opacity: 0.5
-                }
+                date: screen.dayDates[screen.selectedDay]
             }
 
             ListView {
