@@ -32,7 +32,7 @@ void loadRootView(QQmlApplicationEngine& engine) {
     // store, which a start with a session reads before its first frame.
     QQmlComponent early(&engine, QUrl(QStringLiteral("qrc:/qt/qml/OrvelBox/App/Main.qml")),
                         QQmlComponent::Asynchronous);
-    WeekStore::shared().lastAccount();
+    WeekStore::shared().openIfKept();
     // Importing the module by name (rather than loading its file by path) makes the engine load
     // the module's static plugin, which registers its C++ types.
     engine.loadData(QByteArrayLiteral("import OrvelBox.App\nMain {}\n"),

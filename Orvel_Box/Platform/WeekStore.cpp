@@ -206,6 +206,11 @@ template <typename Work> bool WeekStore::run(Work work) {
     return false;
 }
 
+void WeekStore::openIfKept() {
+    if (QFileInfo::exists(m_path))
+        run([](Connection&) { return true; });
+}
+
 std::optional<WeekStore::Week> WeekStore::week(const QString& account, const Subject& subject,
                                                QDate monday) {
     std::optional<Week> out;

@@ -45,6 +45,9 @@ class WeekStore {
     // Loads the database driver on another thread, so that the first read of the start does
     // not wait for it: call it as early as possible.
     static void loadDriverSoon();
+    // Opens the file now if an earlier run left one, so that a start with a session reads it
+    // without waiting; creates nothing.
+    void openIfKept();
     static void setSharedPath(const QString& filePath);
 
     std::optional<Week> week(const QString& account, const Subject& subject, QDate monday);
