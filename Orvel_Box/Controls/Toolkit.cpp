@@ -136,7 +136,7 @@ QByteArray Toolkit::renamedFont(QByteArray font, QByteArrayView from, QByteArray
             wideFrom += '\0' + QByteArray(1, from.at(c));
             wideTo += '\0' + QByteArray(1, to.at(c));
         }
-        for (const auto& [a, b] : {std::pair{QByteArray(from.toByteArray()), to.toByteArray()},
+        for (const auto& [a, b] : {std::pair{from.toByteArray(), to.toByteArray()},
                                    std::pair{wideFrom, wideTo}}) {
             for (qsizetype at = font.indexOf(a, offset); at >= 0 && at + a.size() <= offset + length;
                  at = font.indexOf(a, at + a.size()))
